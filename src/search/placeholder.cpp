@@ -1,0 +1,1 @@
+// The file scanner and search window come later.

@@ -1,0 +1,30 @@
+#include "widgets/message_sink.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace widgets {
+
+namespace {
+QString applicationTitle() {
+    const QString name = QApplication::applicationDisplayName();
+    return name.isEmpty() ? QApplication::applicationName() : name;
+}
+} // namespace
+
+void DialogMessageSink::showMessage(const QString& text, Icon icon, const QString& title) {
+    QMessageBox box(icon == Icon::Error         ? QMessageBox::Critical
+                    : icon == Icon::Information ? QMessageBox::Information
+                                                : QMessageBox::NoIcon,
+                    title.isEmpty() ? applicationTitle() : title, text, QMessageBox::Ok);
+    box.exec();
+}
+
+bool DialogMessageSink::confirm(const QString& text) {
+    QApplication::beep();
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quallon Sistemas"), text,
+                    QMessageBox::Ok | QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+} // namespace widgets

@@ -1,0 +1,9 @@
+// main() for tests that need a QApplication (widgets, event loop, queued hand-overs).
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

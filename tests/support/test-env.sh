@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Sourced by scripts/test.sh: gives the tests a private X server (1280x1024x24) and a private
+# PulseAudio server with two null sinks ("bandora_out" and "bandora_cue"), and stops both on exit.
+# Exports DISPLAY, PULSE_SERVER and XDG_RUNTIME_DIR for the tests.
+
+BANDORA_TEST_RUNTIME=$(mktemp -d /tmp/bandora-test.XXXXXX)
+export XDG_RUNTIME_DIR="$BANDORA_TEST_RUNTIME"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+_bandora_pids=()
+bandora_test_env_stop() {
+  for pid in "${_bandora_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$BANDORA_TEST_RUNTIME"
+}
+trap bandora_test_env_stop EXIT
+
+# X server: first free display from :91 on.
+for n in $(seq 91 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$BANDORA_TEST_RUNTIME/xvfb.log" 2>&1 &
+    _bandora_pids+=($!)
+    export DISPLAY=":$n"
+    break
+  fi
+done
+for _ in $(seq 1 50); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.1
+done
+
+# Sound server with two null sinks; the first is the default sink.
+pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+  --load=module-native-protocol-unix \
+  --load="module-null-sink sink_name=bandora_out sink_properties=device.description=Bandora_Out" \
+  --load="module-null-sink sink_name=bandora_cue sink_properties=device.description=Bandora_Cue" \
+  --load="module-always-sink" \
+  >"$BANDORA_TEST_RUNTIME/pulse.log" 2>&1 &
+_bandora_pids+=($!)
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+for _ in $(seq 1 50); do
+  pactl info >/dev/null 2>&1 && break
+  sleep 0.1
+done
+pactl set-default-sink bandora_out >/dev/null 2>&1 || true
