@@ -33,11 +33,12 @@ TEST_F(PlayerTest, EmptyPlayerIgnoresCommandsAndReportsZero) {
 }
 
 TEST_F(PlayerTest, LoadLeavesTheFileReadyAndItsTimerOff) {
+    player->SetBufferLength(1500);
     load(2500);
     EXPECT_FALSE(player->Playing());
     EXPECT_EQ(channel().state, kChannelStopped);
     EXPECT_EQ(player->LengthMs(), 2500u);
-    EXPECT_EQ(sound.lastBufferMs(), TOrvaneBass::kDefaultBufferMs);
+    EXPECT_EQ(sound.lastBufferMs(), 1500);
     EXPECT_EQ(sound.currentDevice(), kDevice);
     ASSERT_NE(player->Timer(), nullptr);
     EXPECT_EQ(player->Timer()->Interval(), TOrvaneBass::kTickMs);

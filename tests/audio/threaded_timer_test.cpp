@@ -186,15 +186,6 @@ TEST(ThreadedTimer, IntervalChangeOfADisabledTimerKeepsItDisabled) {
     EXPECT_EQ(counting.timer->workerState(), State::Parked);
 }
 
-TEST(ThreadedTimer, PrioritiesAreKept) {
-    TThreadedTimer timer;
-    for (const auto priority : {TThreadPriority::tpIdle, TThreadPriority::tpLower,
-                                TThreadPriority::tpHighest, TThreadPriority::tpNormal}) {
-        timer.SetThreadPriority(priority);
-        EXPECT_EQ(timer.ThreadPriority(), priority);
-    }
-}
-
 TEST(ThreadedTimer, DestroyingInAnyStateEndsTheWorker) {
     auto disabled = std::make_unique<CountingTimer>(10);
     disabled.reset();
