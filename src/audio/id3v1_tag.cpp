@@ -1,0 +1,111 @@
+#include "audio/id3v1_tag.h"
+
+#include <QFile>
+
+namespace audio {
+
+const std::array<const char*, 148> GenreList{
+    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
+    "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
+    "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
+    "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental",
+    "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise", "AlternRock", "Bass", "Soul", "Punk",
+    "Space", "Meditative", "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic", "Darkwave",
+    "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy",
+    "Cult", "Gangsta", "Top 40", "Christian Rap", "Pop/Funk", "Jungle", "Native American",
+    "Cabaret", "New Wave", "Psychedelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal",
+    "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock",
+    // 80 onwards: the Winamp extensions
+    "Folk", "Folk/Rock", "National Folk", "Swing", "Fast Fusion", "Bebob", "Latin", "Revival",
+    "Celtic", "Bluegrass", "Avantgarde", "Gothic Rock", "Progressive Rock", "Psychedelic Rock",
+    "Symphonic Rock", "Slow Rock", "Big Band", "Chorus", "Easy Listening", "Acoustic", "Humour",
+    "Speech", "Chanson", "Opera", "Chamber Music", "Sonata", "Symphony", "Booty Bass", "Primus",
+    "Porn Groove", "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad",
+    "Power Ballad", "Rhythmic Soul", "Freestyle", "Duet", "Punk Rock", "Drum Solo", "Acapella",
+    "Euro-House", "Dance Hall", "Goa", "Drum & Bass", "Club-House", "Hardcore", "Terror", "Indie",
+    "BritPop", "Afro-Punk", "Polsk Punk", "Beat", "Christian Gangs", "Heavy Metal", "Black Metal",
+    "Crossover", "Contemporary Ch?", "Cristian Rock", "Merengue", "Salsa", "Thrash Metal", "Anime",
+    "JPop", "Synthpop"};
+
+QString GenreName(int genreId) {
+    if (genreId < 0 || genreId >= static_cast<int>(GenreList.size())) {
+        return {};
+    }
+    return QString::fromLatin1(GenreList[static_cast<std::size_t>(genreId)]);
+}
+
+namespace {
+
+// Tags are written in the Windows Latin-1 code page; 0x80..0x9F differ from ISO Latin-1.
+constexpr std::array<char16_t, 32> kCp1252High{
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+QString fromCp1252(QByteArrayView bytes) {
+    QString text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text.append(byte >= 0x80 && byte < 0xA0 ? QChar(kCp1252High[byte - 0x80]) : QChar(byte));
+    }
+    return text;
+}
+
+// Raw bytes cut before the first zero, then stripped of trailing blanks and control characters.
+QString textField(QByteArrayView block, qsizetype offset, qsizetype length) {
+    QByteArrayView field = block.sliced(offset, length);
+    if (const qsizetype zero = field.indexOf('\0'); zero >= 0) {
+        field.truncate(zero);
+    }
+    while (!field.isEmpty() && static_cast<unsigned char>(field.back()) <= ' ') {
+        field.chop(1);
+    }
+    return fromCp1252(field);
+}
+
+} // namespace
+
+bool TID3v1Tag::ReadFromFile(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Exists = false;
+        return false;
+    }
+    ReadFromStream(file, file.size());
+    return true;
+}
+
+void TID3v1Tag::ReadFromStream(QIODevice& stream, qint64 size) {
+    if (size < kBlockSize) {
+        Exists = false;
+        return;
+    }
+    if (!stream.seek(stream.pos() + size - kBlockSize)) {
+        ParseBuffer({});
+        return;
+    }
+    const QByteArray block = stream.read(kBlockSize);
+    ParseBuffer(block);
+}
+
+void TID3v1Tag::ParseBuffer(QByteArrayView block) {
+    *this = TID3v1Tag();
+    if (block.size() < kBlockSize || block.first(3) != QByteArrayView("TAG")) {
+        return;
+    }
+    Exists = true;
+    Title = textField(block, 3, 30);
+    Artist = textField(block, 33, 30);
+    Album = textField(block, 63, 30);
+    Year = textField(block, 93, 4);
+    Comment = textField(block, 97, 30);
+    const auto trackMarker = static_cast<unsigned char>(block[125]);
+    const auto trackByte = static_cast<unsigned char>(block[126]);
+    IsVersion10 = !(trackMarker == 0 && trackByte != 0);
+    Track = IsVersion10 ? 0 : trackByte;
+    GenreId = static_cast<unsigned char>(block[127]);
+    Genre = GenreName(GenreId);
+}
+
+} // namespace audio

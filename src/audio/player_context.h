@@ -1,0 +1,35 @@
+#pragma once
+// What all players of one program share, handed to each player's constructor:
+//  - Sound: the sound layer every player calls (and nothing else does);
+//  - Messages: where players show their messages to the operator;
+//  - TerminateApplication: asks the program to end when control returns to its event loop
+//    (used when the sound layer has the wrong version);
+//  - OpenedDevices: device numbers the sound layer has been initialised for. It only grows, so
+//    97 players on one device initialise it once.
+// The owner of the players (the main window) owns the context; it must outlive every player.
+// Everything runs on the user-interface thread, so nothing here is locked.
+#include "audio/engine/sound_api.h"
+#include "widgets/message_sink.h"
+
+#include <QList>
+
+#include <functional>
+
+namespace audio {
+
+struct PlayerContext {
+    PlayerContext(SoundApi& sound, widgets::MessageSink& messages,
+                  std::function<void()> terminateApplication = quitOnceEventLoopRuns);
+    PlayerContext(const PlayerContext&) = delete;
+    PlayerContext& operator=(const PlayerContext&) = delete;
+
+    // Queues QCoreApplication::quit(), so it also works before the event loop has started.
+    static void quitOnceEventLoopRuns();
+
+    SoundApi& Sound;
+    widgets::MessageSink& Messages;
+    std::function<void()> TerminateApplication;
+    QList<int> OpenedDevices;
+};
+
+} // namespace audio

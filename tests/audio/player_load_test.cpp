@@ -1,0 +1,255 @@
+// Devices, loading files and URLs, unloading, and every failure message, on the scripted layer.
+#include "audio/player_fixture.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <vector>
+
+namespace audio::testing {
+namespace {
+
+using Icon = widgets::MessageSink::Icon;
+
+TEST(ExtractShortName, TakesTheNameAfterTheLastSeparatorOrColon) {
+    EXPECT_EQ(ExtractShortName("C:\\AUDIO\\X.MP3"), "X.MP3");
+    EXPECT_EQ(ExtractShortName("D:SONG.WAV"), "SONG.WAV");
+    EXPECT_EQ(ExtractShortName("SONG.WAV"), "SONG.WAV");
+    EXPECT_EQ(ExtractShortName("/srv/audio/vinheta.wav"), "vinheta.wav");
+    EXPECT_EQ(ExtractShortName("C:\\AUDIO\\"), "");
+}
+
+TEST_F(PlayerTest, WmaAnywhereInThePathOpensThroughTheWmaReader) {
+    load(1000, "C:\\A.WMA\\B.MP3");
+    EXPECT_TRUE(sound.creations().back().wma);
+    EXPECT_EQ(player->ShortName(), "B.MP3");
+    EXPECT_EQ(player->FileName(), "C:\\A.WMA\\B.MP3");
+    load(1000, "/music/song.wma");
+    EXPECT_TRUE(sound.creations().back().wma);
+    load(1000, "/music/song.mp3");
+    EXPECT_FALSE(sound.creations().back().wma);
+}
+
+TEST_F(PlayerTest, UrlStartsPlayingAtOnce) {
+    const QString url = QStringLiteral("http://radio.example/live");
+    sound.addMedia(url.toStdString(), {.lengthMs = 3600000});
+    player->Load(url);
+    EXPECT_TRUE(sound.creations().back().wma);
+    EXPECT_TRUE(player->IsPlaying());
+    EXPECT_EQ(channel().state, kChannelPlaying);
+    EXPECT_EQ(player->ShortName(), url);
+    EXPECT_EQ(player->FileName(), url);
+    EXPECT_TRUE(player->Timer()->Enabled());
+    EXPECT_GE(sound.updateCalls(), 1);
+}
+
+// The message names why the stream could not be created, not the failed attribute read after it.
+TEST_F(PlayerTest, UrlThatCannotBeOpenedLeavesThePlayerEmpty) {
+    const QString url = QStringLiteral("mms://radio.example/live");
+    sound.failCreate(url.toStdString(), kErrNoNet);
+    player->Load(url);
+    EXPECT_TRUE(player->IsEmpty());
+    EXPECT_FALSE(player->Playing());
+    EXPECT_EQ(messages.texts(),
+              QStringList{QStringLiteral("Erro ao Carregar URL - Cod:BS32 - Não foi encontrato "
+                                         "conexão de Internet\rmms://radio.example/live")});
+}
+
+TEST_F(PlayerTest, FileIsOpenedAgainWithSoftwareMixingAfterAFailure) {
+    sound.failCreate(kTone.toStdString(), kErrFormat, 1);
+    load();
+    ASSERT_EQ(sound.creations().size(), 2u);
+    EXPECT_EQ(sound.creations()[0].flags, 0u);
+    EXPECT_EQ(sound.creations()[1].flags, kStreamSoftwareMix);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(PlayerTest, FileThatCannotBeOpenedShowsItsPathAndError) {
+    player->Load("/media/missing.mp3");
+    EXPECT_TRUE(player->IsEmpty());
+    EXPECT_EQ(sound.creations().size(), 2u);
+    EXPECT_EQ(player->FileName(), "/media/missing.mp3");
+    EXPECT_EQ(player->ShortName(), "missing.mp3");
+    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral(
+                                    "ERRO AO CARREGAR CANAL:\r\rArquivo: /media/missing.mp3\r\r"
+                                    "Erro Cod:BS2 - Erro ao Abrir Arquivo")});
+    EXPECT_EQ(messages.messages[0].icon, Icon::None);
+    EXPECT_TRUE(messages.messages[0].title.isEmpty());
+}
+
+TEST_F(PlayerTest, EightBitFilesAreRefusedAndMonoSixteenBitLoads) {
+    sound.addMedia("/media/8bit.wav", {.chans = 1, .eightBit = true});
+    player->Load("/media/8bit.wav");
+    EXPECT_TRUE(player->IsEmpty());
+    EXPECT_EQ(sound.liveChannels(), 0u);
+    EXPECT_EQ(
+        messages.texts(),
+        QStringList{QStringLiteral("Erro ao Ler arquivo:/media/8bit.wav Dados <> 16-bits stereo")});
+
+    sound.addMedia("/media/mono.wav", {.chans = 1});
+    player->Load("/media/mono.wav");
+    EXPECT_TRUE(player->Loaded());
+    EXPECT_EQ(messages.messages.size(), 1u);
+}
+
+TEST_F(PlayerTest, NoHandleWithoutAnErrorLeavesThePlayerEmptyAndSilent) {
+    sound.giveNullHandle("/media/odd.mp3");
+    player->Load("/media/odd.mp3");
+    EXPECT_TRUE(player->IsEmpty());
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(PlayerTest, LoadingOverAPlayingFileStopsItFirst) {
+    load(5000, "/media/first.mp3");
+    const StreamHandle first = player->Channel();
+    player->Play();
+    load(5000, "/media/second.mp3");
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(sound.channel(first), nullptr);
+    EXPECT_FALSE(player->Playing());
+    EXPECT_FALSE(player->Timer()->Enabled());
+}
+
+TEST_F(PlayerTest, LostHandleIsReopenedAndStartedOnce) {
+    load();
+    sound.failPlaysWithInvalidHandle(1);
+    player->Play();
+    EXPECT_EQ(sound.creations().size(), 2u);
+    EXPECT_EQ(sound.playCalls(), 2);
+    EXPECT_TRUE(player->IsPlaying());
+    EXPECT_EQ(channel().state, kChannelPlaying);
+
+    player->Stop();
+    sound.failPlaysWithInvalidHandle(5);
+    player->Play();
+    EXPECT_EQ(sound.playCalls(), 4); // one retry only
+}
+
+TEST_F(PlayerTest, LostHandleWhoseFileIsGoneEndsEmptyWithTheLoadMessage) {
+    load();
+    sound.failPlaysWithInvalidHandle(1);
+    sound.failCreate(kTone.toStdString(), kErrFileOpen);
+    player->Play();
+    EXPECT_TRUE(player->IsEmpty());
+    EXPECT_FALSE(player->Playing());
+    EXPECT_FALSE(player->Timer()->Enabled());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].text.startsWith("ERRO AO CARREGAR CANAL:"));
+}
+
+TEST_F(PlayerTest, UnloadFreesTheStreamWithoutAnEvent) {
+    load();
+    player->Play();
+    player->Unload();
+    EXPECT_TRUE(player->IsEmpty());
+    EXPECT_EQ(player->Channel(), 0u);
+    EXPECT_EQ(sound.liveChannels(), 0u);
+    EXPECT_EQ(stops, 0);
+    EXPECT_FALSE(player->Timer()->Enabled());
+}
+
+TEST_F(PlayerTest, UnloadThatNeedsASecondFreeFiresOnStop) {
+    load();
+    sound.failFrees(1);
+    player->Unload();
+    EXPECT_EQ(stops, 1);
+    EXPECT_TRUE(player->IsEmpty());
+
+    load();
+    sound.failFrees(2);
+    player->Unload();
+    EXPECT_EQ(stops, 2);
+    EXPECT_TRUE(player->Loaded()); // still open: the sound layer kept it
+}
+
+TEST_F(PlayerTest, DestroyingFreesTheStreamWithoutOnStop) {
+    load();
+    player->Play();
+    player.reset();
+    EXPECT_EQ(stops, 0);
+    EXPECT_EQ(sound.liveChannels(), 0u);
+}
+
+TEST_F(PlayerTest, OneDeviceInitialisationForManyPlayers) {
+    std::vector<std::unique_ptr<TOrvaneBass>> players;
+    for (int i = 0; i < 96; ++i) {
+        players.push_back(makePlayer(kDevice));
+    }
+    EXPECT_EQ(sound.initCalls(kDevice), 1);
+    EXPECT_EQ(context.OpenedDevices, QList<int>{kDevice});
+    EXPECT_EQ(players.back()->DeviceName(), "Default output");
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(PlayerTest, InitDeviceAfterALoadChangesNothing) {
+    load();
+    player->InitDevice(3, true, nullptr);
+    EXPECT_EQ(player->Device(), kDevice);
+    EXPECT_EQ(sound.initCalls(3), 0);
+    EXPECT_EQ(player->TagReader(), nullptr);
+}
+
+TEST_F(PlayerTest, DeviceThatFailsIsNotRecordedAndIsTriedAgain) {
+    sound.failInit(7, kErrDevice);
+    auto first = makePlayer(7);
+    auto second = makePlayer(7);
+    EXPECT_EQ(sound.initCalls(7), 2);
+    EXPECT_FALSE(context.OpenedDevices.contains(7));
+    EXPECT_EQ(first->Device(), 7);
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text,
+              QStringLiteral("Inicialização da Device com Problemas\rCod:BS23 - Número inválido "
+                             "para Device"));
+}
+
+TEST_F(PlayerTest, WrongVersionAsksToTerminateAndStillOpensTheDevice) {
+    sound.setVersion(0x02040000);
+    auto p = makePlayer(2);
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, QStringLiteral("Versão incorreta ZEMBS.DLL"));
+    EXPECT_EQ(messages.messages[0].title, QStringLiteral("Incorreta ZEMBS.DLL"));
+    EXPECT_EQ(messages.messages[0].icon, Icon::Error);
+    EXPECT_EQ(terminateRequests, 1);
+    EXPECT_TRUE(context.OpenedDevices.contains(2));
+}
+
+TEST_F(PlayerTest, DeviceListCountsAtMostTenNamedDevices) {
+    for (int device = 1; device <= 11; ++device) {
+        sound.setDescription(device, "Sink " + std::to_string(device));
+    }
+    EXPECT_EQ(player->CountDevices(), 10);
+    sound.setDescription(3, "   ");
+    sound.setDescription(4, std::nullopt);
+    EXPECT_EQ(player->CountDevices(), 8);
+    EXPECT_EQ(player->GetDeviceName(5), "Sink 5");
+    EXPECT_EQ(player->GetDeviceName(4), "");
+}
+
+TEST_F(PlayerTest, TagIsReadWhenAskedAndAnUnreadableTagDoesNotStopTheLoad) {
+    auto tagged = std::make_unique<TOrvaneBass>(context);
+    tagged->InitDevice(kDevice, true, nullptr);
+    ASSERT_NE(tagged->TagReader(), nullptr);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tagged.mp3");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    QByteArray block(128, '\0');
+    block.replace(0, 8, "TAGTitle");
+    file.write(QByteArray(1000, 'x') + block);
+    file.close();
+    sound.addMedia(path.toStdString(), {});
+    tagged->Load(path);
+    EXPECT_TRUE(tagged->Loaded());
+    EXPECT_EQ(tagged->TagReader()->Title, "Title");
+
+    // The sound layer can open this one, but it is not a readable file here.
+    sound.addMedia("/nowhere/stream.mp3", {});
+    tagged->Load("/nowhere/stream.mp3");
+    EXPECT_TRUE(tagged->Loaded());
+    EXPECT_FALSE(tagged->TagReader()->Exists);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+} // namespace
+} // namespace audio::testing

@@ -1,0 +1,269 @@
+#include "audio/threaded_timer.h"
+
+#include "audio/wait_until.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using audio::TThreadedTimer;
+using audio::TThreadPriority;
+using audio::TTimerThread;
+using State = TTimerThread::State;
+
+namespace {
+
+struct CountingTimer {
+    explicit CountingTimer(std::uint32_t interval) {
+        timer->SetInterval(interval);
+        timer->SetOnTimer([this](QObject* sender) {
+            ++ticks;
+            lastSender = sender;
+        });
+    }
+    std::unique_ptr<TThreadedTimer> timer = std::make_unique<TThreadedTimer>();
+    int ticks = 0;
+    QObject* lastSender = nullptr;
+};
+
+bool waitForState(const TThreadedTimer& timer, State state) {
+    return waitUntil([&] { return timer.workerState() == state; });
+}
+
+// Waits, without running the event loop, until the worker has posted a tick and is blocked.
+bool waitForPostedTick(const TThreadedTimer& timer) {
+    QDeadlineTimer deadline(5000);
+    while (timer.workerState() != State::HandingOver) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(ThreadedTimer, StartsDisabledWithItsDefaults) {
+    TThreadedTimer timer;
+    EXPECT_FALSE(timer.Enabled());
+    EXPECT_EQ(timer.Interval(), 1000u);
+    EXPECT_EQ(timer.ThreadPriority(), TThreadPriority::tpNormal);
+    EXPECT_TRUE(waitForState(timer, State::Parked));
+}
+
+TEST(ThreadedTimer, TicksOnTheOwnerThreadWithTheTimerAsSender) {
+    CountingTimer counting(20);
+    Qt::HANDLE tickThread = nullptr;
+    counting.timer->SetOnTimer([&](QObject* sender) {
+        ++counting.ticks;
+        counting.lastSender = sender;
+        tickThread = QThread::currentThreadId();
+    });
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 3; }));
+    EXPECT_EQ(counting.lastSender, counting.timer.get());
+    EXPECT_EQ(tickThread, QThread::currentThreadId());
+}
+
+TEST(ThreadedTimer, FirstTickComesOneFullIntervalAfterEnabling) {
+    CountingTimer counting(150);
+    QElapsedTimer clock;
+    clock.start();
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
+    EXPECT_GE(clock.elapsed(), 149);
+}
+
+TEST(ThreadedTimer, EnablingTwiceDoesNotRestartTheInterval) {
+    CountingTimer counting(300);
+    QElapsedTimer clock;
+    clock.start();
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return clock.elapsed() >= 200; }));
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
+    EXPECT_LT(clock.elapsed(), 480); // a restart would have put the tick at 500 ms or later
+}
+
+TEST(ThreadedTimer, NeverEnabledOrDisabledInTimeNeverTicks) {
+    CountingTimer never(10);
+    CountingTimer cancelled(200);
+    cancelled.timer->SetEnabled(true);
+    cancelled.timer->SetEnabled(false);
+    // A third timer gives the others time to misbehave: 15 of its ticks pass.
+    CountingTimer witness(20);
+    witness.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 15; }));
+    EXPECT_EQ(never.ticks, 0);
+    EXPECT_EQ(cancelled.ticks, 0);
+    EXPECT_EQ(cancelled.timer->workerState(), State::Parked);
+}
+
+TEST(ThreadedTimer, TickPostedBeforeDisablingIsDropped) {
+    CountingTimer counting(10);
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitForPostedTick(*counting.timer));
+    counting.timer->SetEnabled(false);
+    // The worker stays blocked until the owner thread has dropped the tick, then parks.
+    ASSERT_TRUE(waitForState(*counting.timer, State::Parked));
+    EXPECT_EQ(counting.ticks, 0);
+}
+
+TEST(ThreadedTimer, TickPostedBeforeADisableEnableCycleIsDropped) {
+    CountingTimer counting(80);
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitForPostedTick(*counting.timer));
+    counting.timer->SetEnabled(false);
+    QElapsedTimer clock;
+    clock.start();
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
+    EXPECT_GE(clock.elapsed(), 79); // the stale tick did not count as the first new one
+}
+
+TEST(ThreadedTimer, DisablingInsideTheHandlerStopsFurtherTicks) {
+    CountingTimer counting(10);
+    counting.timer->SetOnTimer([&](QObject*) {
+        ++counting.ticks;
+        counting.timer->SetEnabled(false);
+    });
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
+    ASSERT_TRUE(waitForState(*counting.timer, State::Parked));
+    CountingTimer witness(10);
+    witness.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 10; }));
+    EXPECT_EQ(counting.ticks, 1);
+}
+
+TEST(ThreadedTimer, RunsWithoutHandlerAndCallsNothing) {
+    TThreadedTimer timer;
+    timer.SetInterval(5);
+    timer.SetEnabled(true);
+    CountingTimer witness(10);
+    witness.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 5; }));
+    int ticks = 0;
+    timer.SetOnTimer([&](QObject*) { ++ticks; });
+    ASSERT_TRUE(waitUntil([&] { return ticks >= 1; })); // it kept running all along
+}
+
+TEST(ThreadedTimer, IntervalChangeFrom1000To60RestartsWithTheNewInterval) {
+    CountingTimer counting(1000);
+    counting.timer->SetEnabled(true);
+    ASSERT_TRUE(waitForState(*counting.timer, State::Timing));
+    QElapsedTimer clock;
+    clock.start();
+    counting.timer->SetInterval(60);
+    EXPECT_TRUE(counting.timer->Enabled());
+    ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
+    EXPECT_GE(clock.elapsed(), 59);
+    EXPECT_LT(clock.elapsed(), 900); // not the old interval
+}
+
+TEST(ThreadedTimer, ZeroIntervalDeliversNothingUntilANewIntervalIsSet) {
+    CountingTimer counting(0);
+    counting.timer->SetEnabled(true);
+    EXPECT_TRUE(waitForState(*counting.timer, State::Parked));
+    CountingTimer witness(10);
+    witness.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 5; }));
+    EXPECT_EQ(counting.ticks, 0);
+
+    counting.timer->SetInterval(30);
+    ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
+}
+
+TEST(ThreadedTimer, IntervalChangeOfADisabledTimerKeepsItDisabled) {
+    CountingTimer counting(1000);
+    counting.timer->SetInterval(10);
+    EXPECT_FALSE(counting.timer->Enabled());
+    EXPECT_EQ(counting.timer->Interval(), 10u);
+    EXPECT_EQ(counting.timer->workerState(), State::Parked);
+}
+
+TEST(ThreadedTimer, DestroyingInAnyStateEndsTheWorker) {
+    auto disabled = std::make_unique<CountingTimer>(10);
+    disabled.reset();
+
+    auto timing = std::make_unique<CountingTimer>(10000);
+    timing->timer->SetEnabled(true);
+    ASSERT_TRUE(waitForState(*timing->timer, State::Timing));
+    QElapsedTimer clock;
+    clock.start();
+    timing.reset();
+    EXPECT_LT(clock.elapsed(), 1000); // did not wait for the interval
+
+    // The worker is blocked in a hand-over that the owner thread never runs.
+    auto blocked = std::make_unique<CountingTimer>(5);
+    blocked->timer->SetEnabled(true);
+    ASSERT_TRUE(waitForPostedTick(*blocked->timer));
+    clock.restart();
+    blocked.reset();
+    EXPECT_LT(clock.elapsed(), 1000);
+    // Its posted tick died with it: running the event loop now must not reach it.
+    QCoreApplication::processEvents();
+}
+
+TEST(ThreadedTimer, DestroyedFromInsideItsOwnHandler) {
+    auto timer = std::make_unique<TThreadedTimer>();
+    int ticks = 0;
+    timer->SetInterval(5);
+    timer->SetOnTimer([&](QObject*) {
+        ++ticks;
+        timer.reset();
+    });
+    timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return timer == nullptr; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ticks, 1);
+}
+
+TEST(ThreadedTimer, HandlersNeverOverlapAndTicksDoNotQueue) {
+    CountingTimer slow(5);
+    int depth = 0;
+    int maxDepth = 0;
+    slow.timer->SetOnTimer([&](QObject*) {
+        maxDepth = std::max(maxDepth, ++depth);
+        ++slow.ticks;
+        // A handler that runs a nested event loop for longer than the interval.
+        waitUntil([] { return false; }, 30);
+        --depth;
+    });
+    slow.timer->SetEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return slow.ticks >= 3; }));
+    slow.timer->SetEnabled(false);
+    EXPECT_EQ(maxDepth, 1);
+}
+
+TEST(ThreadedTimer, HundredTimersTickAndStopTogether) {
+    std::vector<std::unique_ptr<CountingTimer>> timers;
+    for (int i = 0; i < 100; ++i) {
+        timers.push_back(std::make_unique<CountingTimer>(20 + i % 7));
+        timers.back()->timer->SetEnabled(true);
+    }
+    const auto allTicked = [&](int n) {
+        return std::all_of(timers.begin(), timers.end(),
+                           [n](const auto& t) { return t->ticks >= n; });
+    };
+    ASSERT_TRUE(waitUntil([&] { return allTicked(3); }, 20000));
+    for (auto& t : timers) {
+        t->timer->SetEnabled(false);
+    }
+    std::vector<int> counts;
+    for (const auto& t : timers) {
+        counts.push_back(t->ticks);
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(timers.begin(), timers.end(),
+                           [](const auto& t) { return t->timer->workerState() == State::Parked; });
+    }));
+    QCoreApplication::processEvents();
+    for (std::size_t i = 0; i < timers.size(); ++i) {
+        EXPECT_EQ(timers[i]->ticks, counts[i]) << "timer " << i << " ticked after disabling";
+    }
+}
