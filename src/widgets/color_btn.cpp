@@ -1,4 +1,5 @@
 #include "widgets/color_btn.h"
+#include "widgets/assign.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -19,23 +20,19 @@ TColorBtn::TColorBtn(QWidget* parent)
 }
 
 void TColorBtn::setButtonColor(const QColor& color) {
-    if (color != buttonColor_) {
-        buttonColor_ = color;
+    if (assignIfChanged(buttonColor_, color)) {
         update();
     }
 }
 
 void TColorBtn::setBordaCor(const QColor& color) {
-    if (color != bordaCor_) {
-        bordaCor_ = color;
+    if (assignIfChanged(bordaCor_, color)) {
         update();
     }
 }
 
 void TColorBtn::setBordaWidth(int width) {
-    width = std::max(width, 0);
-    if (width != bordaWidth_) {
-        bordaWidth_ = width;
+    if (assignIfChanged(bordaWidth_, std::max(width, 0))) {
         update();
     }
 }
@@ -46,15 +43,13 @@ void TColorBtn::setNumero(const QString& text) {
 }
 
 void TColorBtn::setCaption(const QString& text) {
-    if (text != caption_) {
-        caption_ = text;
+    if (assignIfChanged(caption_, text)) {
         update();
     }
 }
 
 void TColorBtn::setFontColor(const QColor& color) {
-    if (color != fontColor_) {
-        fontColor_ = color;
+    if (assignIfChanged(fontColor_, color)) {
         update();
     }
 }

@@ -1,4 +1,5 @@
 #include "widgets/mm_led_gauge.h"
+#include "widgets/assign.h"
 
 #include <QPainter>
 
@@ -17,39 +18,31 @@ TMMLEDGauge::TMMLEDGauge(QWidget* parent) : QWidget(parent) {
 }
 
 void TMMLEDGauge::setKind(Kind kind) {
-    if (kind != kind_) {
-        kind_ = kind;
+    if (assignIfChanged(kind_, kind)) {
         invalidateUnlit();
     }
 }
 
 void TMMLEDGauge::setDirection(Direction direction) {
-    if (direction != direction_) {
-        direction_ = direction;
+    if (assignIfChanged(direction_, direction)) {
         invalidateUnlit();
     }
 }
 
 void TMMLEDGauge::setProgress(int level) {
-    level = std::clamp(level, 0, 100);
-    if (level != progress_) {
-        progress_ = level;
+    if (assignIfChanged(progress_, std::clamp(level, 0, 100))) {
         update();
     }
 }
 
 void TMMLEDGauge::setPoint1(int percent) {
-    percent = std::clamp(percent, 1, 100);
-    if (percent != point1_) {
-        point1_ = percent;
+    if (assignIfChanged(point1_, std::clamp(percent, 1, 100))) {
         invalidateUnlit();
     }
 }
 
 void TMMLEDGauge::setPoint2(int percent) {
-    percent = std::clamp(percent, 1, 100);
-    if (percent != point2_) {
-        point2_ = percent;
+    if (assignIfChanged(point2_, std::clamp(percent, 1, 100))) {
         invalidateUnlit();
     }
 }
@@ -58,10 +51,9 @@ QColor TMMLEDGauge::barColor(int zone) const {
     return barColors_[zoneIndex(zone)];
 }
 
+// Lit colours are drawn over the unlit picture on every paint, so they need no rebuild.
 void TMMLEDGauge::setBarColor(int zone, const QColor& color) {
-    QColor& slot = barColors_[zoneIndex(zone)];
-    if (color != slot) {
-        slot = color;
+    if (assignIfChanged(barColors_[zoneIndex(zone)], color)) {
         update();
     }
 }
@@ -71,32 +63,25 @@ QColor TMMLEDGauge::inactiveColor(int zone) const {
 }
 
 void TMMLEDGauge::setInactiveColor(int zone, const QColor& color) {
-    QColor& slot = inactiveColors_[zoneIndex(zone)];
-    if (color != slot) {
-        slot = color;
+    if (assignIfChanged(inactiveColors_[zoneIndex(zone)], color)) {
         invalidateUnlit();
     }
 }
 
 void TMMLEDGauge::setSpotWidth(int pixels) {
-    pixels = std::max(pixels, 1);
-    if (pixels != spotWidth_) {
-        spotWidth_ = pixels;
+    if (assignIfChanged(spotWidth_, std::max(pixels, 1))) {
         invalidateUnlit();
     }
 }
 
 void TMMLEDGauge::setSpotSpace(int pixels) {
-    pixels = std::clamp(pixels, 0, 10);
-    if (pixels != spotSpace_) {
-        spotSpace_ = pixels;
+    if (assignIfChanged(spotSpace_, std::clamp(pixels, 0, 10))) {
         invalidateUnlit();
     }
 }
 
 void TMMLEDGauge::setColor(const QColor& color) {
-    if (color != color_) {
-        color_ = color;
+    if (assignIfChanged(color_, color)) {
         invalidateUnlit();
     }
 }

@@ -1,4 +1,5 @@
 #include "widgets/mm_slider.h"
+#include "widgets/assign.h"
 #include "widgets/paint_helpers.h"
 
 #include <QKeyEvent>
@@ -56,46 +57,48 @@ void TMMSlider::setPosition(int value) {
 
 // Clamps, stores and announces a new position; true when it changed.
 bool TMMSlider::applyPosition(int value) {
-    value = std::clamp(value, min_, max_);
-    if (value == position_) {
+    if (!assignIfChanged(position_, std::clamp(value, min_, max_))) {
         return false;
     }
-    position_ = value;
     update();
     emit change(position_);
     return true;
 }
 
 void TMMSlider::setOrientation(Orientation orientation) {
-    if (orientation != orientation_) {
-        orientation_ = orientation;
+    if (assignIfChanged(orientation_, orientation)) {
         update();
     }
 }
 
 void TMMSlider::setThumbWidth(int pixels) {
-    thumbWidth_ = std::max(pixels, 1);
-    update();
+    if (assignIfChanged(thumbWidth_, std::max(pixels, 1))) {
+        update();
+    }
 }
 
 void TMMSlider::setThumbHeight(int pixels) {
-    thumbHeight_ = std::max(pixels, 1);
-    update();
+    if (assignIfChanged(thumbHeight_, std::max(pixels, 1))) {
+        update();
+    }
 }
 
 void TMMSlider::setThumbColor(const QColor& color) {
-    thumbColor_ = color;
-    update();
+    if (assignIfChanged(thumbColor_, color)) {
+        update();
+    }
 }
 
 void TMMSlider::setGrooveColor(const QColor& color) {
-    grooveColor_ = color;
-    update();
+    if (assignIfChanged(grooveColor_, color)) {
+        update();
+    }
 }
 
 void TMMSlider::setColor(const QColor& color) {
-    color_ = color;
-    update();
+    if (assignIfChanged(color_, color)) {
+        update();
+    }
 }
 
 int TMMSlider::trackLength() const {

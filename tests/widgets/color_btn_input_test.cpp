@@ -27,23 +27,14 @@ protected:
 };
 
 TEST_F(ColorBtnInput, TwoQuickClicksGiveTwoClicks) {
-    int doubleClicks = 0;
-    struct DoubleClickCounter : QObject {
-        int* count;
-        explicit DoubleClickCounter(int* c) : count(c) {}
-        bool eventFilter(QObject*, QEvent* e) override {
-            *count += e->type() == QEvent::MouseButtonDblClick;
-            return false;
-        }
-    } filter(&doubleClicks);
-    button->installEventFilter(&filter);
+    widgets::test::EventCounter doubleClicks(button, {QEvent::MouseButtonDblClick});
     QSignalSpy clicks(button, &TColorBtn::clicked);
     QSignalSpy presses(button, &TColorBtn::mousePressed);
 
     // Through the window, so Qt itself turns the second press into a double click.
     QTest::mouseDClick(window(), Qt::LeftButton, {}, centre());
 
-    EXPECT_EQ(doubleClicks, 1);
+    EXPECT_EQ(doubleClicks.count, 1);
     EXPECT_EQ(presses.count(), 2);
     EXPECT_EQ(clicks.count(), 2);
 }
@@ -90,15 +81,9 @@ TEST_F(ColorBtnInput, AmpersandCaptionRegistersNoShortcut) {
 }
 
 TEST_F(ColorBtnInput, EveryMoveIsSignalledAndStopsAtTheButton) {
-    struct MouseCounter : QObject {
-        int events = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            events += e->type() == QEvent::MouseMove || e->type() == QEvent::MouseButtonPress;
-            return false;
-        }
-    } parentMouse;
+    widgets::test::EventCounter parentMouse(&host.window,
+                                            {QEvent::MouseMove, QEvent::MouseButtonPress});
     host.window.setMouseTracking(true);
-    host.window.installEventFilter(&parentMouse);
     QSignalSpy moves(button, &TColorBtn::mouseMoved);
 
     QTest::mouseMove(window(), button->geometry().topLeft() + QPoint(5, 5));
@@ -107,7 +92,7 @@ TEST_F(ColorBtnInput, EveryMoveIsSignalledAndStopsAtTheButton) {
     EXPECT_EQ(moves.last().at(2).toPoint(), QPoint(30, 20));
 
     QTest::mouseClick(window(), Qt::RightButton, {}, centre());
-    EXPECT_EQ(parentMouse.events, 0);
+    EXPECT_EQ(parentMouse.count, 0);
 }
 
 TEST_F(ColorBtnInput, OwnerDecidesOnDrops) {

@@ -153,15 +153,15 @@ TEST(ColorBtnRepaint, OnlyTheRepaintingSettersRepaint) {
     auto* button = new TColorBtn(&host.window);
     button->setGeometry(10, 10, kW, kH);
     button->setNumero(QStringLiteral("01"));
-    widgets::test::PaintCounter counter(button);
+    widgets::test::EventCounter counter(button, {QEvent::Paint});
     ASSERT_TRUE(host.show());
     ASSERT_TRUE(host.flushRepaints());
 
     const auto paintsAfter = [&](const std::function<void()>& change) {
-        counter.paints = 0;
+        counter.count = 0;
         change();
         EXPECT_TRUE(host.flushRepaints());
-        return counter.paints;
+        return counter.count;
     };
     EXPECT_EQ(paintsAfter([&] { button->setButtonColor(button->buttonColor()); }), 0);
     EXPECT_EQ(paintsAfter([&] { button->setBordaCor(button->bordaCor()); }), 0);

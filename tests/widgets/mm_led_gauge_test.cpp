@@ -110,17 +110,17 @@ TEST(LedGaugeRepaint, SameLevelTwiceDoesNotRedraw) {
     widgets::test::Host host;
     auto* meter = new TMMLEDGauge(&host.window);
     setUpAsMainWindowMeter(*meter);
-    widgets::test::PaintCounter counter(meter);
+    widgets::test::EventCounter counter(meter, {QEvent::Paint});
     ASSERT_TRUE(host.show());
     meter->setProgress(40);
     ASSERT_TRUE(host.flushRepaints());
-    counter.paints = 0;
+    counter.count = 0;
     meter->setProgress(40);
     ASSERT_TRUE(host.flushRepaints());
-    EXPECT_EQ(counter.paints, 0);
+    EXPECT_EQ(counter.count, 0);
     meter->setProgress(41);
     ASSERT_TRUE(host.flushRepaints());
-    EXPECT_GE(counter.paints, 1);
+    EXPECT_GE(counter.count, 1);
 }
 
 } // namespace

@@ -6,7 +6,10 @@
 #include <QTest>
 #include <QWidget>
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace widgets::test {
 
@@ -21,21 +24,23 @@ inline std::string pixel(const QImage& image, int x, int y) {
     return hex(image.pixel(x, y));
 }
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
+// Counts the events of the given types that reach a widget (delivered or propagated to it).
+class EventCounter : public QObject {
 public:
-    explicit PaintCounter(QWidget* watched) : QObject(watched) {
+    EventCounter(QWidget* watched, std::initializer_list<QEvent::Type> types)
+        : QObject(watched), types_(types) {
         watched->installEventFilter(this);
     }
-    int paints = 0;
+    int count = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
+        count += std::find(types_.begin(), types_.end(), event->type()) != types_.end();
         return false;
     }
+
+private:
+    std::vector<QEvent::Type> types_;
 };
 
 // A top-level window to host the widget under test plus a probe widget beside it. Asking the
@@ -47,7 +52,7 @@ public:
         window.resize(400, 300);
         probe = new QWidget(&window);
         probe->setGeometry(380, 280, 10, 10);
-        probeCounter = new PaintCounter(probe);
+        probePaints = new EventCounter(probe, {QEvent::Paint});
     }
     bool show() {
         window.show();
@@ -55,14 +60,14 @@ public:
     }
     // True when the probe was painted (the pending repaints were processed).
     bool flushRepaints() {
-        const int before = probeCounter->paints;
+        const int before = probePaints->count;
         probe->update();
-        return QTest::qWaitFor([&] { return probeCounter->paints > before; });
+        return QTest::qWaitFor([&] { return probePaints->count > before; });
     }
 
     QWidget window;
     QWidget* probe = nullptr;
-    PaintCounter* probeCounter = nullptr;
+    EventCounter* probePaints = nullptr;
 };
 
 } // namespace widgets::test
