@@ -1,5 +1,6 @@
 // Creation, first activation and closing of the cart wall window; Sair, Minimizar, about box.
 #include "app/main_window.h"
+#include "app/main_window_editing.h"
 
 #include "app/about_dialog.h"
 #include "app/block_sequencer.h"

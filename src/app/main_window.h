@@ -30,6 +30,12 @@ class QRubberBand;
 class QTimer;
 class QKeyEvent;
 
+namespace carts {
+class CartEditing;
+class EditingDialogs;
+class Tform_nomear;
+} // namespace carts
+
 namespace widgets {
 class MessageSink;
 class TColorBtn;
@@ -48,8 +54,9 @@ class ClickableImage;
 struct MainWindowEnvironment {
     QString programDir; // where ARQUIVOS, settings and profiles live
     widgets::MessageSink* messages = nullptr;
-    audio::SoundApi* sound = nullptr; // the sound layer all players use
-    std::optional<QSize> screenSize;  // the screen to fit; default: the window's screen
+    audio::SoundApi* sound = nullptr;         // the sound layer all players use
+    carts::EditingDialogs* dialogs = nullptr; // default: the real file, colour and rename dialogs
+    std::optional<QSize> screenSize;          // the screen to fit; default: the window's screen
 };
 
 class Tfrm_botonera : public QWidget {
@@ -114,6 +121,8 @@ public:
     WindowPlayers& players() { return *players_; }
     CartFiring& firing() { return *firing_; }
     BlockSequencer& block() { return *block_; }
+    carts::CartEditing& editing();
+    carts::Tform_nomear* form_nomear = nullptr; // the rename dialog, created once
 
     // The wall's model and the device and time settings, owned by the window.
     carts::CartWall& wall() { return wall_; }
@@ -138,6 +147,8 @@ protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -160,6 +171,8 @@ private:
     // Players and firing.
     void connectCartButtons();
     void connectDisplay();
+    void createEditing();
+    void PopupMenu1Popup();
     void releasePlayers();
     void AUDIO_STOP(int n);
     void FormKeyDown(QKeyEvent* event);
@@ -193,6 +206,8 @@ private:
     std::unique_ptr<BlockSequencer> block_;
     std::unique_ptr<CartFiring> firing_;
     std::unique_ptr<StatusDisplay> display_;
+    struct Editing;
+    std::unique_ptr<Editing> editing_;
     bool creationRefused_ = false;
     bool activatedOnce_ = false;
     bool closing_ = false;

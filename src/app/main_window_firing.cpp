@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 
 namespace app {
 
@@ -30,6 +31,7 @@ void Tfrm_botonera::createPlayers() {
                                            deviceSettings_);
     connectCartButtons();
     connectDisplay();
+    createEditing();
 }
 
 void Tfrm_botonera::releasePlayers() {
@@ -43,6 +45,8 @@ void Tfrm_botonera::connectCartButtons() {
     for (int n = 1; n <= kCarts; ++n) {
         widgets::TColorBtn* b = carts_[n];
         connect(b, &widgets::TColorBtn::clicked, this, [this] { firing_->botao_click(); });
+        connect(b, &QWidget::customContextMenuRequested, this,
+                [this, b](const QPoint& pos) { PopupMenu1->popup(b->mapToGlobal(pos)); });
         connect(b, &widgets::TColorBtn::mouseMoved, this,
                 [this, n] { firing_->botao_mouseMove(n); });
         connect(b, &widgets::TColorBtn::mousePressed, this,

@@ -54,6 +54,8 @@ void Tfrm_botonera::buildPopupMenu1() {
     preferences->menuAction()->setObjectName(QStringLiteral("Preferncias1"));
     preferences->menuAction()->setData(11);
     auto* stopGroup = new QActionGroup(preferences);
+    // Neither item is checked while a cart's stop mode was never set.
+    stopGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     QAction* stop =
         addItem(preferences, QStringLiteral("PararcomStop1"), QStringLiteral("Parar com Stop"), 0);
     QAction* fade =
@@ -133,10 +135,6 @@ void Tfrm_botonera::buildMenus() {
             popupAt(PopupMenu2, FlatComboBox1));
     connect(BitBtn1, &QWidget::customContextMenuRequested, this, popupAt(PopupMenu3, BitBtn1));
     connect(BitBtn6, &QWidget::customContextMenuRequested, this, popupAt(PopupMenu3, BitBtn6));
-    for (int n = 1; n <= kCarts; ++n) {
-        QWidget* b = cartButton(n);
-        connect(b, &QWidget::customContextMenuRequested, this, popupAt(PopupMenu1, b));
-    }
 }
 
 QAction* Tfrm_botonera::actionByName(const QString& objectName) const {
