@@ -73,7 +73,8 @@ private:
     template <class T> static std::optional<T> next(std::deque<std::optional<T>>& answers) {
         if (answers.empty())
             return std::nullopt;
-        std::optional<T> answer = answers.front();
+        std::optional<T> answer;
+        answer.swap(answers.front());
         answers.pop_front();
         return answer;
     }
