@@ -263,3 +263,24 @@ TEST(NoSoundDevice, ConsumesInRealTime) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(NoSoundServer, OnlyTheNoSoundDeviceExists) {
+    const char* before = std::getenv("PULSE_SERVER");
+    const std::string saved = before ? before : "";
+    setenv("PULSE_SERVER", "unix:/nonexistent/bandora/native", 1);
+    auto engine = audio::engine::makeSoundEngine();
+    EXPECT_EQ(engine->deviceDescription(0), "No sound");
+    EXPECT_FALSE(engine->deviceDescription(1).has_value());
+    EXPECT_FALSE(engine->init(1, kRate, 0, nullptr));
+    EXPECT_EQ(engine->lastError(), kErrDevice);
+    EXPECT_TRUE(engine->init(0, kRate, 0, nullptr));
+    if (before) {
+        setenv("PULSE_SERVER", saved.c_str(), 1);
+    } else {
+        unsetenv("PULSE_SERVER");
+    }
+}
+
+} // namespace

@@ -211,8 +211,8 @@ bool PulseSink::start(Mixer& mixer) {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = kTargetMs * bytesPerMs;
-    attr.prebuf = 0; // never pause on an underrun: silence flows on, the next cart is not delayed
     attr.minreq = kRequestMs * bytesPerMs;
+    attr.prebuf = attr.minreq; // after an underrun, one block restarts the stream
     attr.fragsize = static_cast<std::uint32_t>(-1);
     pa_stream_set_state_callback(stream_, onStreamState, this);
     pa_stream_set_write_callback(stream_, onWrite, this);
