@@ -258,7 +258,8 @@ TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
     ASSERT_EQ(leftAtSegue.size(), 2u);
     for (std::int64_t left : leftAtSegue) {
         EXPECT_LT(left, mixagem);
-        EXPECT_GT(left, mixagem - 50 - 40); // one mix tick, plus a little event-loop delay
+        // One mix tick, plus what a busy machine adds before the tick runs.
+        EXPECT_GT(left, mixagem - 50 - 120);
     }
     EXPECT_TRUE(player(1).IsFading() || !player(1).IsPlaying());
     QTRY_VERIFY_WITH_TIMEOUT(!player(3).IsPlaying(), 5000);

@@ -247,11 +247,15 @@ def main():
                 check(expected - 40 <= segue_ms <= expected + 90,
                       "cart 1 starts %d ms before cart 2 ends (segue after %d ms, expected %d)" %
                       (MIX_MS, segue_ms, expected))
-                overlap = a880[start_low + 2]
-                check(overlap > 0.02, "the outgoing cart is still fading when the next starts")
-                end_high = last_at_or_above(a880, 0.02)
-                check(end_high is not None and end_high * 20 < start_high * 20 + 2500,
-                      "the outgoing cart ends early, faded")
+                before, during = a880[start_low - 2], a880[start_low + 10]
+                check(0.02 < during < 0.8 * before,
+                      "the outgoing cart fades while the next one starts (%.2f -> %.2f)" %
+                      (before, during))
+                silent = next((i for i in range(start_low, len(a880)) if a880[i] < 0.02), None)
+                natural_end = start_high + 2500 // 20
+                check(silent is not None and silent < natural_end,
+                      "the outgoing cart is silent before its own end (window %s < %d)" %
+                      (silent, natural_end))
         finally:
             app.terminate()
             try:
