@@ -2,7 +2,7 @@
 #include "app/layout_scaling.h"
 #include "app/main_window.h"
 #include "audio/fake_sound_api.h"
-#include "recording_messages.h"
+#include "support/recording_messages.h"
 #include "widgets/color_btn.h"
 #include "widgets/mm_slider.h"
 

@@ -2,7 +2,7 @@
 #include "app/block_sequencer.h"
 #include "app/cart_firing.h"
 #include "app/status_display.h"
-#include "recording_messages.h"
+#include "support/recording_messages.h"
 #include "wall_fakes.h"
 
 #include <gtest/gtest.h>

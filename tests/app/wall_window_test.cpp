@@ -7,7 +7,7 @@
 #include "carts/editing_fakes.h"
 #include "config/device_settings.h"
 #include "engine/test_media.h"
-#include "recording_messages.h"
+#include "support/recording_messages.h"
 #include "widgets/bgr_color.h"
 #include "widgets/color_btn.h"
 

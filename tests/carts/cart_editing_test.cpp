@@ -179,7 +179,7 @@ TEST_F(CartEditingTest, DeleteResetsSlotAndButtonAndUnloadsThePlayer) {
     EXPECT_EQ(buttons.at(10).faceColour, 9818331);
     EXPECT_EQ(buttons.at(10).captionColour, 0);
     EXPECT_EQ(players.unloaded, QList<int>{10});
-    EXPECT_TRUE(messages.questions.isEmpty());
+    EXPECT_TRUE(messages.asked.isEmpty());
     EXPECT_TRUE(wall.PerfilAlterado);
 }
 
@@ -226,7 +226,7 @@ TEST_F(CartEditingTest, PasteOntoEmptyCartAsksNothingAndCopiesAllFields) {
     editing.Copia1Click();
     wall.mouseMovedOver(2);
     editing.Colar1Click();
-    EXPECT_TRUE(messages.questions.isEmpty());
+    EXPECT_TRUE(messages.asked.isEmpty());
     EXPECT_EQ(slot(2), slot(1));
     EXPECT_EQ(buttons.facesApplied, 96);
     EXPECT_EQ(buttons.at(2).tag, 2);
@@ -247,7 +247,7 @@ TEST_F(CartEditingTest, PasteOntoLoadedCartAsksAndCancelStillRefreshesTheWall) {
 
     messages.answer = false;
     editing.Colar1Click();
-    EXPECT_EQ(messages.questions,
+    EXPECT_EQ(messages.asked,
               QStringList{"Cartucho já está carregado, Deseja substitui-lo ??"});
     EXPECT_EQ(slot(2).Nome, "DESTINO");
     EXPECT_EQ(buttons.facesApplied, 96);
@@ -271,7 +271,7 @@ TEST_F(CartEditingTest, CopyDeletePasteRestoresTheDeletedCart) {
     EXPECT_TRUE(state && state->Colar1);
     editing.Colar1Click();
     EXPECT_EQ(slot(20), original);
-    EXPECT_TRUE(messages.questions.isEmpty());
+    EXPECT_TRUE(messages.asked.isEmpty());
 }
 
 TEST_F(CartEditingTest, DropLoadsTheFirstLocalFileWithTheWholeName) {

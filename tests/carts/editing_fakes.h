@@ -2,6 +2,7 @@
 // Recording fakes of what the cart editing commands talk to.
 #include "carts/cart_buttons.h"
 #include "carts/editing_ports.h"
+#include "support/recording_messages.h"
 #include "widgets/message_sink.h"
 
 #include <QMap>
@@ -80,17 +81,7 @@ private:
     }
 };
 
-class FakeMessages : public widgets::MessageSink {
-public:
-    void showMessage(const QString& text, Icon, const QString&) override { shown.append(text); }
-    bool confirm(const QString& text) override {
-        questions.append(text);
-        return answer;
-    }
-
-    QStringList shown;
-    QStringList questions;
-    bool answer = true;
-};
+// Messages and questions are recorded, never shown.
+using FakeMessages = RecordingMessages;
 
 } // namespace carts::testing

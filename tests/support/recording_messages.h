@@ -1,5 +1,5 @@
 #pragma once
-// A message sink that records every text instead of showing a modal box.
+// A message sink that records every message and question instead of showing a modal box.
 #include "widgets/message_sink.h"
 
 #include <QStringList>
