@@ -14,10 +14,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QMouseEvent>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -324,6 +326,56 @@ TEST_F(WallWindowTest, ReplacedFileIsPlayedOnTheNextClick) {
     click(4);
     EXPECT_EQ(player(4).FileName(), fresh);
     EXPECT_EQ(player(4).LengthMs(), 2000u);
+}
+
+TEST_F(WallWindowTest, FileDroppedFromTheFileManagerLandsOnTheCartUnderThePointer) {
+    const QString path = tone(QStringLiteral("palmas.wav"), 660, 1500);
+    hover(21);
+    auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPointF at(640, 500); // where it is dropped does not matter
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w.get(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(w.get(), &dropped);
+        QTest::qWait(50); // the drop is handled once the event has returned
+    };
+    drop({QUrl::fromLocalFile(path)});
+    EXPECT_EQ(slot(21).Nome, QStringLiteral("PALMAS.WAV"));
+    EXPECT_EQ(slot(21).Duracao, QStringLiteral("1500"));
+    EXPECT_EQ(w->cartButton(21)->caption(), QStringLiteral("PALMAS.WAV"));
+
+    click(21);
+    hover(21);
+    drop({QUrl::fromLocalFile(path)});
+    EXPECT_EQ(messages.shown.last(), QStringLiteral("Cartucho em Execução - Aguarde o Término"));
+
+    hover(22);
+    drop({QUrl(QStringLiteral("https://example.com/jingle.mp3"))});
+    EXPECT_TRUE(messages.shown.last().startsWith(QStringLiteral("Arquivo de áudio Inválido: ")));
+    EXPECT_FALSE(slot(22).isLoaded());
+}
+
+TEST_F(WallWindowTest, MenuOfAnEmptyCartOffersOnlyWhatMakesSense) {
+    insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
+    menu(1, "Copia1");
+    hover(30);
+    emit w->PopupMenu1->aboutToShow();
+    QStringList enabled;
+    for (const char* name :
+         {"SobreoSoftware1", "Inserirudio1", "Excluirudio1", "SelecionarCor1", "CorPadro1",
+          "SelecionarCordeFonte1", "Propriedades1", "Preferncias1", "RenomearCartucho1", "Loop1",
+          "Copia1", "Colar1", "Pesquisaudio1", "ListaPerfis1"}) {
+        if (w->actionByName(QString::fromUtf8(name))->isEnabled()) {
+            enabled << QString::fromUtf8(name);
+        }
+    }
+    EXPECT_EQ(enabled, (QStringList{"SobreoSoftware1", "Inserirudio1", "Colar1", "Pesquisaudio1",
+                                    "ListaPerfis1"}));
+    EXPECT_FALSE(w->actionByName(QStringLiteral("PararcomStop1"))->isChecked());
+    EXPECT_FALSE(w->actionByName(QStringLiteral("PararcomFade1"))->isChecked());
 }
 
 } // namespace
