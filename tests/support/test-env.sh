@@ -43,3 +43,12 @@ for _ in $(seq 1 50); do
   sleep 0.1
 done
 pactl set-default-sink bandora_out >/dev/null 2>&1 || true
+
+# A null sink sleeps up to 2 s between blocks while no client asks for low latency, and only
+# shortens its period after that sleep; a silent low-latency client on each sink keeps them
+# responsive, so every test's stream and recording flows at once.
+for sink in bandora_out bandora_cue; do
+  pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
+    --device="$sink" /dev/zero >/dev/null 2>&1 &
+  _bandora_pids+=($!)
+done

@@ -1,0 +1,55 @@
+#pragma once
+// One audio file (or URL) opened through FFmpeg: probing, exact length, decoding and seeking.
+//
+// Output is interleaved stereo float at the device rate. Frame counts (length, seek targets)
+// are at the file's own rate, after the encoder delay and padding have been removed, so the
+// stream decodes to exactly `lengthFrames` frames.
+//
+// Owned by one thread at a time: the creating thread until the stream is handed to the decoder
+// pool, a pool worker afterwards.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace audio::engine {
+
+struct SourceFormat {
+    std::uint32_t rate = 0;
+    std::uint32_t channels = 0;
+    bool eightBit = false;
+    std::uint64_t lengthFrames = 0;
+};
+
+class MediaSource {
+public:
+    // Opens and measures `pathOrUrl`. On failure returns nullptr and sets `error` to a
+    // SoundError code. URLs are only followed when `allowNetwork` is set.
+    static std::unique_ptr<MediaSource> open(const std::string& pathOrUrl, bool allowNetwork,
+                                             std::uint32_t outRate, int& error);
+    ~MediaSource();
+    MediaSource(const MediaSource&) = delete;
+    MediaSource& operator=(const MediaSource&) = delete;
+
+    const SourceFormat& format() const { return format_; }
+
+    // Decodes a little more audio and appends it to `out` (stereo float frames at the output
+    // rate). Returns false once the end has been reached and everything has been delivered.
+    bool decode(std::vector<float>& out);
+
+    // Restarts decoding so that the next frame delivered is source frame `frame`.
+    bool seek(std::uint64_t frame);
+
+    // Source frame that the next delivered frame belongs to.
+    std::uint64_t nextFrame() const;
+
+    struct Impl;
+
+private:
+    explicit MediaSource(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+    SourceFormat format_;
+};
+
+} // namespace audio::engine

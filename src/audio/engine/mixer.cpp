@@ -1,0 +1,317 @@
+#include "mixer.h"
+
+#include "sound_api.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+
+namespace audio::engine {
+
+namespace {
+
+std::int64_t monotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+constexpr std::uint32_t kDeclickMs = 5; // attribute changes ramp over this, no zipper noise
+
+} // namespace
+
+Mixer::Mixer(std::uint32_t rate, std::size_t blockFrames)
+    : rate_(rate), blockFrames_(blockFrames), declickFrames_(rate * kDeclickMs / 1000),
+      scratch_((static_cast<std::size_t>(static_cast<float>(blockFrames) * kMaxSpeed) + 4) * 2) {}
+
+bool Mixer::post(const Command& command) {
+    return commands_.push(command);
+}
+
+void Mixer::render(float* out, std::size_t frames) {
+    while (frames > 0) {
+        const std::size_t n = std::min(frames, blockFrames_);
+        renderBlock(out, n);
+        out += n * 2;
+        frames -= n;
+    }
+}
+
+void Mixer::renderBlock(float* out, std::size_t frames) {
+    Command command;
+    while (commands_.tryPop(command)) {
+        apply(command);
+    }
+    const bool lost = lost_.load(std::memory_order_acquire);
+    if (lost && !lostHandled_) {
+        lostHandled_ = true;
+        for (std::size_t i = 0; i < channelCount_; ++i) {
+            channels_[i]->mix.playing = false;
+        }
+    }
+    std::fill(out, out + frames * 2, 0.0f);
+    std::int64_t now = 0;
+    for (std::size_t i = 0; i < channelCount_; ++i) {
+        Stream& stream = *channels_[i];
+        mixChannel(stream, out, frames);
+        if (stream.mix.announceStart && stream.mix.playing && !stream.mix.stalled) {
+            stream.mix.announceStart = false;
+            now = now != 0 ? now : monotonicNs();
+            stream.pub.startedNs.store(now, std::memory_order_release);
+        }
+    }
+    for (std::size_t i = 0; i < frames * 2; ++i) {
+        out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    }
+    rendered_.fetch_add(frames, std::memory_order_release);
+}
+
+void Mixer::apply(const Command& command) {
+    Stream* stream = command.stream;
+    switch (command.type) {
+    case CommandType::Attach:
+        attach(stream);
+        break;
+    case CommandType::Detach:
+        detach(stream);
+        return; // the stream may be gone as soon as it is marked detached
+    case CommandType::Play:
+        if (!lost_.load(std::memory_order_relaxed)) {
+            stream->mix.playing = true;
+            stream->mix.ended = false;
+            stream->mix.stalled = false;
+            stream->mix.announceStart = true;
+        }
+        break;
+    case CommandType::Stop:
+        stream->mix.playing = false;
+        stream->mix.stalled = false;
+        stream->mix.stopAtSlideEnd = false;
+        for (Ramp* ramp : {&stream->mix.volume, &stream->mix.pan, &stream->mix.rate}) {
+            ramp->moveTo(ramp->value, 0, false);
+        }
+        break;
+    case CommandType::SetAttributes:
+        applyAttributes(*stream, command, false);
+        break;
+    case CommandType::Slide:
+        applyAttributes(*stream, command, true);
+        break;
+    case CommandType::SetLoop:
+        stream->mix.loop = command.loop;
+        break;
+    }
+    publish(*stream);
+    stream->pub.appliedSeq.store(command.seq, std::memory_order_release);
+}
+
+void Mixer::attach(Stream* stream) {
+    if (channelCount_ >= kMaxChannels || stream->mix.attached) {
+        return;
+    }
+    MixState& m = stream->mix;
+    m.attached = true;
+    m.volume.moveTo(1.0f, 0, false);
+    m.pan.moveTo(0.0f, 0, false);
+    m.rate.moveTo(static_cast<float>(stream->format().rate), 0, false);
+    channels_[channelCount_++] = stream;
+}
+
+void Mixer::detach(Stream* stream) {
+    for (std::size_t i = 0; i < channelCount_; ++i) {
+        if (channels_[i] == stream) {
+            channels_[i] = channels_[--channelCount_];
+            break;
+        }
+    }
+    stream->mix.attached = false;
+    stream->pub.state.store(kChannelStopped, std::memory_order_release);
+    stream->pub.detached.store(true, std::memory_order_release);
+}
+
+void Mixer::applyAttributes(Stream& stream, const Command& command, bool slide) {
+    MixState& m = stream.mix;
+    const std::uint32_t frames = slide ? command.frames : declickFrames_;
+    if (!std::isnan(command.volume)) {
+        m.volume.moveTo(command.volume, frames, slide);
+        m.stopAtSlideEnd = slide && command.toSilence;
+        if (m.stopAtSlideEnd && frames == 0) {
+            m.playing = false;
+            m.stopAtSlideEnd = false;
+        }
+    }
+    if (!std::isnan(command.pan)) {
+        m.pan.moveTo(command.pan, frames, slide);
+    }
+    if (!std::isnan(command.rate)) {
+        m.rate.moveTo(command.rate, slide ? frames : 0, slide);
+    }
+}
+
+void Mixer::applySeekMarkers(Stream& stream) {
+    SpscQueue<Marker, 64>& markers = stream.markers();
+    const std::size_t queued = markers.size();
+    std::size_t lastSeek = queued;
+    for (std::size_t i = 0; i < queued; ++i) {
+        if (markers.peek(i).kind == MarkerKind::Seek) {
+            lastSeek = i;
+        }
+    }
+    if (lastSeek == queued) {
+        return;
+    }
+    const Marker marker = markers.peek(lastSeek);
+    markers.pop(lastSeek + 1);
+    stream.ring().discardTo(marker.ringIndex);
+    MixState& m = stream.mix;
+    m.markerPos = marker.srcPos;
+    m.consumedSinceMarker = 0;
+    m.frac = 0.0;
+    m.ended = false;
+    stream.pub.appliedSeekSeq.store(marker.seekSeq, std::memory_order_release);
+}
+
+std::size_t Mixer::framesToWrap(Stream& stream) const {
+    SpscQueue<Marker, 64>& markers = stream.markers();
+    if (markers.size() == 0) {
+        return SIZE_MAX;
+    }
+    const std::uint64_t at = markers.peek(0).ringIndex;
+    const std::uint64_t read = stream.ring().readIndex();
+    return at > read ? static_cast<std::size_t>(at - read) : 0;
+}
+
+// The read position reached the end of the file: go round again when looping, else stop.
+bool Mixer::handleWrap(Stream& stream) {
+    const Marker marker = stream.markers().peek(0);
+    stream.markers().pop();
+    MixState& m = stream.mix;
+    m.consumedSinceMarker = 0;
+    if (m.loop) {
+        m.markerPos = 0;
+        return true;
+    }
+    m.markerPos = marker.srcPos;
+    m.frac = 0.0;
+    m.playing = false;
+    m.ended = true;
+    return false;
+}
+
+void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
+    applySeekMarkers(stream);
+    MixState& m = stream.mix;
+    bool starved = false;
+    std::size_t done = 0;
+    while (m.playing && done < frames) {
+        const std::size_t toWrap = framesToWrap(stream);
+        if (toWrap == 0) {
+            if (!handleWrap(stream)) {
+                break;
+            }
+            continue;
+        }
+        const std::size_t available = stream.ring().available();
+        const std::size_t limit = std::min(available, toWrap);
+        const bool direct = m.rate.value == static_cast<float>(stream.format().rate) &&
+                            m.rate.remaining == 0 && m.frac == 0.0;
+        const std::size_t made = direct ? mixDirect(stream, out + done * 2, frames - done, limit)
+                                        : mixResampled(stream, out + done * 2, frames - done, limit,
+                                                       toWrap <= available);
+        if (made == 0) {
+            starved = true;
+            break;
+        }
+        done += made;
+    }
+    if (m.playing && !starved && framesToWrap(stream) == 0) {
+        handleWrap(stream); // the last frame has gone out: the state changes with it
+    }
+    m.stalled = m.playing && starved;
+    finishSlides(stream);
+    publish(stream);
+}
+
+std::size_t Mixer::mixDirect(Stream& stream, float* out, std::size_t frames, std::size_t limit) {
+    const std::size_t n =
+        stream.ring().peek(scratch_.data(), std::min({frames, limit, blockFrames_}));
+    for (std::size_t k = 0; k < n; ++k) {
+        addFrame(stream, out + k * 2, scratch_[k * 2], scratch_[k * 2 + 1]);
+    }
+    stream.ring().consume(n);
+    stream.mix.consumedSinceMarker += n;
+    return n;
+}
+
+// Playback at another rate than the file's: linear interpolation between ring frames.
+std::size_t Mixer::mixResampled(Stream& stream, float* out, std::size_t frames, std::size_t limit,
+                                bool atBoundary) {
+    MixState& m = stream.mix;
+    const std::size_t wanted = std::min(limit, scratch_.size() / 2);
+    const std::size_t got = stream.ring().peek(scratch_.data(), wanted);
+    const bool lastFrameIsEnd = atBoundary && got == limit;
+    const double srcRate = stream.format().rate;
+    double pos = m.frac;
+    std::size_t made = 0;
+    while (made < frames) {
+        const auto i = static_cast<std::size_t>(pos);
+        if (i >= got || (i + 1 >= got && !lastFrameIsEnd)) {
+            break;
+        }
+        const float t = static_cast<float>(pos - static_cast<double>(i));
+        const float* a = &scratch_[i * 2];
+        const float* b = i + 1 < got ? a + 2 : a;
+        addFrame(stream, out + made * 2, a[0] + (b[0] - a[0]) * t, a[1] + (b[1] - a[1]) * t);
+        ++made;
+        const float speed = m.rate.tick() / static_cast<float>(srcRate);
+        pos += std::clamp(speed, 1.0f / 256.0f, kMaxSpeed);
+    }
+    const std::size_t consumed = std::min(static_cast<std::size_t>(pos), got);
+    stream.ring().consume(consumed);
+    m.consumedSinceMarker += consumed;
+    m.frac = pos - static_cast<double>(consumed);
+    return made;
+}
+
+void Mixer::addFrame(Stream& stream, float* out, float left, float right) {
+    MixState& m = stream.mix;
+    const float volume = m.volume.tick();
+    const float pan = m.pan.tick();
+    const float l = left * volume * (pan > 0.0f ? 1.0f - pan : 1.0f);
+    const float r = right * volume * (pan < 0.0f ? 1.0f + pan : 1.0f);
+    out[0] += l;
+    out[1] += r;
+    stream.pub.history[m.historyWrite++ % kHistoryFrames].store((l + r) * 0.5f,
+                                                                std::memory_order_relaxed);
+}
+
+void Mixer::finishSlides(Stream& stream) {
+    MixState& m = stream.mix;
+    if (m.stopAtSlideEnd && m.volume.remaining == 0) {
+        m.stopAtSlideEnd = false;
+        m.playing = false;
+        m.stalled = false;
+    }
+}
+
+void Mixer::publish(Stream& stream) {
+    const MixState& m = stream.mix;
+    PublishedState& pub = stream.pub;
+    const std::uint64_t played = m.consumedSinceMarker * stream.format().rate / stream.deviceRate();
+    pub.position.store(std::min(m.markerPos + played, stream.format().lengthFrames),
+                       std::memory_order_release);
+    pub.volume.store(m.volume.value, std::memory_order_relaxed);
+    pub.pan.store(m.pan.value, std::memory_order_relaxed);
+    pub.rate.store(m.rate.value, std::memory_order_relaxed);
+    const std::uint32_t sliding = (m.rate.sliding() ? kSlidingRate : 0u) |
+                                  (m.volume.sliding() ? kSlidingVolume : 0u) |
+                                  (m.pan.sliding() ? kSlidingPan : 0u);
+    pub.sliding.store(sliding, std::memory_order_relaxed);
+    pub.ended.store(m.ended, std::memory_order_relaxed);
+    pub.historyPos.store(m.historyWrite, std::memory_order_release);
+    const int state =
+        !m.playing ? kChannelStopped : (m.stalled ? kChannelStalled : kChannelPlaying);
+    pub.state.store(state, std::memory_order_release);
+}
+
+} // namespace audio::engine

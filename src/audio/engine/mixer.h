@@ -1,0 +1,83 @@
+#pragma once
+// The mixer of one device: sums its playing channels into float stereo blocks.
+//
+// render() runs on the device's mixing thread and never blocks: it takes no lock, allocates
+// nothing and touches no file. Commands from the user-interface thread arrive through a
+// lock-free queue and take effect at the start of the next block; what the user-interface
+// thread reads back is published in each Stream's atomics.
+
+#include "spsc.h"
+#include "stream.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace audio::engine {
+
+enum class CommandType : std::uint8_t { Attach, Detach, Play, Stop, SetAttributes, Slide, SetLoop };
+
+// Attribute values in a command; NaN leaves the attribute alone.
+struct Command {
+    CommandType type = CommandType::Play;
+    Stream* stream = nullptr;
+    std::uint32_t seq = 0;
+    float rate = 0.0f;   // Hz
+    float volume = 0.0f; // 0..1
+    float pan = 0.0f;    // -1..1
+    std::uint32_t frames = 0;
+    bool toSilence = false; // a volume slide that stops the channel at its end
+    bool loop = false;
+};
+
+class Mixer {
+public:
+    static constexpr std::size_t kMaxChannels = 1024;
+    static constexpr float kMaxSpeed = 4.0f; // playback rate at most 4x the file's own
+
+    Mixer(std::uint32_t rate, std::size_t blockFrames);
+
+    std::uint32_t rate() const { return rate_; }
+    std::size_t blockFrames() const { return blockFrames_; }
+
+    // User-interface thread.
+    bool post(const Command& command);
+    // Any thread: the output is gone; every channel stops and play is refused from now on.
+    void markDeviceLost() { lost_.store(true, std::memory_order_release); }
+    bool deviceLost() const { return lost_.load(std::memory_order_acquire); }
+
+    // Mixing thread: fills `out` with `frames` stereo frames.
+    void render(float* out, std::size_t frames);
+    std::uint64_t framesRendered() const { return rendered_.load(std::memory_order_acquire); }
+
+private:
+    void renderBlock(float* out, std::size_t frames);
+    void apply(const Command& command);
+    void attach(Stream* stream);
+    void detach(Stream* stream);
+    void applyAttributes(Stream& stream, const Command& command, bool slide);
+    void applySeekMarkers(Stream& stream);
+    bool handleWrap(Stream& stream);
+    std::size_t framesToWrap(Stream& stream) const;
+    void mixChannel(Stream& stream, float* out, std::size_t frames);
+    std::size_t mixDirect(Stream& stream, float* out, std::size_t frames, std::size_t limit);
+    std::size_t mixResampled(Stream& stream, float* out, std::size_t frames, std::size_t limit,
+                             bool atBoundary);
+    void addFrame(Stream& stream, float* out, float left, float right);
+    void finishSlides(Stream& stream);
+    void publish(Stream& stream);
+
+    const std::uint32_t rate_;
+    const std::size_t blockFrames_;
+    const std::uint32_t declickFrames_;
+    SpscQueue<Command, 4096> commands_;
+    std::array<Stream*, kMaxChannels> channels_{};
+    std::size_t channelCount_ = 0;
+    std::vector<float> scratch_; // ring frames read for one block, sized once
+    std::atomic<bool> lost_{false};
+    bool lostHandled_ = false;
+    std::atomic<std::uint64_t> rendered_{0};
+};
+
+} // namespace audio::engine

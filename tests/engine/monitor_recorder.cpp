@@ -1,0 +1,109 @@
+#include "monitor_recorder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace enginetest {
+
+MonitorRecorder::MonitorRecorder(const std::string& sink, std::filesystem::path file,
+                                 std::uint32_t rate)
+    : file_(std::move(file)) {
+    std::vector<std::string> args = {"parec",
+                                     "--device=" + sink + ".monitor",
+                                     "--format=float32le",
+                                     "--rate=" + std::to_string(rate),
+                                     "--channels=2",
+                                     "--raw",
+                                     "--process-time-msec=10",
+                                     file_.string()};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    if (posix_spawnp(&pid_, "parec", nullptr, nullptr, argv.data(), environ) != 0) {
+        pid_ = -1;
+    }
+}
+
+MonitorRecorder::~MonitorRecorder() {
+    stop();
+}
+
+void MonitorRecorder::stop() {
+    if (pid_ > 0) {
+        kill(pid_, SIGINT);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+}
+
+std::uint64_t MonitorRecorder::framesRecorded() const {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file_, ec);
+    return ec ? 0 : size / 8;
+}
+
+bool MonitorRecorder::waitFrames(std::uint64_t frames, int timeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (framesRecorded() < frames) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+std::vector<float> MonitorRecorder::finish() {
+    stop();
+    std::ifstream in(file_, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> samples(bytes.size() / 8 * 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+    return samples;
+}
+
+Span loudSpan(const std::vector<float>& stereo, int ch, float threshold) {
+    Span span;
+    for (std::size_t i = 0; i * 2 + 1 < stereo.size(); ++i) {
+        if (std::abs(stereo[i * 2 + static_cast<std::size_t>(ch)]) > threshold) {
+            span.first = span.found ? span.first : i;
+            span.last = i;
+            span.found = true;
+        }
+    }
+    return span;
+}
+
+double zeroCrossingHz(const std::vector<float>& stereo, int ch, Span span, std::uint32_t rate) {
+    std::size_t crossings = 0;
+    const auto c = static_cast<std::size_t>(ch);
+    for (std::size_t i = span.first + 1; i <= span.last; ++i) {
+        if ((stereo[(i - 1) * 2 + c] < 0.0f) != (stereo[i * 2 + c] < 0.0f)) {
+            ++crossings;
+        }
+    }
+    const double seconds = double(span.last - span.first) / rate;
+    return seconds > 0 ? crossings / 2.0 / seconds : 0.0;
+}
+
+float peakIn(const std::vector<float>& stereo, int ch, std::size_t from, std::size_t to) {
+    float peak = 0.0f;
+    for (std::size_t i = from; i < to && i * 2 + 1 < stereo.size(); ++i) {
+        peak = std::max(peak, std::abs(stereo[i * 2 + static_cast<std::size_t>(ch)]));
+    }
+    return peak;
+}
+
+} // namespace enginetest

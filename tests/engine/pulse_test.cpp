@@ -1,0 +1,188 @@
+// The engine on the private PulseAudio server of the test script: what the null sinks really
+// play, recorded from their monitors.
+#include "audio/engine/sound_engine.h"
+#include "monitor_recorder.h"
+#include "test_media.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+using namespace audio;
+using namespace enginetest;
+
+namespace {
+
+constexpr std::uint32_t kRate = 44100; // the null sinks' rate
+constexpr std::uint64_t kTail = kRate / 5;
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) {
+            out += buffer;
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+class PulseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        engine = engine::makeSoundEngine();
+        ASSERT_EQ(engine->deviceDescription(1), "Bandora_Out") << "no test sound server?";
+    }
+    StreamHandle tone(int device, const std::string& name, double hz, std::uint32_t rate,
+                      double seconds) {
+        writeWav(dir.path(name), {rate, 2, SampleFormat::S16, std::uint64_t(seconds * rate)},
+                 sine(hz, rate, 0.5));
+        engine->setDevice(device);
+        const StreamHandle h = engine->createFileStream(dir.path(name).string(), 0);
+        EXPECT_NE(h, 0u) << engine->lastError();
+        return h;
+    }
+    // Waits for the channel to end, then records a little more so the end is on disk.
+    void finishAndSettle(StreamHandle h, MonitorRecorder& recorder) {
+        ASSERT_TRUE(waitUntil([&] { return engine->isActive(h) == kChannelStopped; }));
+        ASSERT_TRUE(recorder.waitFrames(recorder.framesRecorded() + kTail));
+    }
+
+    TempDir dir;
+    std::unique_ptr<engine::SoundEngine> engine;
+};
+
+TEST_F(PulseTest, DevicesAreTheServersSinksDefaultFirst) {
+    EXPECT_EQ(engine->deviceDescription(2), "Bandora_Cue");
+    EXPECT_FALSE(engine->deviceDescription(11).has_value());
+    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
+    ASSERT_TRUE(engine->init(2, kRate, 0, nullptr));
+    EXPECT_FALSE(engine->init(2, kRate, 0, nullptr));
+    EXPECT_EQ(engine->lastError(), kErrAlready);
+}
+
+TEST_F(PulseTest, ToneSoundsAtItsPitchAndLengthAfterResampling) {
+    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
+    MonitorRecorder recorder("bandora_out", dir.path("out.raw"), kRate);
+    ASSERT_TRUE(recorder.waitFrames(kRate / 20)) << "parec does not record";
+    const StreamHandle h = tone(1, "a.wav", 440.0, 48000, 0.5); // resampled to the sink's 44.1 kHz
+    ASSERT_TRUE(engine->play(h, false));
+    finishAndSettle(h, recorder);
+    const std::vector<float> take = recorder.finish();
+    const Span span = loudSpan(take, 0);
+    ASSERT_TRUE(span.found);
+    EXPECT_NEAR(double(span.last - span.first) / kRate, 0.5, 0.004);
+    EXPECT_NEAR(zeroCrossingHz(take, 0, span, kRate), 440.0, 2.0);
+    EXPECT_NEAR(peakIn(take, 1, span.first, span.last), 0.5, 0.02);
+}
+
+TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
+    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
+    MonitorRecorder recorder("bandora_out", dir.path("out.raw"), kRate);
+    ASSERT_TRUE(recorder.waitFrames(kRate / 20));
+    const StreamHandle h = tone(1, "long.wav", 440.0, kRate, 3.0);
+    ASSERT_TRUE(engine->play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; }));
+    ASSERT_TRUE(engine->slideAttributes(h, kKeepRate, kSlideToSilence, kKeepPan, 400));
+    finishAndSettle(h, recorder);
+    const std::uint64_t fadeEnded = engine->position(h) / 4;
+    EXPECT_NEAR(double(fadeEnded) / kRate, 0.2 + 0.4 + 0.2, 0.25) << "stopped soon after the fade";
+
+    // The fade: full level, then a straight fall to nothing over 400 ms.
+    const std::vector<float> take = recorder.finish();
+    const Span span = loudSpan(take, 0, 0.005f);
+    ASSERT_TRUE(span.found);
+    std::size_t fallStart = span.last;
+    while (fallStart > span.first && peakIn(take, 0, fallStart - 441, fallStart) < 0.49f) {
+        fallStart -= 441;
+    }
+    const double fall = double(span.last - fallStart) / kRate;
+    EXPECT_NEAR(fall, 0.4 * 0.99, 0.03) << "from full level to -46 dB";
+    const float halfWay = peakIn(take, 0, fallStart + kRate / 5 - 441, fallStart + kRate / 5 + 441);
+    EXPECT_NEAR(halfWay, 0.25f, 0.03f);
+    EXPECT_EQ(peakIn(take, 0, span.last + 441, take.size() / 2), 0.0f) << "silence after the fade";
+}
+
+TEST_F(PulseTest, TwoDevicesPlayIndependently) {
+    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
+    ASSERT_TRUE(engine->init(2, kRate, 0, nullptr));
+    MonitorRecorder out("bandora_out", dir.path("out.raw"), kRate);
+    MonitorRecorder cue("bandora_cue", dir.path("cue.raw"), kRate);
+    ASSERT_TRUE(out.waitFrames(kRate / 20) && cue.waitFrames(kRate / 20));
+    const StreamHandle onAir = tone(1, "air.wav", 440.0, kRate, 0.6);
+    const StreamHandle preListen = tone(2, "cue.wav", 1000.0, kRate, 2.0);
+    ASSERT_TRUE(engine->play(onAir, false));
+    ASSERT_TRUE(engine->play(preListen, false));
+    ASSERT_TRUE(waitUntil([&] { return engine->position(preListen) >= 4u * kRate / 5; }));
+    ASSERT_TRUE(engine->stop(preListen));
+    const std::uint64_t cueStopped = engine->position(preListen) / 4;
+    finishAndSettle(onAir, out);
+    ASSERT_TRUE(cue.waitFrames(cue.framesRecorded() + kTail));
+
+    const std::vector<float> air = out.finish();
+    const std::vector<float> pre = cue.finish();
+    const Span airSpan = loudSpan(air, 0);
+    const Span preSpan = loudSpan(pre, 1);
+    ASSERT_TRUE(airSpan.found && preSpan.found);
+    EXPECT_NEAR(zeroCrossingHz(air, 0, airSpan, kRate), 440.0, 2.0);
+    EXPECT_NEAR(double(airSpan.last - airSpan.first) / kRate, 0.6, 0.004);
+    EXPECT_NEAR(zeroCrossingHz(pre, 1, preSpan, kRate), 1000.0, 4.0);
+    EXPECT_NEAR(double(preSpan.last - preSpan.first) / kRate, double(cueStopped) / kRate, 0.01)
+        << "the cue stopped where its position stopped; the output played on";
+    EXPECT_EQ(peakIn(pre, 1, preSpan.last + 441, pre.size() / 2), 0.0f) << "stop is silent";
+}
+
+TEST_F(PulseTest, LostSinkStopsItsChannelsAndReturnsAtTheNextInit) {
+    const std::string module = run("pactl load-module module-null-sink sink_name=bandora_gone "
+                                   "sink_properties=device.description=Bandora_Gone");
+    ASSERT_FALSE(module.empty());
+    const auto deviceNamed = [&](const std::string& text) {
+        for (int d = 1; d <= 10; ++d) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2)); // let the list age
+            if (engine->deviceDescription(d) == text) {
+                return d;
+            }
+        }
+        return -1;
+    };
+    int gone = -1;
+    ASSERT_TRUE(waitUntil([&] { return (gone = deviceNamed("Bandora_Gone")) > 0; }, 3000));
+    ASSERT_TRUE(engine->init(gone, kRate, 0, nullptr));
+    const StreamHandle h = tone(gone, "t.wav", 440.0, kRate, 5.0);
+    ASSERT_TRUE(engine->play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
+
+    run("pactl unload-module " + module);
+    ASSERT_TRUE(waitUntil([&] { return engine->isActive(h) == kChannelStopped; }, 3000));
+    EXPECT_TRUE(engine->deviceLost(gone));
+    EXPECT_FALSE(engine->play(h, false));
+    EXPECT_EQ(engine->lastError(), kErrStart);
+    EXPECT_TRUE(engine->setPosition(h, 0)) << "calls on the stream still answer";
+    EXPECT_TRUE(engine->freeStream(h));
+
+    const std::string again = run("pactl load-module module-null-sink sink_name=bandora_gone "
+                                  "sink_properties=device.description=Bandora_Gone");
+    ASSERT_TRUE(waitUntil([&] { return (gone = deviceNamed("Bandora_Gone")) > 0; }, 3000));
+    EXPECT_TRUE(engine->init(gone, kRate, 0, nullptr)) << engine->lastError();
+    const StreamHandle back = tone(gone, "u.wav", 440.0, kRate, 1.0);
+    ASSERT_TRUE(engine->play(back, false));
+    EXPECT_TRUE(waitUntil([&] { return engine->position(back) > 0; }));
+    engine.reset();
+    run("pactl unload-module " + again);
+}
+
+} // namespace
