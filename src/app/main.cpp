@@ -1,6 +1,27 @@
+// Program entry: the application title, then the windows in their creation order, then the
+// message loop.
+#include "app/main_window.h"
+#include "audio/engine/sound_engine.h"
+#include "widgets/message_sink.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quallon Cartucheira Digital"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quallon Cartucheira Digital"));
+
+    widgets::DialogMessageSink messages;
+    const std::unique_ptr<audio::engine::SoundEngine> sound = audio::engine::makeSoundEngine();
+    app::MainWindowEnvironment env;
+    env.programDir = QCoreApplication::applicationDirPath();
+    env.messages = &messages;
+    env.sound = sound.get();
+
+    app::Tfrm_botonera window(env);
+    if (window.creationRefused()) {
+        return 0;
+    }
+    window.showOnScreen();
+    return QApplication::exec();
 }

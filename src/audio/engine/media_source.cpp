@@ -7,6 +7,10 @@
 #include <cstring>
 #include <limits>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -65,14 +69,28 @@ bool isSupportedCodec(AVCodecID id) {
            id == AV_CODEC_ID_WMAPRO;
 }
 
-int mapOpenError(int averror, bool network) {
+bool isReadableFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+// A local file that can be read but not opened as audio is a format problem, not an open one.
+int mapOpenError(int averror, bool network, const std::string& url) {
     if (averror == AVERROR_EXIT) {
         return kErrTimeout;
     }
-    if (averror == AVERROR_INVALIDDATA || averror == AVERROR_DEMUXER_NOT_FOUND) {
-        return kErrFileForm;
+    if (network) {
+        return averror == AVERROR_INVALIDDATA ? kErrFileForm : kErrNoNet;
     }
-    return network ? kErrNoNet : kErrFileOpen;
+    return isReadableFile(url) ? kErrFileForm : kErrFileOpen;
 }
 
 struct IndexEntry {
@@ -163,7 +181,7 @@ int MediaSource::Impl::openDemuxer() {
     int r = avformat_open_input(&fmt, target.c_str(), nullptr, &options);
     av_dict_free(&options);
     if (r < 0) {
-        return mapOpenError(r, network);
+        return mapOpenError(r, network, url);
     }
     if (!isSupportedContainer(fmt->iformat->name)) {
         return kErrFileForm;

@@ -1,0 +1,70 @@
+#pragma once
+// The window's side of the cart editing commands: its buttons and players as the commands see
+// them, and the commands themselves.
+#include "app/main_window.h"
+#include "carts/cart_buttons.h"
+#include "carts/cart_editing.h"
+#include "carts/editing_ports.h"
+#include "carts/qt_editing_dialogs.h"
+#include "carts/tform_nomear.h"
+#include "widgets/bgr_color.h"
+#include "widgets/color_btn.h"
+
+#include <memory>
+
+namespace app {
+
+class WindowCartButtons : public carts::CartButtons {
+public:
+    explicit WindowCartButtons(Tfrm_botonera& w) : w_(w) {}
+    void setCaption(int n, const QString& caption) override {
+        w_.cartButton(n)->setCaption(caption);
+    }
+    void setFaceColour(int n, int bgr) override {
+        w_.cartButton(n)->setButtonColor(widgets::colorFromBgr(bgr));
+    }
+    void setCaptionColour(int n, int bgr) override {
+        w_.cartButton(n)->setFontColor(widgets::colorFromBgr(bgr));
+    }
+    void applyFace(const carts::CartFace& face) override {
+        widgets::TColorBtn* b = w_.cartButton(face.tag);
+        b->setTag(face.tag);
+        b->setCaption(face.caption);
+        b->setToolTip(face.hint);
+        b->setProperty("Hint", face.hint);
+        b->setButtonColor(widgets::colorFromBgr(face.faceColour));
+        b->setFontColor(widgets::colorFromBgr(face.captionColour));
+    }
+
+private:
+    Tfrm_botonera& w_;
+};
+
+class WindowCartPlayers : public carts::CartPlayers {
+public:
+    explicit WindowCartPlayers(WindowPlayers& players) : p_(players) {}
+    bool isPlaying(int n) const override { return p_.cart(n).IsPlaying(); }
+    void unload(int n) override { p_.cart(n).Unload(); }
+    quint32 measureDurationMs(const QString& path) override {
+        return carts::measureWithSparePlayer(p_.TocadorAuxiliar(), path);
+    }
+
+private:
+    WindowPlayers& p_;
+};
+
+struct Tfrm_botonera::Editing {
+    Editing(Tfrm_botonera& w, carts::EditingDialogs* dialogs)
+        : buttons(w), players(*w.players_),
+          ownDialogs(dialogs == nullptr
+                         ? std::make_unique<carts::QtEditingDialogs>(&w, *w.form_nomear)
+                         : nullptr),
+          editing(w.wall_, buttons, players, dialogs != nullptr ? *dialogs : *ownDialogs,
+                  *w.env_.messages) {}
+    WindowCartButtons buttons;
+    WindowCartPlayers players;
+    std::unique_ptr<carts::EditingDialogs> ownDialogs;
+    carts::CartEditing editing;
+};
+
+} // namespace app

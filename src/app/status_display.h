@@ -1,0 +1,25 @@
+#pragma once
+// The 100 ms display tick: count-down and blinking frame on every playing cart, the two level
+// meters and the count-down clock; and the master fader that sets every cart player's volume.
+#include "app/wall_ports.h"
+
+namespace app {
+
+class BlockSequencer;
+
+class StatusDisplay {
+public:
+    StatusDisplay(PlayerBank& players, WallView& view, const BlockSequencer& block);
+
+    void Timer2Timer();
+    void MMSlider1Track(int position);
+    int contaTique() const { return ContaTique; }
+
+private:
+    PlayerBank& players_;
+    WallView& view_;
+    const BlockSequencer& block_;
+    int ContaTique = 0; // 1..11, then 0: frames change at 5 and 10
+};
+
+} // namespace app

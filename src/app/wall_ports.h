@@ -1,0 +1,80 @@
+#pragma once
+// What the firing and block logic needs from the outside world, as small interfaces, so that
+// the logic runs in tests without widgets, sound devices or timers.
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace app {
+
+// The operations of a cart player that the wall uses.
+class PlayerControl {
+public:
+    virtual ~PlayerControl() = default;
+    virtual bool IsPlaying() = 0;
+    virtual bool IsEmpty() = 0;
+    virtual bool IsFading() = 0;
+    virtual void Load(const QString& path) = 0;
+    virtual void Unload() = 0;
+    virtual void Play() = 0;
+    virtual void Stop() = 0;
+    virtual void FadeOut(std::uint16_t ms) = 0;
+    virtual void SetVolume(std::uint32_t volume) = 0;
+    virtual std::uint32_t LengthMs() = 0;
+    virtual std::uint32_t PositionMs() = 0;
+    virtual QString FileName() const = 0; // the path last given to Load
+    // The two meter levels (0..22800) of what plays now; false when no data could be read.
+    virtual bool ReadLevels(std::int32_t& levelA, std::int32_t& levelB) = 0;
+    virtual int CartIndex() const = 0;
+    virtual void SetCartIndex(int index) = 0;
+};
+
+// The 96 cart players, the cue player and the spare player.
+class PlayerBank {
+public:
+    virtual ~PlayerBank() = default;
+    virtual PlayerControl& cart(int n) = 0; // n = 1..96
+    virtual PlayerControl& cue() = 0;
+    virtual PlayerControl& spare() = 0;
+};
+
+// The visible state of the wall that the logic sets and reads.
+class WallView {
+public:
+    virtual ~WallView() = default;
+    // Cart button n.
+    virtual QString caption(int n) const = 0;
+    virtual void setCaption(int n, const QString& text) = 0;
+    virtual void setFrame(int n, int bgrColour, int width) = 0;
+    virtual int frameWidth(int n) const = 0;
+    virtual void setCaptionPointSize(int n, int points) = 0;
+    virtual void setQueued(int n, bool queued) = 0; // red badge
+    virtual void setClickEnabled(int n, bool enabled) = 0;
+    // The control strip.
+    virtual int masterVolume() const = 0;
+    virtual bool autoFade() const = 0;
+    virtual bool autoMix() const = 0;
+    virtual void setBlockLines(const QStringList& lines) = 0;
+    virtual void setBlockCount(int count) = 0;
+    virtual void setClockText(const QString& text) = 0;
+    virtual void setMeters(int levelA, int levelB) = 0;
+    virtual void setCueLook(bool cueMode) = 0;
+    virtual void setStatusLine(const QString& text) = 0;
+};
+
+// Turns a timer on and off (the mix timer); its ticks are delivered by whoever owns it.
+class TimerSwitch {
+public:
+    virtual ~TimerSwitch() = default;
+    virtual void setEnabled(bool enabled) = 0;
+    virtual bool isEnabled() const = 0;
+};
+
+class FileProbe {
+public:
+    virtual ~FileProbe() = default;
+    virtual bool exists(const QString& path) const = 0;
+};
+
+} // namespace app

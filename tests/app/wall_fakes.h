@@ -1,0 +1,153 @@
+#pragma once
+// Hand-driven stand-ins for the players, the wall's controls, the mix timer and the file
+// system, so the firing and block logic can be checked step by step.
+#include "app/wall_ports.h"
+
+#include <QMap>
+#include <QSet>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+class FakePlayer : public app::PlayerControl {
+public:
+    bool IsPlaying() override { return loaded && playing; }
+    bool IsEmpty() override { return !loaded; }
+    bool IsFading() override { return loaded && playing && fading; }
+    void Load(const QString& path) override {
+        log.append(QStringLiteral("Load ") + path);
+        if (playing) {
+            Stop();
+        }
+        fileName = path;
+        loaded = loadSucceeds;
+        playing = false;
+        fading = false;
+        position = 0;
+    }
+    void Unload() override {
+        log.append(QStringLiteral("Unload"));
+        loaded = false;
+        playing = false;
+        fading = false;
+    }
+    void Play() override {
+        log.append(QStringLiteral("Play"));
+        if (loaded) {
+            playing = true;
+        }
+    }
+    void Stop() override {
+        log.append(QStringLiteral("Stop"));
+        playing = false;
+        fading = false;
+        position = 0;
+        if (loaded && onStop) {
+            onStop(*this);
+        }
+    }
+    void FadeOut(std::uint16_t ms) override {
+        log.append(QStringLiteral("FadeOut %1").arg(ms));
+        if (loaded && playing) {
+            fading = true;
+        }
+    }
+    void SetVolume(std::uint32_t v) override {
+        if (loaded) {
+            volume = v;
+        }
+    }
+    std::uint32_t LengthMs() override { return loaded ? length : 0; }
+    std::uint32_t PositionMs() override { return loaded ? position : 0; }
+    QString FileName() const override { return fileName; }
+    bool ReadLevels(std::int32_t& a, std::int32_t& b) override {
+        if (!IsPlaying() || !hasLevels) {
+            return false;
+        }
+        a = levelA;
+        b = levelB;
+        return true;
+    }
+    int CartIndex() const override { return cartIndex; }
+    void SetCartIndex(int i) override { cartIndex = i; }
+
+    bool loaded = false;
+    bool playing = false;
+    bool fading = false;
+    bool loadSucceeds = true;
+    bool hasLevels = true;
+    std::int32_t levelA = 0;
+    std::int32_t levelB = 0;
+    std::uint32_t length = 10000;
+    std::uint32_t position = 0;
+    std::uint32_t volume = 100;
+    int cartIndex = 0;
+    QString fileName;
+    QStringList log;
+    std::function<void(FakePlayer&)> onStop;
+};
+
+class FakeBank : public app::PlayerBank {
+public:
+    FakeBank() {
+        for (int n = 1; n <= 96; ++n) {
+            carts[n].cartIndex = n;
+        }
+    }
+    app::PlayerControl& cart(int n) override { return carts.at(n); }
+    app::PlayerControl& cue() override { return cuePlayer; }
+    app::PlayerControl& spare() override { return sparePlayer; }
+    std::array<FakePlayer, 97> carts;
+    FakePlayer cuePlayer;
+    FakePlayer sparePlayer;
+};
+
+class FakeView : public app::WallView {
+public:
+    QString caption(int n) const override { return captions.value(n); }
+    void setCaption(int n, const QString& text) override { captions[n] = text; }
+    void setFrame(int n, int colour, int width) override {
+        frameColour[n] = colour;
+        frameWidths[n] = width;
+    }
+    int frameWidth(int n) const override { return frameWidths.value(n, 1); }
+    void setCaptionPointSize(int n, int points) override { pointSize[n] = points; }
+    void setQueued(int n, bool q) override { queued[n] = q; }
+    void setClickEnabled(int n, bool e) override { clickEnabled[n] = e; }
+    int masterVolume() const override { return volume; }
+    bool autoFade() const override { return fadeOn; }
+    bool autoMix() const override { return mixOn; }
+    void setBlockLines(const QStringList& l) override { lines = l; }
+    void setBlockCount(int c) override { count = c; }
+    void setClockText(const QString& t) override { clock = t; }
+    void setMeters(int a, int b) override { meters = {a, b}; }
+    void setCueLook(bool on) override { cueLook = on; }
+    void setStatusLine(const QString& t) override { status = t; }
+
+    QMap<int, QString> captions;
+    QMap<int, int> frameColour, frameWidths, pointSize;
+    QMap<int, bool> queued, clickEnabled;
+    int volume = 100;
+    bool fadeOn = false;
+    bool mixOn = true;
+    QStringList lines;
+    int count = 0;
+    QString clock;
+    std::pair<int, int> meters{-1, -1};
+    bool cueLook = false;
+    QString status;
+};
+
+class FakeTimer : public app::TimerSwitch {
+public:
+    void setEnabled(bool e) override { enabled = e; }
+    bool isEnabled() const override { return enabled; }
+    bool enabled = false;
+};
+
+class FakeFiles : public app::FileProbe {
+public:
+    bool exists(const QString& path) const override { return present.contains(path); }
+    QSet<QString> present;
+};

@@ -1,0 +1,405 @@
+// Firing carts, the stop event, cart keys, CUE and the block sequencer, driven step by step.
+#include "app/block_sequencer.h"
+#include "app/cart_firing.h"
+#include "app/status_display.h"
+#include "recording_messages.h"
+#include "wall_fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class WallLogicTest : public ::testing::Test {
+protected:
+    WallLogicTest() {
+        for (int n = 1; n <= 96; ++n) {
+            bank.carts[n].onStop = [this](FakePlayer& p) { firing.AUDIO_STOP(p); };
+        }
+    }
+    void loadCart(int n, const QString& name, int durationMs = 10000, bool fileExists = true) {
+        carts::TCartucho& slot = wall.Cartuchos[n];
+        slot.Nome = name;
+        slot.Arquivo = QStringLiteral("/audio/%1.mp3").arg(n);
+        slot.Duracao = QString::number(durationMs);
+        slot.Parada = QStringLiteral("1");
+        view.captions[n] = slot.caption();
+        if (fileExists) {
+            files.present.insert(slot.Arquivo);
+        }
+        bank.carts[n].length = static_cast<std::uint32_t>(durationMs);
+    }
+    // A plain click: a press without Shift (which arms the click), then the click itself.
+    void click(int n) {
+        wall.setCartuchoAtual(n);
+        block.SelecionaBloco(n, false);
+        if (view.clickEnabled.value(n, true)) {
+            firing.botao_click();
+        }
+    }
+    void press(int n, bool shift) { block.SelecionaBloco(n, shift); }
+    FakePlayer& player(int n) { return bank.carts[n]; }
+
+    carts::CartWall wall;
+    FakeBank bank;
+    FakeView view;
+    FakeTimer mixTimer;
+    FakeFiles files;
+    RecordingMessages messages;
+    config::DeviceSettings settings;
+    app::BlockSequencer block{wall, bank, view, messages, files, settings, mixTimer};
+    app::CartFiring firing{wall, bank, view, block, messages, files, settings};
+    app::StatusDisplay display{bank, view, block};
+};
+
+TEST_F(WallLogicTest, EmptyCartIgnoresClicksEvenWithAPath) {
+    wall.Cartuchos[4].Arquivo = QStringLiteral("/audio/4.mp3");
+    files.present.insert(QStringLiteral("/audio/4.mp3"));
+    click(4);
+    EXPECT_TRUE(player(4).log.isEmpty());
+    EXPECT_TRUE(wall.Cartuchos[4].Loop.isEmpty());
+}
+
+TEST_F(WallLogicTest, ClickStartsTheCartAtMasterVolumeAndSecondClickStopsIt) {
+    loadCart(2, QStringLiteral("VINHETA"));
+    view.volume = 70;
+    click(2);
+    EXPECT_TRUE(player(2).IsPlaying());
+    EXPECT_EQ(player(2).volume, 70u);
+    EXPECT_EQ(view.captions[2], QStringLiteral("NO AR"));
+    EXPECT_EQ(view.frameColour[2], 255);
+    EXPECT_EQ(view.frameWidths[2], 10);
+
+    click(2); // stop mode "1": a cut, and the stop event gives back the idle look
+    EXPECT_FALSE(player(2).IsPlaying());
+    EXPECT_EQ(view.captions[2], QStringLiteral("VINHETA"));
+    EXPECT_EQ(view.frameWidths[2], 1);
+    EXPECT_EQ(view.clock, QStringLiteral("00:00:00"));
+    EXPECT_EQ(view.meters, std::make_pair(0, 0));
+}
+
+TEST_F(WallLogicTest, StopModeDecidesBetweenFadeAndCut) {
+    loadCart(1, QStringLiteral("A"));
+    wall.Cartuchos[1].Parada = QStringLiteral("0");
+    click(1);
+    click(1);
+    EXPECT_TRUE(player(1).fading);
+    EXPECT_EQ(player(1).log.last(), QStringLiteral("FadeOut 800"));
+
+    loadCart(3, QStringLiteral("B"));
+    wall.Cartuchos[3].Parada.clear(); // never set: counts as a cut
+    click(3);
+    click(3);
+    EXPECT_FALSE(player(3).IsPlaying());
+    EXPECT_EQ(player(3).log.last(), QStringLiteral("Stop"));
+}
+
+TEST_F(WallLogicTest, MissingFileIsReportedAndNothingFades) {
+    loadCart(1, QStringLiteral("ON AIR"));
+    loadCart(7, QStringLiteral("GONE"), 1000, false);
+    view.fadeOn = true;
+    click(1);
+    click(7);
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Arquivo:/audio/7.mp3 Não encontrado")});
+    EXPECT_FALSE(player(1).fading);
+    EXPECT_TRUE(player(7).IsEmpty());
+}
+
+TEST_F(WallLogicTest, AutoFadeFadesEveryCartOnAirAndCartsMixWithoutIt) {
+    loadCart(1, QStringLiteral("A"));
+    loadCart(2, QStringLiteral("B"));
+    loadCart(3, QStringLiteral("C"));
+    click(1);
+    click(2);
+    EXPECT_TRUE(player(1).IsPlaying() && player(2).IsPlaying());
+    EXPECT_FALSE(player(1).fading);
+
+    view.fadeOn = true;
+    click(3);
+    EXPECT_TRUE(player(1).fading);
+    EXPECT_TRUE(player(2).fading);
+    EXPECT_TRUE(player(3).IsPlaying());
+    EXPECT_FALSE(player(3).fading);
+}
+
+TEST_F(WallLogicTest, ReplacedFileIsReloadedOnTheNextClick) {
+    loadCart(5, QStringLiteral("OLD"));
+    click(5);
+    click(5);
+    wall.Cartuchos[5].Arquivo = QStringLiteral("/audio/new.mp3");
+    files.present.insert(QStringLiteral("/audio/new.mp3"));
+    click(5);
+    EXPECT_EQ(player(5).fileName, QStringLiteral("/audio/new.mp3"));
+    EXPECT_TRUE(player(5).IsPlaying());
+}
+
+TEST_F(WallLogicTest, LoopRestartsAtTheEndAndAClickStopsForGood) {
+    loadCart(8, QStringLiteral("BED"));
+    click(8);
+    wall.setCartuchoAtual(8);
+    firing.Loop1Click();
+    EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
+    player(8).Stop(); // the end of the audio
+    EXPECT_TRUE(player(8).IsPlaying());
+    EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
+    click(8); // clears the flag, then cuts
+    EXPECT_FALSE(player(8).IsPlaying());
+    EXPECT_EQ(wall.Cartuchos[8].Loop, QStringLiteral("0"));
+    EXPECT_EQ(view.captions[8], QStringLiteral("BED"));
+}
+
+TEST_F(WallLogicTest, OnlyTheStoppedCartReturnsToItsIdleLook) {
+    loadCart(1, QStringLiteral("A"));
+    loadCart(2, QStringLiteral("B"));
+    click(1);
+    click(2);
+    player(1).Stop();
+    EXPECT_EQ(view.captions[1], QStringLiteral("A"));
+    EXPECT_EQ(view.captions[2], QStringLiteral("NO AR"));
+    EXPECT_EQ(view.frameWidths[2], 10);
+}
+
+TEST_F(WallLogicTest, CtrlLetterFiresTheFirstIdleCartWithThatMarker) {
+    loadCart(3, QStringLiteral("&VINHETA"));
+    loadCart(9, QStringLiteral("&VOZ"));
+    loadCart(1, QStringLiteral("&vinte"));
+    EXPECT_TRUE(firing.fireByKey(QLatin1Char('v')));
+    EXPECT_TRUE(player(3).IsPlaying());
+    EXPECT_FALSE(player(1).IsPlaying());
+    EXPECT_TRUE(firing.fireByKey(QLatin1Char('V'))); // cart 3 is on air: skipped
+    EXPECT_TRUE(player(9).IsPlaying());
+    EXPECT_EQ(wall.CartuchoAtual(), 9);
+    EXPECT_FALSE(firing.fireByKey(QLatin1Char('Q')));
+}
+
+TEST_F(WallLogicTest, AltCutsTheCurrentCartEvenWhenItFades) {
+    loadCart(4, QStringLiteral("A"));
+    wall.Cartuchos[4].Parada = QStringLiteral("0");
+    click(4);
+    click(4);
+    ASSERT_TRUE(player(4).fading);
+    firing.cutCurrentCart();
+    EXPECT_FALSE(player(4).IsPlaying());
+}
+
+TEST_F(WallLogicTest, PreviewOfCartOneIsStoppedByClickingCartOne) {
+    loadCart(1, QStringLiteral("A"));
+    bank.cuePlayer.Load(QStringLiteral("/search/x.mp3"));
+    bank.cuePlayer.SetCartIndex(1);
+    bank.cuePlayer.Play();
+    click(1);
+    EXPECT_FALSE(bank.cuePlayer.IsPlaying());
+    EXPECT_TRUE(bank.cuePlayer.IsEmpty());
+    EXPECT_FALSE(player(1).IsPlaying());
+    click(1);
+    EXPECT_TRUE(player(1).IsPlaying());
+}
+
+TEST_F(WallLogicTest, CueModeSendsIdleCartsToTheCuePlayer) {
+    loadCart(5, QStringLiteral("A"));
+    loadCart(6, QStringLiteral("B"));
+    click(6); // on air before CUE mode
+    firing.ColorBtn1Click();
+    EXPECT_TRUE(view.cueLook);
+    click(5);
+    EXPECT_TRUE(bank.cuePlayer.IsPlaying());
+    EXPECT_EQ(bank.cuePlayer.CartIndex(), 5);
+    EXPECT_FALSE(player(5).IsPlaying());
+    EXPECT_FALSE(view.captions[5] == QStringLiteral("NO AR"));
+    click(6); // a cart on air still stops on the output
+    EXPECT_FALSE(player(6).IsPlaying());
+    firing.ColorBtn1Click(); // off: the cue keeps playing
+    EXPECT_TRUE(bank.cuePlayer.IsPlaying());
+    click(5); // first click stops the cue
+    EXPECT_FALSE(bank.cuePlayer.IsPlaying());
+    EXPECT_FALSE(player(5).IsPlaying());
+    click(5); // the next puts the cart on air
+    EXPECT_TRUE(player(5).IsPlaying());
+}
+
+TEST_F(WallLogicTest, StatusLineNamesTheCartAndItsLength) {
+    loadCart(7, QStringLiteral("Vinheta"), 12000);
+    firing.botao_mouseMove(7);
+    EXPECT_EQ(view.status, QStringLiteral("Cartucho 07 - Vinheta - 00:00:12"));
+    EXPECT_EQ(wall.CartuchoAtual(), 7);
+    EXPECT_EQ(wall.CartuchoMouse(), 7);
+    firing.botao_mouseMove(3);
+    EXPECT_EQ(view.status, QStringLiteral("Cartucho 03 - Quallon Cartucheira Digital"));
+}
+
+TEST_F(WallLogicTest, BlockPlaysInQueueOrderThenClicksPlayTheClickedCart) {
+    for (int n : {3, 12, 40, 50}) {
+        loadCart(n, QStringLiteral("C%1").arg(n), 20000);
+    }
+    press(12, true);
+    press(3, true);
+    press(40, true);
+    EXPECT_EQ(view.lines, (QStringList{"12", "03", "40"}));
+    EXPECT_EQ(view.count, 3);
+    EXPECT_EQ(view.clock, QStringLiteral("00:01:00"));
+    EXPECT_TRUE(view.queued[12]);
+    EXPECT_FALSE(view.clickEnabled[12]); // the click ending the Shift press does nothing
+
+    view.mixOn = false;
+    click(50);
+    EXPECT_TRUE(player(12).IsPlaying());
+    EXPECT_FALSE(player(50).IsPlaying());
+    EXPECT_FALSE(view.queued[12]);
+    click(50);
+    EXPECT_TRUE(player(3).IsPlaying());
+    click(50);
+    EXPECT_TRUE(player(40).IsPlaying());
+    EXPECT_TRUE(view.lines.isEmpty());
+    click(50);
+    EXPECT_TRUE(player(50).IsPlaying());
+}
+
+TEST_F(WallLogicTest, ShiftPressOnAQueuedCartRemovesItAndKeepsTheOrder) {
+    for (int n : {3, 12, 40}) {
+        loadCart(n, QStringLiteral("C%1").arg(n), 10000);
+    }
+    press(12, true);
+    press(3, true);
+    press(40, true);
+    press(3, true);
+    EXPECT_EQ(view.lines, (QStringList{"12", "40"}));
+    EXPECT_EQ(view.count, 2);
+    EXPECT_EQ(view.clock, QStringLiteral("00:00:20"));
+    EXPECT_FALSE(view.queued[3]);
+    EXPECT_FALSE(view.clickEnabled[3]);
+    press(3, false); // re-armed
+    EXPECT_TRUE(view.clickEnabled[3]);
+}
+
+TEST_F(WallLogicTest, ShiftPressOnAnEmptyCartQueuesNothing) {
+    press(20, true);
+    EXPECT_TRUE(view.lines.isEmpty());
+    EXPECT_TRUE(view.clickEnabled.value(20, true));
+    EXPECT_EQ(view.clock, QStringLiteral("00:00:00"));
+}
+
+TEST_F(WallLogicTest, QueuedCartWithMissingFileStaysFirst) {
+    loadCart(10, QStringLiteral("GONE"), 5000, false);
+    loadCart(11, QStringLiteral("OK"), 5000);
+    press(10, true);
+    press(11, true);
+    click(11);
+    EXPECT_EQ(messages.shown.last(), QStringLiteral("Arquivo:/audio/10.mp3 Não encontrado"));
+    EXPECT_EQ(view.lines, (QStringList{"10", "11"}));
+    EXPECT_FALSE(player(11).IsPlaying());
+}
+
+TEST_F(WallLogicTest, AutoMixSeguesAtTheMixPointAndFadesTheOutgoingCart) {
+    for (int n : {1, 2, 3}) {
+        loadCart(n, QStringLiteral("C%1").arg(n), 10000);
+    }
+    press(1, true);
+    press(2, true);
+    press(3, true);
+    click(1); // the first click plays cart 1
+    ASSERT_TRUE(player(1).IsPlaying());
+    EXPECT_TRUE(mixTimer.enabled);
+    EXPECT_EQ(block.cartuchoMix(), 1);
+
+    player(1).position = 10000 - settings.MIXAGEM; // exactly MIXAGEM left: not yet
+    block.Timer_mix_botoneraTimer();
+    EXPECT_FALSE(player(2).IsPlaying());
+    player(1).position += 50; // the next tick: below MIXAGEM
+    block.Timer_mix_botoneraTimer();
+    EXPECT_TRUE(player(1).fading);
+    EXPECT_TRUE(player(2).IsPlaying());
+    EXPECT_EQ(block.cartuchoMix(), 2);
+    EXPECT_TRUE(mixTimer.enabled);
+
+    player(2).position = 9990;
+    block.Timer_mix_botoneraTimer();
+    EXPECT_TRUE(player(3).IsPlaying());
+    player(3).position = 9990; // block empty at the mix point: the cart plays to its end
+    block.Timer_mix_botoneraTimer();
+    EXPECT_FALSE(mixTimer.enabled);
+    EXPECT_FALSE(player(3).fading);
+}
+
+TEST_F(WallLogicTest, AutoMixSwitchedOffAtTheMixPointStopsTheSegue) {
+    for (int n : {1, 2}) {
+        loadCart(n, QStringLiteral("C%1").arg(n), 10000);
+    }
+    press(1, true);
+    press(2, true);
+    click(1);
+    view.mixOn = false;
+    player(1).position = 9500;
+    block.Timer_mix_botoneraTimer();
+    EXPECT_FALSE(mixTimer.enabled);
+    EXPECT_FALSE(player(2).IsPlaying());
+    EXPECT_FALSE(player(1).fading);
+}
+
+TEST_F(WallLogicTest, MixTimerStopsWhenTheWatchedCartStopped) {
+    loadCart(1, QStringLiteral("A"), 10000);
+    press(1, true);
+    click(1);
+    player(1).Stop();
+    block.Timer_mix_botoneraTimer();
+    EXPECT_FALSE(mixTimer.enabled);
+}
+
+TEST_F(WallLogicTest, QueuedCartOnAirRestartsFromTheBeginning) {
+    loadCart(1, QStringLiteral("A"));
+    loadCart(2, QStringLiteral("B"));
+    click(1);
+    player(1).position = 4000;
+    press(1, true);
+    click(2);
+    EXPECT_TRUE(player(1).IsPlaying());
+    EXPECT_EQ(player(1).position, 0u);
+    EXPECT_FALSE(player(2).IsPlaying());
+}
+
+TEST_F(WallLogicTest, DisplayTickCountsDownAndBlinksEveryPlayingCart) {
+    loadCart(4, QStringLiteral("TRES MINUTOS"), 180000);
+    click(4);
+    player(4).position = 500;
+    display.Timer2Timer();
+    EXPECT_EQ(view.captions[4], QStringLiteral("00:02:59"));
+    EXPECT_EQ(view.clock, QStringLiteral("00:02:59"));
+    // The frame changes at the 5th and 10th tick: off, then on again.
+    std::vector<int> widths;
+    for (int tick = 2; tick <= 11; ++tick) {
+        display.Timer2Timer();
+        widths.push_back(view.frameWidths[4]);
+    }
+    EXPECT_EQ(widths, (std::vector<int>{10, 10, 10, 1, 1, 1, 1, 1, 10, 10}));
+    EXPECT_EQ(display.contaTique(), 0);
+}
+
+TEST_F(WallLogicTest, ClockAddsTheBlockAndFollowsTheHighestPlayingCart) {
+    loadCart(5, QStringLiteral("A"), 60000);
+    loadCart(30, QStringLiteral("B"), 15000);
+    loadCart(40, QStringLiteral("Q1"), 20000);
+    loadCart(41, QStringLiteral("Q2"), 30000);
+    click(5);
+    click(30);
+    press(40, true);
+    press(41, true);
+    player(30).position = 5000; // 10 s left
+    player(30).levelA = 22800;
+    player(30).levelB = 4400;
+    player(5).levelA = 200;
+    display.Timer2Timer();
+    EXPECT_EQ(view.clock, QStringLiteral("00:01:00"));
+    EXPECT_EQ(view.meters, std::make_pair(114, 22));
+}
+
+TEST_F(WallLogicTest, MasterFaderSetsLoadedCartPlayersButNotTheCue) {
+    loadCart(1, QStringLiteral("A"));
+    click(1);
+    bank.cuePlayer.Load(QStringLiteral("/x.mp3"));
+    bank.cuePlayer.volume = 100;
+    display.MMSlider1Track(50);
+    EXPECT_EQ(player(1).volume, 50u);
+    EXPECT_EQ(bank.cuePlayer.volume, 100u);
+}
+
+} // namespace

@@ -1,0 +1,329 @@
+// The real wall window on the no-sound device: carts filled through the menu, fired with mouse
+// and keys, the block and its automatic mix, CUE, loop, paste and rename.
+#include "app/block_sequencer.h"
+#include "app/main_window.h"
+#include "audio/engine/sound_engine.h"
+#include "carts/cart_editing.h"
+#include "carts/editing_fakes.h"
+#include "config/device_settings.h"
+#include "engine/test_media.h"
+#include "recording_messages.h"
+#include "widgets/bgr_color.h"
+#include "widgets/color_btn.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using app::Tfrm_botonera;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+class WallWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        config::DeviceSettings settings; // both players on the no-sound device
+        settings.DVTRA = -1;
+        settings.DVCUE = -1;
+        ASSERT_TRUE(config::GravaConfig(dir.path(), settings));
+        app::MainWindowEnvironment env;
+        env.programDir = dir.path();
+        env.messages = &messages;
+        env.sound = sound.get();
+        env.dialogs = &dialogs;
+        env.screenSize = QSize(1280, 1024);
+        w = std::make_unique<Tfrm_botonera>(env);
+        w->showOnScreen();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    }
+    void TearDown() override { w.reset(); }
+
+    QString tone(const QString& name, double hz, int ms) {
+        const QString path = dir.filePath(name);
+        enginetest::WavSpec spec;
+        spec.channels = 2;
+        spec.frames = static_cast<std::uint64_t>(ms) * kRate / 1000;
+        enginetest::writeWav(path.toStdString(), spec, enginetest::sine(hz, kRate, 0.5));
+        return path;
+    }
+    // The pointer moves over cart n. Sent straight to the button: a warp of the real pointer
+    // would arrive later, whenever the X server gets to it.
+    void hover(int n) {
+        widgets::TColorBtn* b = w->cartButton(n);
+        const QPointF at = QPointF(b->rect().center());
+        QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(b, &move);
+    }
+    void click(int n, Qt::KeyboardModifiers modifiers = {}) {
+        hover(n);
+        QTest::mouseClick(w->cartButton(n), Qt::LeftButton, modifiers);
+    }
+    void menu(int n, const char* action) {
+        hover(n);
+        w->actionByName(QString::fromUtf8(action))->trigger();
+    }
+    // Fills cart n through "Inserir Áudio no Cartucho"; the colour dialog is cancelled.
+    void insert(int n, const QString& path) {
+        dialogs.files.push_back(path);
+        menu(n, "Inserirudio1");
+    }
+    audio::TOrvaneBass& player(int n) { return w->players().Tocador(n); }
+    // Keys go where the X server sends them: to the focused control.
+    QWidget* focused() {
+        QWidget* focus = QApplication::focusWidget();
+        return focus != nullptr ? focus : w.get();
+    }
+    carts::TCartucho& slot(int n) { return w->wall().Cartuchos[n]; }
+
+    QTemporaryDir dir;
+    RecordingMessages messages;
+    carts::testing::FakeDialogs dialogs;
+    std::unique_ptr<audio::engine::SoundEngine> sound = audio::engine::makeSoundEngine();
+    std::unique_ptr<Tfrm_botonera> w;
+};
+
+TEST_F(WallWindowTest, InsertedCartFiresWithAClickAndStopsWithTheNext) {
+    insert(7, tone(QStringLiteral("vinheta 01.wav"), 440, 3000));
+    EXPECT_EQ(slot(7).Nome, QStringLiteral("VINHETA 01.WAV"));
+    EXPECT_EQ(slot(7).Duracao, QStringLiteral("3000"));
+    EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("VINHETA 01.WA"));
+    hover(7);
+    EXPECT_EQ(w->Label1->text(), QStringLiteral("Cartucho 07 - VINHETA 01.WAV - 00:00:03"));
+
+    click(7);
+    EXPECT_TRUE(player(7).IsPlaying());
+    EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("NO AR"));
+    EXPECT_EQ(w->cartButton(7)->bordaWidth(), 10);
+    EXPECT_EQ(w->cartButton(7)->bordaCor(), QColor(255, 0, 0));
+    QTRY_VERIFY(player(7).PositionMs() > 100); // the no-sound device consumes in real time
+
+    click(7); // never set stop mode: a cut
+    EXPECT_FALSE(player(7).IsPlaying());
+    EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("VINHETA 01.WA"));
+    EXPECT_EQ(w->cartButton(7)->bordaWidth(), 1);
+    EXPECT_EQ(w->Label2->text(), QStringLiteral("00:00:00"));
+}
+
+TEST_F(WallWindowTest, CtrlLetterSkipsTheCartOnAirAndFiresTheNextWithThatMarker) {
+    const QString path = tone(QStringLiteral("a.wav"), 440, 3000);
+    for (int n : {4, 9}) {
+        insert(n, path);
+        dialogs.names.push_back(QStringLiteral("&VINHETA %1").arg(n));
+        menu(n, "RenomearCartucho1");
+    }
+    QTest::keyClick(focused(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(player(4).IsPlaying());
+    EXPECT_FALSE(player(9).IsPlaying());
+    QTest::keyClick(focused(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(player(9).IsPlaying());
+    QTest::keyClick(focused(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(player(4).IsPlaying() && player(9).IsPlaying());
+}
+
+TEST_F(WallWindowTest, AltCutsAFadingCart) {
+    insert(2, tone(QStringLiteral("a.wav"), 440, 5000));
+    menu(2, "PararcomFade1");
+    EXPECT_EQ(slot(2).Parada, QStringLiteral("0"));
+    click(2);
+    click(2);
+    ASSERT_TRUE(player(2).IsFading());
+    QTest::keyClick(w->cartButton(2), Qt::Key_Alt);
+    EXPECT_FALSE(player(2).IsPlaying());
+}
+
+TEST_F(WallWindowTest, AutoFadeWithAMissingFileShowsTheMessageAndFadesNothing) {
+    insert(1, tone(QStringLiteral("a.wav"), 440, 5000));
+    const QString gone = tone(QStringLiteral("gone.wav"), 880, 1000);
+    insert(2, gone);
+    QFile::remove(gone);
+    w->CheckBox1->setChecked(true);
+    click(1);
+    click(2);
+    EXPECT_EQ(messages.shown.last(),
+              QStringLiteral("Arquivo:") + gone + QStringLiteral(" Não encontrado"));
+    EXPECT_TRUE(player(1).IsPlaying());
+    EXPECT_FALSE(player(1).IsFading());
+}
+
+TEST_F(WallWindowTest, CueModeStopsACartOnAirAndPreviewsAnIdleOne) {
+    const QString path = tone(QStringLiteral("a.wav"), 440, 5000);
+    insert(5, path);
+    insert(6, path);
+    click(6);
+    QTest::mouseClick(w->ColorBtn1, Qt::LeftButton);
+    EXPECT_EQ(w->ColorBtn1->buttonColor(), QColor(255, 0, 0));
+    EXPECT_EQ(w->ColorBtn1->bordaWidth(), 4);
+    click(6);
+    EXPECT_FALSE(player(6).IsPlaying());
+    click(5);
+    EXPECT_TRUE(w->players().TocadorCue().IsPlaying());
+    EXPECT_EQ(w->players().TocadorCue().CartIndex(), 5);
+    EXPECT_FALSE(player(5).IsPlaying());
+    click(5);
+    EXPECT_FALSE(w->players().TocadorCue().IsPlaying());
+}
+
+TEST_F(WallWindowTest, PreviewOfCartOneIsStoppedByTheFirstClickOnCartOne) {
+    const QString path = tone(QStringLiteral("a.wav"), 440, 5000);
+    insert(1, path);
+    audio::TOrvaneBass& cue = w->players().TocadorCue();
+    cue.Load(path);
+    cue.SetCartIndex(1);
+    cue.Play();
+    click(1);
+    EXPECT_FALSE(cue.IsPlaying());
+    EXPECT_FALSE(player(1).IsPlaying());
+    click(1);
+    EXPECT_TRUE(player(1).IsPlaying());
+}
+
+TEST_F(WallWindowTest, LoopRestartsTheCartAtItsEnd) {
+    insert(3, tone(QStringLiteral("short.wav"), 440, 400));
+    click(3);
+    w->Timer2->stop(); // keep the caption from being replaced by the count-down
+    menu(3, "Loop1");
+    EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("LOOP"));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::qWait(700);
+    EXPECT_TRUE(player(3).IsPlaying()); // past its 400 ms: it started again
+    EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("LOOP"));
+    click(3); // the click clears the flag, then stops it for good
+    EXPECT_FALSE(player(3).IsPlaying());
+    EXPECT_EQ(slot(3).Loop, QStringLiteral("0"));
+}
+
+TEST_F(WallWindowTest, ShiftPressQueuesInOrderAndSuppressesExactlyOneClick) {
+    const QString path = tone(QStringLiteral("a.wav"), 440, 20000);
+    for (int n : {12, 3, 40, 50}) {
+        insert(n, path);
+    }
+    w->CheckBox2->setChecked(false);
+    for (int n : {12, 3, 40}) {
+        click(n, Qt::ShiftModifier);
+    }
+    EXPECT_FALSE(player(12).IsPlaying()); // the click ending a Shift press does nothing
+    ASSERT_EQ(w->ListBox1->count(), 3);
+    EXPECT_EQ(w->ListBox1->item(0)->text(), QStringLiteral("12"));
+    EXPECT_EQ(w->ListBox1->item(1)->text(), QStringLiteral("03"));
+    EXPECT_EQ(w->ListBox1->item(2)->text(), QStringLiteral("40"));
+    EXPECT_EQ(w->Label4->text(), QStringLiteral("3"));
+    EXPECT_EQ(w->Label2->text(), QStringLiteral("00:01:00"));
+    EXPECT_TRUE(w->cartButton(3)->checado());
+
+    click(50);
+    EXPECT_TRUE(player(12).IsPlaying());
+    EXPECT_FALSE(player(50).IsPlaying());
+    click(50);
+    EXPECT_TRUE(player(3).IsPlaying());
+    click(50);
+    EXPECT_TRUE(player(40).IsPlaying());
+    EXPECT_EQ(w->ListBox1->count(), 0);
+    click(50);
+    EXPECT_TRUE(player(50).IsPlaying());
+}
+
+TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
+    const int mixagem = w->deviceSettings().MIXAGEM;
+    for (int n : {1, 2, 3}) {
+        insert(n, tone(QStringLiteral("c%1.wav").arg(n), 220.0 * n, 1500));
+        click(n, Qt::ShiftModifier);
+    }
+    click(1);
+    ASSERT_TRUE(player(1).IsPlaying());
+    // Watch every 2 ms for the moment the next cart starts, and how much the last one had left.
+    std::vector<std::int64_t> leftAtSegue;
+    int watched = 1;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (watched < 3 && player(watched + 1).IsPlaying()) {
+            leftAtSegue.push_back(std::int64_t(player(watched).LengthMs()) -
+                                  std::int64_t(player(watched).PositionMs()));
+            ++watched;
+        }
+    });
+    probe.start(2);
+    QTRY_VERIFY_WITH_TIMEOUT(watched == 3, 5000);
+    ASSERT_EQ(leftAtSegue.size(), 2u);
+    for (std::int64_t left : leftAtSegue) {
+        EXPECT_LT(left, mixagem);
+        // One mix tick, plus what a busy machine adds before the tick runs.
+        EXPECT_GT(left, mixagem - 50 - 120);
+    }
+    EXPECT_TRUE(player(1).IsFading() || !player(1).IsPlaying());
+    QTRY_VERIFY_WITH_TIMEOUT(!player(3).IsPlaying(), 5000);
+    EXPECT_FALSE(w->Timer_mix_botonera->Enabled());
+}
+
+TEST_F(WallWindowTest, AutoMixSwitchedOffBeforeTheMixPointEndsTheSegue) {
+    for (int n : {1, 2}) {
+        insert(n, tone(QStringLiteral("c%1.wav").arg(n), 330, 1200));
+        click(n, Qt::ShiftModifier);
+    }
+    click(1);
+    ASSERT_TRUE(player(1).IsPlaying());
+    w->CheckBox2->setChecked(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!player(1).IsPlaying(), 4000);
+    EXPECT_FALSE(player(2).IsPlaying());
+    EXPECT_EQ(w->ListBox1->count(), 1);
+    EXPECT_FALSE(w->Timer_mix_botonera->Enabled());
+}
+
+TEST_F(WallWindowTest, QueuedCartWithAMissingFileStaysAtTheHead) {
+    const QString gone = tone(QStringLiteral("gone.wav"), 440, 1000);
+    insert(8, gone);
+    insert(9, tone(QStringLiteral("b.wav"), 440, 1000));
+    click(8, Qt::ShiftModifier);
+    QFile::remove(gone);
+    click(9);
+    EXPECT_EQ(messages.shown.last(),
+              QStringLiteral("Arquivo:") + gone + QStringLiteral(" Não encontrado"));
+    EXPECT_EQ(w->ListBox1->count(), 1);
+    EXPECT_FALSE(player(9).IsPlaying());
+}
+
+TEST_F(WallWindowTest, PasteCancelledStillRepaintsTheWall) {
+    insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
+    insert(2, tone(QStringLiteral("b.wav"), 440, 1000));
+    menu(1, "Copia1");
+    slot(2).Cor = QStringLiteral("255"); // a face the button does not show yet
+    messages.answer = false;
+    menu(2, "Colar1");
+    EXPECT_EQ(messages.asked.last(),
+              QStringLiteral("Cartucho já está carregado, Deseja substitui-lo ??"));
+    EXPECT_EQ(slot(2).Arquivo, dir.filePath(QStringLiteral("b.wav")));
+    EXPECT_EQ(w->cartButton(2)->buttonColor(), QColor(255, 0, 0));
+}
+
+TEST_F(WallWindowTest, RenameShowsTheWholeNameUntilTheNextRefresh) {
+    insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
+    const QString thirty = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
+    dialogs.names.push_back(thirty);
+    menu(1, "RenomearCartucho1");
+    EXPECT_EQ(w->cartButton(1)->caption(), thirty);
+    EXPECT_TRUE(w->wall().PerfilAlterado);
+}
+
+TEST_F(WallWindowTest, ReplacedFileIsPlayedOnTheNextClick) {
+    insert(4, tone(QStringLiteral("old.wav"), 440, 4000));
+    click(4);
+    click(4);
+    const QString fresh = tone(QStringLiteral("new.wav"), 880, 2000);
+    insert(4, fresh);
+    click(4);
+    EXPECT_EQ(player(4).FileName(), fresh);
+    EXPECT_EQ(player(4).LengthMs(), 2000u);
+}
+
+} // namespace
