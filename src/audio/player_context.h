@@ -6,7 +6,9 @@
 //    (used when the sound layer has the wrong version);
 //  - OpenedDevices: device numbers the sound layer has been initialised for. It only grows, so
 //    97 players on one device initialise it once.
-// The owner of the players (the main window) owns the context; it must outlive every player.
+// One context per program: every player, including the setup dialog's, takes the same one, or
+// a device would be initialised twice. Its owner (the main window) keeps it alive longer than
+// every player.
 // Everything runs on the user-interface thread, so nothing here is locked.
 #include "audio/engine/sound_api.h"
 #include "widgets/message_sink.h"

@@ -1,0 +1,122 @@
+// The player on the real sound layer with a hand-clocked device: ends, fades and levels are
+// checked against rendered frames.
+#include "audio/engine_player_fixture.h"
+
+#include <array>
+#include <vector>
+
+namespace audio::testing {
+namespace {
+
+TEST_F(EnginePlayerTest, FileEndsAndStopsAtTheFirstTickAfterItsEnd) {
+    loadTone(1000);
+    EXPECT_EQ(player->LengthMs(), 1000u);
+    player->Play();
+    tick(16); // 960 ms
+    EXPECT_EQ(stops, 0);
+    EXPECT_EQ(player->PositionMs(), 960u);
+    tick(); // 1020 ms
+    EXPECT_EQ(stops, 1);
+    EXPECT_FALSE(player->Playing());
+    EXPECT_EQ(player->PositionMs(), 0u);
+}
+
+TEST_F(EnginePlayerTest, StopRewindsAndPlayStartsFromTheBeginning) {
+    loadTone(3000);
+    player->Play();
+    render(500);
+    EXPECT_EQ(player->PositionMs(), 500u);
+    player->Stop();
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(player->PositionMs(), 0u);
+    player->Play();
+    render(100);
+    EXPECT_EQ(player->PositionMs(), 100u);
+}
+
+TEST_F(EnginePlayerTest, FadeIsShortenedToTheAudioLeft) {
+    loadTone(1500);
+    player->Play();
+    render(1000);
+    player->FadeOut(800); // 500 ms left: a 450 ms fade
+    EXPECT_TRUE(player->IsFading());
+    render(440);
+    EXPECT_TRUE(player->IsPlaying());
+    render(20); // the slide ends at 450 ms and stops the channel
+    player->Tick();
+    EXPECT_EQ(stops, 1);
+    EXPECT_FALSE(player->Playing());
+}
+
+TEST_F(EnginePlayerTest, FadeWithLessThanSixtyMillisecondsLeftStopsAtOnce) {
+    for (const std::uint32_t left : {55u, 30u}) {
+        stops = 0;
+        loadTone(1000);
+        player->Play();
+        render(1000 - left);
+        player->FadeOut(800);
+        EXPECT_EQ(stops, 1) << left;
+        EXPECT_FALSE(player->IsFading()) << left;
+        EXPECT_EQ(clock.engine->isActive(player->Channel()), kChannelStopped) << left;
+    }
+}
+
+TEST_F(EnginePlayerTest, FadeEndsWhenATickSeesVolumeFourOrLess) {
+    loadTone(10000);
+    player->Play();
+    player->FadeOut(1000);
+    tick(15);
+    EXPECT_EQ(stops, 0);
+    EXPECT_TRUE(player->IsFading());
+    tick(); // 960 ms into the fade: volume 4
+    EXPECT_EQ(stops, 2);
+    EXPECT_FALSE(player->Playing());
+    EXPECT_LE(player->Volume(), 4u);
+}
+
+TEST_F(EnginePlayerTest, LevelsFollowTheToneInBinFive) {
+    // Bin 5 of a 512-point transform at 44.1 kHz.
+    player->Load(tone("bin5.wav", 2000, 5 * 44100.0 / 512, 0.02));
+    player->Play();
+    render(200);
+    std::array<float, 257> fft{};
+    const std::int32_t bytes = player->GetData(std::as_writable_bytes(std::span(fft)), kDataFft512);
+    ASSERT_GT(bytes, 0);
+    std::int32_t levelA = -1;
+    std::int32_t levelB = -1;
+    player->GetLevels(fft, levelA, levelB);
+    EXPECT_GT(levelB, 0);
+    EXPECT_GT(levelB, levelA);
+}
+
+TEST_F(EnginePlayerTest, RefusedAndBrokenFilesLeaveThePlayerEmptyWithAMessage) {
+    player->Load(tone("u8.wav", 500, 440, 0.5, enginetest::SampleFormat::U8));
+    EXPECT_TRUE(player->IsEmpty());
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_TRUE(messages.messages[0].text.startsWith("Erro ao Ler arquivo:"));
+    EXPECT_TRUE(messages.messages[0].text.endsWith(" Dados <> 16-bits stereo"));
+
+    enginetest::writeBytes(dir.path("broken.mp3"), std::string(4000, '\x17'));
+    const QString broken = QString::fromStdString(dir.path("broken.mp3").string());
+    player->Load(broken);
+    EXPECT_TRUE(player->IsEmpty());
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_TRUE(messages.messages[1].text.startsWith(
+        QStringLiteral("ERRO AO CARREGAR CANAL:\r\rArquivo: ") + broken + "\r\rErro Cod:BS"));
+}
+
+TEST_F(EnginePlayerTest, ManyPlayersInitialiseTheirDeviceOnce) {
+    std::vector<std::unique_ptr<TOrvaneBass>> players;
+    for (int i = 0; i < 96; ++i) {
+        players.push_back(makePlayer());
+    }
+    // A second initialisation would have been refused with a message.
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(context.OpenedDevices, QList<int>{kHandClockDevice});
+    EXPECT_EQ(players.back()->DeviceName(), "Hand clock");
+    players.back()->Load(tone("last.wav", 300));
+    EXPECT_TRUE(players.back()->Loaded());
+}
+
+} // namespace
+} // namespace audio::testing
