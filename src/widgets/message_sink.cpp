@@ -10,19 +10,25 @@ QString applicationTitle() {
     const QString name = QApplication::applicationDisplayName();
     return name.isEmpty() ? QApplication::applicationName() : name;
 }
+// Messages separate their lines with carriage returns; the message box breaks lines on "\n".
+QString displayText(QString text) {
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
 } // namespace
 
 void DialogMessageSink::showMessage(const QString& text, Icon icon, const QString& title) {
     QMessageBox box(icon == Icon::Error         ? QMessageBox::Critical
                     : icon == Icon::Information ? QMessageBox::Information
                                                 : QMessageBox::NoIcon,
-                    title.isEmpty() ? applicationTitle() : title, text, QMessageBox::Ok);
+                    title.isEmpty() ? applicationTitle() : title, displayText(text),
+                    QMessageBox::Ok);
     box.exec();
 }
 
 bool DialogMessageSink::confirm(const QString& text) {
     QApplication::beep();
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quallon Sistemas"), text,
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quallon Sistemas"), displayText(text),
                     QMessageBox::Ok | QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
 }
