@@ -180,6 +180,7 @@ private:
     Mixer* mixer_ = nullptr;
     bool stopping_ = false;
     bool lost_ = false;
+    bool raised_ = false;                 // mainloop thread only
     std::unique_ptr<ClockSink> fallback_; // keeps the mixer running once the device is gone
     std::atomic<std::uint64_t> underruns_{0};
 };
@@ -291,6 +292,10 @@ void PulseSink::onContextState(pa_context* context, void* user) {
 // server's buffer.
 void PulseSink::onWrite(pa_stream* stream, std::size_t bytes, void* user) {
     auto* self = static_cast<PulseSink*>(user);
+    if (!self->raised_) {
+        raiseToRealtime(); // the mainloop thread is our mixing thread
+        self->raised_ = true;
+    }
     while (bytes >= 8 && self->mixer_ && !self->lost_) {
         void* data = nullptr;
         std::size_t size = bytes;
