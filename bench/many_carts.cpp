@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const double rssLoaded = bench::residentMiB();
 
+    const std::uint64_t underrunsBefore = engine->outputUnderruns(device);
     const double cpuStart = bench::cpuSeconds(RUSAGE_SELF);
     const double wallStart = bench::now();
     for (audio::StreamHandle h : carts) {
@@ -73,7 +74,7 @@ int main(int argc, char** argv) {
     for (audio::StreamHandle h : carts) {
         stillPlaying += engine->isActive(h) == audio::kChannelPlaying ? 1 : 0;
     }
-    const std::uint64_t underruns = engine->outputUnderruns(device);
+    const std::uint64_t underruns = engine->outputUnderruns(device) - underrunsBefore;
     for (audio::StreamHandle h : carts) {
         engine->freeStream(h);
     }
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
     const double ffmpegCpu = ffmpegMixCpu(files, seconds);
 
     std::printf("device %d, %d carts for %d s: CPU %.2f s, ffmpeg amix CPU %.2f s, ratio %.2f; "
-                "stalled polls %d, server underruns %llu, playing at the end %d\n",
+                "stalled polls %d, server underruns while playing %llu, playing at the end %d\n",
                 device, kCarts, seconds, ourCpu, ffmpegCpu, ourCpu / ffmpegCpu, stalledPolls,
                 static_cast<unsigned long long>(underruns), stillPlaying);
     std::printf("memory: 96 loaded idle streams add %.1f MiB; 96 playing add %.1f MiB\n",

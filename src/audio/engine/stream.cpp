@@ -6,7 +6,7 @@ namespace audio::engine {
 
 namespace {
 
-constexpr std::uint32_t kIdleMs = 300; // decoded ahead while a stream waits to be played
+constexpr std::uint32_t kIdleMs = 150; // decoded ahead while a stream waits to be played
 constexpr std::uint32_t kMinBufferMs = 100;
 constexpr std::uint32_t kStepMs = 250;    // most a worker decodes for one stream in one go
 constexpr std::uint32_t kRefillMs = 40;   // decode only once this much room has opened
@@ -25,9 +25,7 @@ Stream::Stream(std::unique_ptr<MediaSource> source, std::uint32_t deviceRate,
     : format_(source->format()), deviceRate_(deviceRate),
       bufferFrames_(framesFor(std::max(bufferMs, kMinBufferMs), deviceRate)),
       idleFrames_(std::min(bufferFrames_, framesFor(kIdleMs, deviceRate))),
-      source_(std::move(source)), ring_(bufferFrames_ + idleFrames_ + kChunkSlack) {
-    scratch_.reserve(framesFor(kStepMs, deviceRate) * 2);
-}
+      source_(std::move(source)), ring_(bufferFrames_ + idleFrames_ + kChunkSlack) {}
 
 std::size_t Stream::fillTarget() const {
     return wantFull_.load(std::memory_order_acquire) ? bufferFrames_ : idleFrames_;
