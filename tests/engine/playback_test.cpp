@@ -13,7 +13,7 @@ using namespace enginetest;
 namespace {
 
 constexpr std::uint32_t kRate = 44100;
-constexpr std::size_t kBlock = 220; // the mixer's block at 44.1 kHz
+const std::size_t kBlock = audio::engine::blockFramesFor(kRate); // one mixer block
 
 double peak(const std::vector<float>& stereo, std::size_t fromFrame, std::size_t toFrame, int ch) {
     double p = 0.0;

@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t kMaxDevices = 10;
 constexpr std::uint32_t kTargetMs = 20; // server buffer
-constexpr std::uint32_t kRequestMs = 5; // one mixer block
+constexpr std::uint32_t kRequestMs = 4; // one mixer block
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
 // A connection with its own mainloop thread. Callbacks run on that thread with the mainloop

@@ -439,8 +439,6 @@ bool SoundEngine::play(StreamHandle handle, bool restart) {
     if (restart || ended) {
         seekAndWait(*slot, 0);
     }
-    slot->stream->setPlaying(true);
-    pool_->wake();
     slot->stream->pub.startedNs.store(0, std::memory_order_relaxed);
     Command command;
     command.type = CommandType::Play;
@@ -448,6 +446,10 @@ bool SoundEngine::play(StreamHandle handle, bool restart) {
         return fail(kErrUnknown);
     }
     slot->playing = true;
+    // Only now wake the decoders to fill the whole buffer: the start is already decoded, and
+    // waking them first could delay the command.
+    slot->stream->setPlaying(true);
+    pool_->wake();
     return true;
 }
 
