@@ -77,6 +77,7 @@ int mapNetworkError(int averror) {
 }
 
 constexpr int kLocalBufferSize = 8192;
+constexpr unsigned kMaxFfmpegIndexBytes = 4096;
 
 // Local files are read through a small I/O context of our own: FFmpeg's default keeps a
 // 32 KiB buffer per open file, which adds up across a wall of loaded carts.
@@ -220,6 +221,9 @@ int MediaSource::Impl::openDemuxer() {
         return kErrMemory;
     }
     fmt->interrupt_callback = {&Impl::interrupt, this};
+    // Seeks go through our own sparse index; FFmpeg's per-packet one would cost about
+    // half a megabyte for every ten minutes of each loaded cart.
+    fmt->max_index_size = kMaxFfmpegIndexBytes;
     fmt->pb = file.io(); // none for a URL: FFmpeg opens it, within the protocols allowed
     AVDictionary* options = nullptr;
     if (network) {
