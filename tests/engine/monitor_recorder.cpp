@@ -14,25 +14,30 @@ extern char** environ;
 
 namespace enginetest {
 
-MonitorRecorder::MonitorRecorder(const std::string& sink, std::filesystem::path file,
-                                 std::uint32_t rate)
-    : file_(std::move(file)) {
-    std::vector<std::string> args = {"parec",
-                                     "--device=" + sink + ".monitor",
-                                     "--format=float32le",
-                                     "--rate=" + std::to_string(rate),
-                                     "--channels=2",
-                                     "--raw",
-                                     "--process-time-msec=10",
-                                     file_.string()};
+pid_t spawnProcess(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    if (posix_spawnp(&pid_, "parec", nullptr, nullptr, argv.data(), environ) != 0) {
-        pid_ = -1;
+    pid_t pid = -1;
+    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+void endProcess(pid_t pid) {
+    if (pid > 0) {
+        kill(pid, SIGINT);
+        int status = 0;
+        waitpid(pid, &status, 0);
     }
+}
+
+MonitorRecorder::MonitorRecorder(const std::string& sink, std::filesystem::path file,
+                                 std::uint32_t rate)
+    : file_(std::move(file)) {
+    pid_ = spawnProcess({"parec", "--device=" + sink + ".monitor", "--format=float32le",
+                         "--rate=" + std::to_string(rate), "--channels=2", "--raw",
+                         "--process-time-msec=10", file_.string()});
 }
 
 MonitorRecorder::~MonitorRecorder() {
@@ -40,12 +45,8 @@ MonitorRecorder::~MonitorRecorder() {
 }
 
 void MonitorRecorder::stop() {
-    if (pid_ > 0) {
-        kill(pid_, SIGINT);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-    }
+    endProcess(pid_);
+    pid_ = -1;
 }
 
 std::uint64_t MonitorRecorder::framesRecorded() const {
