@@ -298,7 +298,10 @@ void Mixer::publish(Stream& stream) {
     const MixState& m = stream.mix;
     PublishedState& pub = stream.pub;
     const std::uint64_t played = m.consumedSinceMarker * stream.format().rate / stream.deviceRate();
-    pub.position.store(std::min(m.markerPos + played, stream.format().lengthFrames),
+    // A length of 0 means unknown (a network stream): nothing to clamp to.
+    const std::uint64_t length = stream.format().lengthFrames;
+    const std::uint64_t position = m.markerPos + played;
+    pub.position.store(length > 0 ? std::min(position, length) : position,
                        std::memory_order_release);
     pub.volume.store(m.volume.value, std::memory_order_relaxed);
     pub.pan.store(m.pan.value, std::memory_order_relaxed);
