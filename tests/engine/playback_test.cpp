@@ -145,6 +145,16 @@ TEST_F(PlaybackTest, VolumePanAndRateTakeEffectWithoutClicks) {
     EXPECT_NEAR(double(frames(h) - before), 8820.0, 2.0) << "double rate plays twice as fast";
 }
 
+TEST_F(PlaybackTest, VolumeSetBeforePlayHoldsFromTheFirstSample) {
+    const StreamHandle h = load("dc.wav", {kRate, 1, SampleFormat::S16, kRate},
+                                [](std::uint64_t, int) { return 0.8; });
+    ASSERT_TRUE(api().setAttributes(h, kKeepRate, 25, kKeepPan));
+    ASSERT_TRUE(api().play(h, false));
+    clock.sink().setCapture(true);
+    clock.renderFed(h, kBlock);
+    EXPECT_NEAR(clock.sink().captured()[0], 0.2, 1e-3);
+}
+
 TEST_F(PlaybackTest, LoopPlaysOnPastTheEnd) {
     const StreamHandle h = load("loop.wav", {kRate, 1, SampleFormat::S16, 5000}, sine(440, kRate));
     ASSERT_TRUE(api().setFlags(h, kChannelLoop));

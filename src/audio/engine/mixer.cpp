@@ -131,7 +131,9 @@ void Mixer::detach(Stream* stream) {
 
 void Mixer::applyAttributes(Stream& stream, const Command& command, bool slide) {
     MixState& m = stream.mix;
-    const std::uint32_t frames = slide ? command.frames : declickFrames_;
+    // A silent channel has nothing to de-click: a volume set before play holds from its first
+    // sample.
+    const std::uint32_t frames = slide ? command.frames : (m.playing ? declickFrames_ : 0u);
     if (!std::isnan(command.volume)) {
         m.volume.moveTo(command.volume, frames, slide);
         m.stopAtSlideEnd = slide && command.toSilence;
