@@ -5,6 +5,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,14 +15,29 @@ extern char** environ;
 
 namespace enginetest {
 
-pid_t spawnProcess(std::vector<std::string> args) {
+pid_t spawnProcess(std::vector<std::string> args, const std::vector<std::string>& extraEnv) {
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    std::vector<std::string> env(extraEnv);
+    for (char** e = environ; *e; ++e) {
+        env.emplace_back(*e); // the first definition of a name wins
+    }
+    std::vector<char*> envp;
+    for (std::string& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+    const int r = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&quiet);
+    return r == 0 ? pid : -1;
 }
 
 void endProcess(pid_t pid) {

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace audio;
@@ -215,6 +217,74 @@ TEST_F(PulseTest, LostSinkStopsItsChannelsAndReturnsAtTheNextInit) {
     EXPECT_TRUE(waitUntil([&] { return engine->position(back) > 0; }));
     engine.reset();
     run("pactl unload-module " + again);
+}
+
+} // namespace
+
+namespace {
+
+// A sound server of this test's own, so it can be killed and started again.
+class PrivateServer {
+public:
+    explicit PrivateServer(const std::filesystem::path& dir) : dir_(dir) {}
+    ~PrivateServer() { stop(); }
+    void start() {
+        std::filesystem::create_directories(dir_ / "runtime");
+        pid_ = spawnProcess(
+            {"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
+             "--load=module-native-protocol-unix socket=" + socket(),
+             "--load=module-null-sink sink_name=lonely "
+             "sink_properties=device.description=Lonely"},
+            {"XDG_RUNTIME_DIR=" + (dir_ / "runtime").string(), "HOME=" + dir_.string()});
+    }
+    void stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL); // as a crash would leave it
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    std::string socket() const { return (dir_ / "native").string(); }
+
+private:
+    std::filesystem::path dir_;
+    pid_t pid_ = -1;
+};
+
+TEST(PulseServerTest, ServerGoneStopsChannelsAndComesBackAtTheNextInit) {
+    TempDir dir;
+    PrivateServer server(dir.path("server"));
+    const char* before = std::getenv("PULSE_SERVER");
+    const std::string saved = before ? before : "";
+    setenv("PULSE_SERVER", ("unix:" + server.socket()).c_str(), 1);
+    server.start();
+    auto engine = engine::makeSoundEngine();
+    const auto lonelyListed = [&] { return engine->deviceDescription(1) == "Lonely"; };
+    ASSERT_TRUE(waitUntil(lonelyListed));
+    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
+    writeWav(dir.path("t.wav"), {kRate, 2, SampleFormat::S16, kRate * 10}, sine(440, kRate));
+    const StreamHandle h = engine->createFileStream(dir.path("t.wav").string(), 0);
+    ASSERT_TRUE(engine->play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
+
+    server.stop();
+    ASSERT_TRUE(waitUntil([&] { return engine->isActive(h) == kChannelStopped; }, 3000));
+    EXPECT_FALSE(engine->play(h, false));
+    EXPECT_EQ(engine->lastError(), kErrStart);
+    EXPECT_FALSE(engine->init(1, kRate, 0, nullptr)) << "no server, no device 1";
+
+    server.start();
+    ASSERT_TRUE(waitUntil(lonelyListed));
+    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr)) << engine->lastError();
+    const StreamHandle again = engine->createFileStream(dir.path("t.wav").string(), 0);
+    ASSERT_TRUE(engine->play(again, false));
+    EXPECT_TRUE(waitUntil([&] { return engine->position(again) > 0; }));
+    engine.reset();
+    if (before) {
+        setenv("PULSE_SERVER", saved.c_str(), 1);
+    } else {
+        unsetenv("PULSE_SERVER");
+    }
 }
 
 } // namespace
