@@ -46,7 +46,7 @@ bool Stream::needsWork() const {
         return true;
     }
     if (atEnd_.load(std::memory_order_acquire)) {
-        return loop_.load(std::memory_order_acquire);
+        return loop_.load(std::memory_order_acquire) && !emptyPass_.load(std::memory_order_acquire);
     }
     return epochFilled() + std::min(framesFor(kRefillMs, deviceRate_), idleFrames_) <= fillTarget();
 }
@@ -79,6 +79,7 @@ bool Stream::takeSeek() {
     scratch_.clear();
     scratchOffset_ = 0;
     endMarked_ = false;
+    emptyPass_.store(false, std::memory_order_release);
     atEnd_.store(false, std::memory_order_release);
     pendingMarker_ = Marker{0, frame, seq, MarkerKind::Seek};
     markerPending_.store(true, std::memory_order_release);
@@ -96,6 +97,7 @@ bool Stream::pushPendingMarker() {
         return false;
     }
     epochStart_.store(pendingMarker_.ringIndex, std::memory_order_release);
+    passStart_ = pendingMarker_.ringIndex;
     markerPending_.store(false, std::memory_order_release);
     return true;
 }
@@ -111,6 +113,12 @@ bool Stream::handleEnd() {
     if (!loop_.load(std::memory_order_acquire)) {
         return false;
     }
+    if (ring_.writeIndex() == passStart_) {
+        // The file gave nothing on its last pass: going round again would only spin.
+        emptyPass_.store(true, std::memory_order_release);
+        return false;
+    }
+    passStart_ = ring_.writeIndex();
     source_->seek(0);
     endMarked_ = false;
     atEnd_.store(false, std::memory_order_release);
