@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -488,6 +489,9 @@ MediaSource::~MediaSource() = default;
 
 std::unique_ptr<MediaSource> MediaSource::open(const std::string& pathOrUrl, bool allowNetwork,
                                                std::uint32_t outRate, int& error) {
+    static std::once_flag quiet;
+    // Damaged files are answered with error codes; FFmpeg's own messages would only be noise.
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     auto s = std::make_unique<Impl>();
     s->url = pathOrUrl;
     s->network = allowNetwork;

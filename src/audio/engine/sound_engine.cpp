@@ -8,10 +8,6 @@
 #include "spectrum.h"
 #include "stream.h"
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,9 +28,7 @@ constexpr float kKeep = std::numeric_limits<float>::quiet_NaN();
 
 SoundEngine::SoundEngine(std::unique_ptr<DeviceProvider> provider, unsigned decoderThreads)
     : provider_(std::move(provider)), pool_(std::make_unique<DecoderPool>(decoderThreads)),
-      slots_(kMaxStreams), spectrum_(std::make_unique<Spectrum>()) {
-    av_log_set_level(AV_LOG_QUIET); // damaged files are answered with error codes, not logs
-}
+      slots_(kMaxStreams), spectrum_(std::make_unique<Spectrum>()) {}
 
 SoundEngine::~SoundEngine() {
     pool_.reset();
