@@ -8,10 +8,6 @@
 #include <unistd.h>
 #include <vector>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 namespace {
 
 constexpr std::size_t kMaxOutputFloats = 8 * 1024 * 1024;
@@ -37,11 +33,6 @@ const std::string& scratchPath() {
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    av_log_set_level(AV_LOG_QUIET);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FILE* file = std::fopen(scratchPath().c_str(), "wb");

@@ -83,8 +83,8 @@ TEST_F(DecodeTest, WmaLengthWithinOneDecoderFrameAndDecodeMatchesIt) {
     EXPECT_EQ(decodeAll(*source).size() / 2, source->format().lengthFrames);
 }
 
-TEST_F(DecodeTest, Mp3SeeksAreSampleExact) {
-    for (const char* name : {"lame.mp3", "noxing.mp3"}) {
+TEST_F(DecodeTest, SeeksAreSampleExact) {
+    for (const char* name : {"lame.mp3", "noxing.mp3", "minute.wma"}) {
         auto whole = openAt(dir->path(name));
         ASSERT_TRUE(whole);
         const std::vector<float> all = decodeAll(*whole);

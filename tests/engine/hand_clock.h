@@ -41,7 +41,7 @@ struct HandClockEngine {
 
     // Renders `frames` in mixer-sized steps, each only once the decoder has the audio for it
     // ready, so the channel `handle` never runs dry.
-    void renderFed(audio::StreamHandle handle, std::size_t frames, std::size_t step = 220) {
+    void renderFed(audio::StreamHandle handle, std::size_t frames, std::size_t step = 176) {
         while (frames > 0) {
             const std::size_t n = std::min(frames, step);
             engine->waitBuffered(handle, n + 2, std::chrono::seconds(5));

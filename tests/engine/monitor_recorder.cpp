@@ -5,6 +5,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,25 +15,45 @@ extern char** environ;
 
 namespace enginetest {
 
-MonitorRecorder::MonitorRecorder(const std::string& sink, std::filesystem::path file,
-                                 std::uint32_t rate)
-    : file_(std::move(file)) {
-    std::vector<std::string> args = {"parec",
-                                     "--device=" + sink + ".monitor",
-                                     "--format=float32le",
-                                     "--rate=" + std::to_string(rate),
-                                     "--channels=2",
-                                     "--raw",
-                                     "--process-time-msec=10",
-                                     file_.string()};
+pid_t spawnProcess(std::vector<std::string> args, const std::vector<std::string>& extraEnv) {
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    if (posix_spawnp(&pid_, "parec", nullptr, nullptr, argv.data(), environ) != 0) {
-        pid_ = -1;
+    std::vector<std::string> env(extraEnv);
+    for (char** e = environ; *e; ++e) {
+        env.emplace_back(*e); // the first definition of a name wins
     }
+    std::vector<char*> envp;
+    for (std::string& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int r = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&quiet);
+    return r == 0 ? pid : -1;
+}
+
+void endProcess(pid_t pid) {
+    if (pid > 0) {
+        kill(pid, SIGINT);
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }
+}
+
+MonitorRecorder::MonitorRecorder(const std::string& sink, std::filesystem::path file,
+                                 std::uint32_t rate)
+    : file_(std::move(file)) {
+    pid_ = spawnProcess({"parec", "--device=" + sink + ".monitor", "--format=float32le",
+                         "--rate=" + std::to_string(rate), "--channels=2", "--raw",
+                         "--process-time-msec=10", file_.string()});
 }
 
 MonitorRecorder::~MonitorRecorder() {
@@ -40,12 +61,8 @@ MonitorRecorder::~MonitorRecorder() {
 }
 
 void MonitorRecorder::stop() {
-    if (pid_ > 0) {
-        kill(pid_, SIGINT);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-    }
+    endProcess(pid_);
+    pid_ = -1;
 }
 
 std::uint64_t MonitorRecorder::framesRecorded() const {

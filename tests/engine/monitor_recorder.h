@@ -28,6 +28,11 @@ private:
     pid_t pid_ = -1;
 };
 
+// Starts a program (searched in PATH), with `extraEnv` ("NAME=value") added to this process's
+// environment and its output discarded, and ends it with SIGINT.
+pid_t spawnProcess(std::vector<std::string> args, const std::vector<std::string>& extraEnv = {});
+void endProcess(pid_t pid);
+
 // Analysis of a stereo recording, channel `ch`.
 struct Span {
     std::size_t first = 0; // first frame above the threshold

@@ -13,7 +13,7 @@ using namespace enginetest;
 namespace {
 
 constexpr std::uint32_t kRate = 44100;
-constexpr std::size_t kBlock = 220; // the mixer's block at 44.1 kHz
+const std::size_t kBlock = audio::engine::blockFramesFor(kRate); // one mixer block
 
 double peak(const std::vector<float>& stereo, std::size_t fromFrame, std::size_t toFrame, int ch) {
     double p = 0.0;
@@ -143,6 +143,16 @@ TEST_F(PlaybackTest, VolumePanAndRateTakeEffectWithoutClicks) {
     ASSERT_TRUE(api().setAttributes(h, kRate * 2, kKeepVolume, kKeepPan));
     clock.renderFed(h, 4410);
     EXPECT_NEAR(double(frames(h) - before), 8820.0, 2.0) << "double rate plays twice as fast";
+}
+
+TEST_F(PlaybackTest, VolumeSetBeforePlayHoldsFromTheFirstSample) {
+    const StreamHandle h = load("dc.wav", {kRate, 1, SampleFormat::S16, kRate},
+                                [](std::uint64_t, int) { return 0.8; });
+    ASSERT_TRUE(api().setAttributes(h, kKeepRate, 25, kKeepPan));
+    ASSERT_TRUE(api().play(h, false));
+    clock.sink().setCapture(true);
+    clock.renderFed(h, kBlock);
+    EXPECT_NEAR(clock.sink().captured()[0], 0.2, 1e-3);
 }
 
 TEST_F(PlaybackTest, LoopPlaysOnPastTheEnd) {

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <sys/wait.h>
 #include <thread>
 
 using namespace audio;
@@ -41,11 +43,44 @@ std::string run(const std::string& command) {
     return out;
 }
 
+// Two null sinks of this suite's own on the test script's server, so sound from other
+// tests running at the same time never reaches these recordings.
 class PulseTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() {
+        for (const char* name : {"air", "cue"}) {
+            const std::string sink = std::string("bandora_engine_") + name;
+            modules.push_back(run("pactl load-module module-null-sink sink_name=" + sink +
+                                  " sink_properties=device.description=Engine_" + name));
+            // A silent low-latency client keeps the new sink from sleeping seconds per block.
+            keepers.push_back(spawnProcess({"pacat", "--playback", "--raw", "--format=s16le",
+                                            "--rate=44100", "--channels=2", "--latency-msec=10",
+                                            "--device=" + sink, "/dev/zero"}));
+        }
+    }
+    static void TearDownTestSuite() {
+        for (pid_t keeper : keepers) {
+            endProcess(keeper);
+        }
+        for (const std::string& module : modules) {
+            run("pactl unload-module " + module);
+        }
+    }
     void SetUp() override {
         engine = engine::makeSoundEngine();
         ASSERT_EQ(engine->deviceDescription(1), "Bandora_Out") << "no test sound server?";
+        air = deviceNamed("Engine_air");
+        cue = deviceNamed("Engine_cue");
+        ASSERT_GT(air, 0);
+        ASSERT_GT(cue, 0);
+    }
+    int deviceNamed(const std::string& text) {
+        for (int d = 1; d <= 10; ++d) {
+            if (engine->deviceDescription(d) == text) {
+                return d;
+            }
+        }
+        return -1;
     }
     StreamHandle tone(int device, const std::string& name, double hz, std::uint32_t rate,
                       double seconds) {
@@ -62,9 +97,16 @@ protected:
         ASSERT_TRUE(recorder.waitFrames(recorder.framesRecorded() + kTail));
     }
 
+    static std::vector<std::string> modules;
+    static std::vector<pid_t> keepers;
     TempDir dir;
     std::unique_ptr<engine::SoundEngine> engine;
+    int air = -1;
+    int cue = -1;
 };
+
+std::vector<std::string> PulseTest::modules;
+std::vector<pid_t> PulseTest::keepers;
 
 TEST_F(PulseTest, DevicesAreTheServersSinksDefaultFirst) {
     EXPECT_EQ(engine->deviceDescription(2), "Bandora_Cue");
@@ -76,10 +118,11 @@ TEST_F(PulseTest, DevicesAreTheServersSinksDefaultFirst) {
 }
 
 TEST_F(PulseTest, ToneSoundsAtItsPitchAndLengthAfterResampling) {
-    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
-    MonitorRecorder recorder("bandora_out", dir.path("out.raw"), kRate);
+    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
+    MonitorRecorder recorder("bandora_engine_air", dir.path("out.raw"), kRate);
     ASSERT_TRUE(recorder.waitFrames(kRate / 20)) << "parec does not record";
-    const StreamHandle h = tone(1, "a.wav", 440.0, 48000, 0.5); // resampled to the sink's 44.1 kHz
+    const StreamHandle h =
+        tone(air, "a.wav", 440.0, 48000, 0.5); // resampled to the sink's 44.1 kHz
     ASSERT_TRUE(engine->play(h, false));
     finishAndSettle(h, recorder);
     const std::vector<float> take = recorder.finish();
@@ -91,10 +134,10 @@ TEST_F(PulseTest, ToneSoundsAtItsPitchAndLengthAfterResampling) {
 }
 
 TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
-    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
-    MonitorRecorder recorder("bandora_out", dir.path("out.raw"), kRate);
+    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
+    MonitorRecorder recorder("bandora_engine_air", dir.path("out.raw"), kRate);
     ASSERT_TRUE(recorder.waitFrames(kRate / 20));
-    const StreamHandle h = tone(1, "long.wav", 440.0, kRate, 3.0);
+    const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 3.0);
     ASSERT_TRUE(engine->play(h, false));
     ASSERT_TRUE(waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; }));
     ASSERT_TRUE(engine->slideAttributes(h, kKeepRate, kSlideToSilence, kKeepPan, 400));
@@ -118,27 +161,27 @@ TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
 }
 
 TEST_F(PulseTest, TwoDevicesPlayIndependently) {
-    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
-    ASSERT_TRUE(engine->init(2, kRate, 0, nullptr));
-    MonitorRecorder out("bandora_out", dir.path("out.raw"), kRate);
-    MonitorRecorder cue("bandora_cue", dir.path("cue.raw"), kRate);
-    ASSERT_TRUE(out.waitFrames(kRate / 20) && cue.waitFrames(kRate / 20));
-    const StreamHandle onAir = tone(1, "air.wav", 440.0, kRate, 0.6);
-    const StreamHandle preListen = tone(2, "cue.wav", 1000.0, kRate, 2.0);
+    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
+    ASSERT_TRUE(engine->init(cue, kRate, 0, nullptr));
+    MonitorRecorder airTake("bandora_engine_air", dir.path("out.raw"), kRate);
+    MonitorRecorder cueTake("bandora_engine_cue", dir.path("cue.raw"), kRate);
+    ASSERT_TRUE(airTake.waitFrames(kRate / 20) && cueTake.waitFrames(kRate / 20));
+    const StreamHandle onAir = tone(air, "air.wav", 440.0, kRate, 0.6);
+    const StreamHandle preListen = tone(cue, "cue.wav", 1000.0, kRate, 2.0);
     ASSERT_TRUE(engine->play(onAir, false));
     ASSERT_TRUE(engine->play(preListen, false));
     ASSERT_TRUE(waitUntil([&] { return engine->position(preListen) >= 4u * kRate / 5; }));
     ASSERT_TRUE(engine->stop(preListen));
     const std::uint64_t cueStopped = engine->position(preListen) / 4;
-    finishAndSettle(onAir, out);
-    ASSERT_TRUE(cue.waitFrames(cue.framesRecorded() + kTail));
+    finishAndSettle(onAir, airTake);
+    ASSERT_TRUE(cueTake.waitFrames(cueTake.framesRecorded() + kTail));
 
-    const std::vector<float> air = out.finish();
-    const std::vector<float> pre = cue.finish();
-    const Span airSpan = loudSpan(air, 0);
+    const std::vector<float> onAirTake = airTake.finish();
+    const std::vector<float> pre = cueTake.finish();
+    const Span airSpan = loudSpan(onAirTake, 0);
     const Span preSpan = loudSpan(pre, 1);
     ASSERT_TRUE(airSpan.found && preSpan.found);
-    EXPECT_NEAR(zeroCrossingHz(air, 0, airSpan, kRate), 440.0, 2.0);
+    EXPECT_NEAR(zeroCrossingHz(onAirTake, 0, airSpan, kRate), 440.0, 2.0);
     EXPECT_NEAR(double(airSpan.last - airSpan.first) / kRate, 0.6, 0.004);
     EXPECT_NEAR(zeroCrossingHz(pre, 1, preSpan, kRate), 1000.0, 4.0);
     EXPECT_NEAR(double(preSpan.last - preSpan.first) / kRate, double(cueStopped) / kRate, 0.01)
@@ -150,15 +193,6 @@ TEST_F(PulseTest, LostSinkStopsItsChannelsAndReturnsAtTheNextInit) {
     const std::string module = run("pactl load-module module-null-sink sink_name=bandora_gone "
                                    "sink_properties=device.description=Bandora_Gone");
     ASSERT_FALSE(module.empty());
-    const auto deviceNamed = [&](const std::string& text) {
-        for (int d = 1; d <= 10; ++d) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2)); // let the list age
-            if (engine->deviceDescription(d) == text) {
-                return d;
-            }
-        }
-        return -1;
-    };
     int gone = -1;
     ASSERT_TRUE(waitUntil([&] { return (gone = deviceNamed("Bandora_Gone")) > 0; }, 3000));
     ASSERT_TRUE(engine->init(gone, kRate, 0, nullptr));
@@ -183,6 +217,74 @@ TEST_F(PulseTest, LostSinkStopsItsChannelsAndReturnsAtTheNextInit) {
     EXPECT_TRUE(waitUntil([&] { return engine->position(back) > 0; }));
     engine.reset();
     run("pactl unload-module " + again);
+}
+
+} // namespace
+
+namespace {
+
+// A sound server of this test's own, so it can be killed and started again.
+class PrivateServer {
+public:
+    explicit PrivateServer(const std::filesystem::path& dir) : dir_(dir) {}
+    ~PrivateServer() { stop(); }
+    void start() {
+        std::filesystem::create_directories(dir_ / "runtime");
+        pid_ = spawnProcess(
+            {"pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
+             "--load=module-native-protocol-unix socket=" + socket(),
+             "--load=module-null-sink sink_name=lonely "
+             "sink_properties=device.description=Lonely"},
+            {"XDG_RUNTIME_DIR=" + (dir_ / "runtime").string(), "HOME=" + dir_.string()});
+    }
+    void stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL); // as a crash would leave it
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    std::string socket() const { return (dir_ / "native").string(); }
+
+private:
+    std::filesystem::path dir_;
+    pid_t pid_ = -1;
+};
+
+TEST(PulseServerTest, ServerGoneStopsChannelsAndComesBackAtTheNextInit) {
+    TempDir dir;
+    PrivateServer server(dir.path("server"));
+    const char* before = std::getenv("PULSE_SERVER");
+    const std::string saved = before ? before : "";
+    setenv("PULSE_SERVER", ("unix:" + server.socket()).c_str(), 1);
+    server.start();
+    auto engine = engine::makeSoundEngine();
+    const auto lonelyListed = [&] { return engine->deviceDescription(1) == "Lonely"; };
+    ASSERT_TRUE(waitUntil(lonelyListed));
+    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
+    writeWav(dir.path("t.wav"), {kRate, 2, SampleFormat::S16, kRate * 10}, sine(440, kRate));
+    const StreamHandle h = engine->createFileStream(dir.path("t.wav").string(), 0);
+    ASSERT_TRUE(engine->play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
+
+    server.stop();
+    ASSERT_TRUE(waitUntil([&] { return engine->isActive(h) == kChannelStopped; }, 3000));
+    EXPECT_FALSE(engine->play(h, false));
+    EXPECT_EQ(engine->lastError(), kErrStart);
+    EXPECT_FALSE(engine->init(1, kRate, 0, nullptr)) << "no server, no device 1";
+
+    server.start();
+    ASSERT_TRUE(waitUntil(lonelyListed));
+    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr)) << engine->lastError();
+    const StreamHandle again = engine->createFileStream(dir.path("t.wav").string(), 0);
+    ASSERT_TRUE(engine->play(again, false));
+    EXPECT_TRUE(waitUntil([&] { return engine->position(again) > 0; }));
+    engine.reset();
+    if (before) {
+        setenv("PULSE_SERVER", saved.c_str(), 1);
+    } else {
+        unsetenv("PULSE_SERVER");
+    }
 }
 
 } // namespace

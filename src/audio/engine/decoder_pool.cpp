@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace audio::engine {
 
 namespace {
 // Rings hold hundreds of milliseconds; looking at them this often keeps them topped up.
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
+constexpr int kWorkerNice = 5;
 } // namespace
 
 DecoderPool::DecoderPool(unsigned threads) {
@@ -74,6 +77,9 @@ Stream* DecoderPool::claimNext() {
 }
 
 void DecoderPool::run() {
+    // Rings hold seconds of audio, so decoding can yield to the mixing threads and the sound
+    // server whenever the machine is busy.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         Stream* stream = claimNext();

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -69,29 +70,73 @@ bool isSupportedCodec(AVCodecID id) {
            id == AV_CODEC_ID_WMAPRO;
 }
 
-bool isReadableFile(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return false;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    ::close(fd);
-    return true;
-}
-
-// A local file that can be read but not opened as audio is a format problem, not an open one.
-int mapOpenError(int averror, bool network, const std::string& url) {
+int mapNetworkError(int averror) {
     if (averror == AVERROR_EXIT) {
         return kErrTimeout;
     }
-    if (network) {
-        return averror == AVERROR_INVALIDDATA ? kErrFileForm : kErrNoNet;
-    }
-    return isReadableFile(url) ? kErrFileForm : kErrFileOpen;
+    return averror == AVERROR_INVALIDDATA ? kErrFileForm : kErrNoNet;
 }
+
+constexpr int kLocalBufferSize = 8192;
+constexpr unsigned kMaxFfmpegIndexBytes = 4096;
+
+// Local files are read through a small I/O context of our own: FFmpeg's default keeps a
+// 32 KiB buffer per open file, which adds up across a wall of loaded carts.
+class LocalFile {
+public:
+    ~LocalFile() { close(); }
+
+    int open(const std::string& path) {
+        close();
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        if (fd_ < 0 || ::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+            return kErrFileOpen;
+        }
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kLocalBufferSize));
+        io_ = buffer ? avio_alloc_context(buffer, kLocalBufferSize, 0, this, &LocalFile::read,
+                                          nullptr, &LocalFile::seek)
+                     : nullptr;
+        if (!io_) {
+            av_free(buffer);
+            return kErrMemory;
+        }
+        return kErrOk;
+    }
+    void close() {
+        if (io_) {
+            av_freep(&io_->buffer);
+            avio_context_free(&io_);
+        }
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    AVIOContext* io() const { return io_; }
+
+private:
+    static int read(void* opaque, std::uint8_t* buffer, int size) {
+        const ssize_t n =
+            ::read(static_cast<LocalFile*>(opaque)->fd_, buffer, static_cast<std::size_t>(size));
+        if (n < 0) {
+            return AVERROR(errno);
+        }
+        return n == 0 ? AVERROR_EOF : static_cast<int>(n);
+    }
+    static std::int64_t seek(void* opaque, std::int64_t offset, int whence) {
+        const int fd = static_cast<LocalFile*>(opaque)->fd_;
+        if (whence & AVSEEK_SIZE) {
+            struct stat info {};
+            return ::fstat(fd, &info) == 0 ? info.st_size : AVERROR(errno);
+        }
+        const off_t at = ::lseek(fd, offset, whence & ~AVSEEK_FORCE);
+        return at < 0 ? AVERROR(errno) : at;
+    }
+
+    int fd_ = -1;
+    AVIOContext* io_ = nullptr;
+};
 
 struct IndexEntry {
     std::int64_t pos;
@@ -105,6 +150,7 @@ struct MediaSource::Impl {
     bool network = false;
     std::uint32_t outRate = 0;
 
+    LocalFile file;
     AVFormatContext* fmt = nullptr;
     AVCodecContext* dec = nullptr;
     SwrContext* swr = nullptr;
@@ -140,6 +186,7 @@ struct MediaSource::Impl {
         swr_free(&swr);
         avcodec_free_context(&dec);
         avformat_close_input(&fmt);
+        file.close();
         av_packet_free(&pkt);
         av_frame_free(&frame);
     }
@@ -165,23 +212,30 @@ struct MediaSource::Impl {
 
 int MediaSource::Impl::openDemuxer() {
     avformat_close_input(&fmt);
+    if (!network) {
+        if (const int error = file.open(url); error != kErrOk) {
+            return error;
+        }
+    }
     fmt = avformat_alloc_context();
     if (!fmt) {
         return kErrMemory;
     }
     fmt->interrupt_callback = {&Impl::interrupt, this};
+    // Seeks go through our own sparse index; FFmpeg's per-packet one would cost about
+    // half a megabyte for every ten minutes of each loaded cart.
+    fmt->max_index_size = kMaxFfmpegIndexBytes;
+    fmt->pb = file.io(); // none for a URL: FFmpeg opens it, within the protocols allowed
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", network ? kNetworkProtocols : "file", 0);
     if (network) {
+        av_dict_set(&options, "protocol_whitelist", kNetworkProtocols, 0);
         av_dict_set(&options, "rw_timeout", std::to_string(kNetworkTimeoutUs).c_str(), 0);
     }
     armDeadline();
-    // "file:" keeps a colon in a local name from being read as a protocol.
-    const std::string target = network ? url : "file:" + url;
-    int r = avformat_open_input(&fmt, target.c_str(), nullptr, &options);
+    const int r = avformat_open_input(&fmt, network ? url.c_str() : nullptr, nullptr, &options);
     av_dict_free(&options);
     if (r < 0) {
-        return mapOpenError(r, network, url);
+        return network ? mapNetworkError(r) : kErrFileForm;
     }
     if (!isSupportedContainer(fmt->iformat->name)) {
         return kErrFileForm;
@@ -435,6 +489,9 @@ MediaSource::~MediaSource() = default;
 
 std::unique_ptr<MediaSource> MediaSource::open(const std::string& pathOrUrl, bool allowNetwork,
                                                std::uint32_t outRate, int& error) {
+    static std::once_flag quiet;
+    // Damaged files are answered with error codes; FFmpeg's own messages would only be noise.
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     auto s = std::make_unique<Impl>();
     s->url = pathOrUrl;
     s->network = allowNetwork;

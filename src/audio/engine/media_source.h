@@ -19,7 +19,7 @@ struct SourceFormat {
     std::uint32_t rate = 0;
     std::uint32_t channels = 0;
     bool eightBit = false;
-    std::uint64_t lengthFrames = 0;
+    std::uint64_t lengthFrames = 0; // 0 only for a network stream of unknown length
 };
 
 class MediaSource {

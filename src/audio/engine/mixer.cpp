@@ -131,7 +131,9 @@ void Mixer::detach(Stream* stream) {
 
 void Mixer::applyAttributes(Stream& stream, const Command& command, bool slide) {
     MixState& m = stream.mix;
-    const std::uint32_t frames = slide ? command.frames : declickFrames_;
+    // A silent channel has nothing to de-click: a volume set before play holds from its first
+    // sample.
+    const std::uint32_t frames = slide ? command.frames : (m.playing ? declickFrames_ : 0u);
     if (!std::isnan(command.volume)) {
         m.volume.moveTo(command.volume, frames, slide);
         m.stopAtSlideEnd = slide && command.toSilence;
@@ -298,7 +300,10 @@ void Mixer::publish(Stream& stream) {
     const MixState& m = stream.mix;
     PublishedState& pub = stream.pub;
     const std::uint64_t played = m.consumedSinceMarker * stream.format().rate / stream.deviceRate();
-    pub.position.store(std::min(m.markerPos + played, stream.format().lengthFrames),
+    // A length of 0 means unknown (a network stream): nothing to clamp to.
+    const std::uint64_t length = stream.format().lengthFrames;
+    const std::uint64_t position = m.markerPos + played;
+    pub.position.store(length > 0 ? std::min(position, length) : position,
                        std::memory_order_release);
     pub.volume.store(m.volume.value, std::memory_order_relaxed);
     pub.pan.store(m.pan.value, std::memory_order_relaxed);

@@ -4,8 +4,16 @@
 
 #include <cerrno>
 #include <ctime>
+#include <pthread.h>
+#include <sched.h>
 
 namespace audio::engine {
+
+void raiseToRealtime() {
+    sched_param param{};
+    param.sched_priority = 10; // modest: above normal work, below the kernel's own
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+}
 
 ClockSink::ClockSink(std::uint32_t rate) : rate_(rate) {}
 
@@ -27,6 +35,7 @@ void ClockSink::stop() {
 }
 
 void ClockSink::run(Mixer& mixer) {
+    raiseToRealtime();
     const std::size_t block = mixer.blockFrames();
     std::vector<float> buffer(block * 2);
     timespec origin{};

@@ -82,6 +82,10 @@ public:
     virtual std::unique_ptr<OutputSink> open(const DeviceInfo& device, int& error) = 0;
 };
 
+// Asks for real-time scheduling for the calling (mixing) thread; where the system refuses,
+// the thread keeps its normal priority.
+void raiseToRealtime();
+
 // Mixer block length for a device rate: about 5 ms.
 inline std::size_t blockFramesFor(std::uint32_t rate) {
     return rate / 200;

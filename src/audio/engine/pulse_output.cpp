@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t kMaxDevices = 10;
 constexpr std::uint32_t kTargetMs = 20; // server buffer
-constexpr std::uint32_t kRequestMs = 5; // one mixer block
+constexpr std::uint32_t kRequestMs = 4; // one mixer block
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
 // A connection with its own mainloop thread. Callbacks run on that thread with the mainloop
@@ -180,6 +180,7 @@ private:
     Mixer* mixer_ = nullptr;
     bool stopping_ = false;
     bool lost_ = false;
+    bool raised_ = false;                 // mainloop thread only
     std::unique_ptr<ClockSink> fallback_; // keeps the mixer running once the device is gone
     std::atomic<std::uint64_t> underruns_{0};
 };
@@ -291,6 +292,10 @@ void PulseSink::onContextState(pa_context* context, void* user) {
 // server's buffer.
 void PulseSink::onWrite(pa_stream* stream, std::size_t bytes, void* user) {
     auto* self = static_cast<PulseSink*>(user);
+    if (!self->raised_) {
+        raiseToRealtime(); // the mainloop thread is our mixing thread
+        self->raised_ = true;
+    }
     while (bytes >= 8 && self->mixer_ && !self->lost_) {
         void* data = nullptr;
         std::size_t size = bytes;

@@ -4,12 +4,9 @@
 #include "media_source.h"
 #include "mixer.h"
 #include "pulse_output.h"
+#include "sound_engine_parts.h"
 #include "spectrum.h"
 #include "stream.h"
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include <algorithm>
 #include <chrono>
@@ -21,57 +18,17 @@ namespace audio::engine {
 
 namespace {
 
-constexpr int kMaxDeviceNumber = 10;
-constexpr std::uint32_t kDefaultRate = 44100;
 constexpr std::size_t kMaxStreams = 4095;
 constexpr std::uint32_t kIndexBits = 12;
-constexpr std::uint32_t kMinBufferMs = 100;
-constexpr std::uint32_t kMaxBufferMs = 10000;
 constexpr auto kSeekTimeout = std::chrono::seconds(5);
-constexpr auto kDeviceListMaxAge = std::chrono::seconds(1);
 constexpr std::uint64_t kBadPosition = ~0ull;
 constexpr float kKeep = std::numeric_limits<float>::quiet_NaN();
 
-std::int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 } // namespace
-
-struct SoundEngine::Device {
-    std::unique_ptr<OutputSink> sink;
-    std::unique_ptr<Mixer> mixer;
-    ~Device() {
-        if (sink) {
-            sink->stop();
-        }
-    }
-};
-
-// What the user-interface thread knows of a stream. While commands are on their way to the
-// mixer, answers come from the values asked for ("shadow"), so a query right after a call sees
-// that call's effect.
-struct SoundEngine::Slot {
-    std::unique_ptr<Stream> stream;
-    Device* device = nullptr;
-    std::uint32_t generation = 1;
-    std::uint32_t sentSeq = 0;
-    std::uint32_t seekSeq = 0;
-    std::uint64_t seekTarget = 0;
-    bool playing = false;
-    float rate = 0.0f;
-    float volume = 1.0f;
-    float pan = 0.0f;
-    std::uint32_t slideBits = 0;
-};
 
 SoundEngine::SoundEngine(std::unique_ptr<DeviceProvider> provider, unsigned decoderThreads)
     : provider_(std::move(provider)), pool_(std::make_unique<DecoderPool>(decoderThreads)),
-      slots_(kMaxStreams), spectrum_(std::make_unique<Spectrum>()) {
-    av_log_set_level(AV_LOG_QUIET); // damaged files are answered with error codes, not logs
-}
+      slots_(kMaxStreams), spectrum_(std::make_unique<Spectrum>()) {}
 
 SoundEngine::~SoundEngine() {
     pool_.reset();
@@ -97,97 +54,6 @@ std::uint32_t SoundEngine::version() {
 
 int SoundEngine::lastError() {
     return lastError_;
-}
-
-const std::vector<DeviceInfo>& SoundEngine::devices(bool refresh) {
-    const auto maxAge = std::chrono::duration_cast<std::chrono::nanoseconds>(kDeviceListMaxAge);
-    if (refresh || deviceListTime_ == 0 || nowNs() - deviceListTime_ > maxAge.count()) {
-        deviceList_ = provider_ ? provider_->list() : std::vector<DeviceInfo>{};
-        if (deviceList_.size() > static_cast<std::size_t>(kMaxDeviceNumber)) {
-            deviceList_.resize(kMaxDeviceNumber);
-        }
-        deviceListTime_ = nowNs();
-    }
-    return deviceList_;
-}
-
-SoundEngine::Device* SoundEngine::device(int number) {
-    const auto it = devices_.find(number);
-    return it == devices_.end() ? nullptr : it->second.get();
-}
-
-bool SoundEngine::init(int device, std::uint32_t rate, std::uint32_t, void*) {
-    device = device == -1 ? 1 : device;
-    if (device < 0 || device > kMaxDeviceNumber) {
-        return fail(kErrDevice);
-    }
-    if (Device* existing = this->device(device)) {
-        if (!existing->mixer->deviceLost()) {
-            return fail(kErrAlready);
-        }
-        // The device went away earlier: open it afresh. Its old streams keep their mixer.
-        retiredDevices_.push_back(std::move(devices_[device]));
-        devices_.erase(device);
-    }
-    auto created = std::make_unique<Device>();
-    int error = kErrOk;
-    if (device == 0) {
-        created->sink =
-            std::make_unique<ClockSink>(rate >= 8000 && rate <= 192000 ? rate : kDefaultRate);
-    } else {
-        const std::vector<DeviceInfo>& list = devices(true);
-        if (static_cast<std::size_t>(device) > list.size()) {
-            return fail(kErrDevice);
-        }
-        created->sink = provider_->open(list[static_cast<std::size_t>(device) - 1], error);
-        if (!created->sink) {
-            return fail(error);
-        }
-    }
-    const std::uint32_t deviceRate = created->sink->rate();
-    created->mixer = std::make_unique<Mixer>(deviceRate, blockFramesFor(deviceRate));
-    if (!created->sink->start(*created->mixer)) {
-        return fail(kErrDriver);
-    }
-    devices_[device] = std::move(created);
-    current_ = device;
-    lastError_ = kErrOk;
-    return true;
-}
-
-std::optional<std::string> SoundEngine::deviceDescription(int device) {
-    lastError_ = kErrOk;
-    if (device == 0) {
-        return std::string("No sound");
-    }
-    const std::vector<DeviceInfo>& list = devices(false);
-    if (device < 1 || static_cast<std::size_t>(device) > list.size()) {
-        fail(kErrDevice);
-        return std::nullopt;
-    }
-    return list[static_cast<std::size_t>(device) - 1].description;
-}
-
-bool SoundEngine::setDevice(int device) {
-    device = device == -1 ? 1 : device;
-    if (device < 0 || device > kMaxDeviceNumber) {
-        return fail(kErrDevice);
-    }
-    if (!this->device(device)) {
-        return fail(kErrInit);
-    }
-    current_ = device;
-    lastError_ = kErrOk;
-    return true;
-}
-
-bool SoundEngine::setConfig(int option, std::uint32_t value) {
-    if (option != kOptionBufferMs) {
-        return fail(kErrIllegalType);
-    }
-    bufferMs_ = std::clamp(value, kMinBufferMs, kMaxBufferMs);
-    lastError_ = kErrOk;
-    return true;
 }
 
 StreamHandle SoundEngine::createFileStream(const std::string& path, std::uint32_t) {
@@ -343,6 +209,22 @@ bool SoundEngine::getAttributes(StreamHandle handle, std::uint32_t* rate, std::u
     return true;
 }
 
+// Fills the command's attribute targets from the caller's values; "keep" values become NaN.
+void SoundEngine::attributeTargets(const Slot& slot, std::int32_t rate, std::int32_t volume,
+                                   std::int32_t pan, Command& command) {
+    const auto ownRate = static_cast<float>(slot.stream->format().rate);
+    command.rate =
+        rate == kKeepRate
+            ? kKeep
+            : (rate == 0 ? ownRate : std::clamp(static_cast<float>(rate), 100.0f, 100000.0f));
+    command.toSilence = command.type == CommandType::Slide && volume == kSlideToSilence;
+    command.volume =
+        volume == kKeepVolume
+            ? kKeep
+            : (command.toSilence ? 0.0f : static_cast<float>(std::clamp(volume, 0, 100)) / 100.0f);
+    command.pan = pan == kKeepPan ? kKeep : static_cast<float>(std::clamp(pan, -100, 100)) / 100.0f;
+}
+
 bool SoundEngine::setAttributes(StreamHandle handle, std::int32_t rate, std::int32_t volume,
                                 std::int32_t pan) {
     Slot* slot = find(handle);
@@ -350,16 +232,9 @@ bool SoundEngine::setAttributes(StreamHandle handle, std::int32_t rate, std::int
         return fail(kErrHandle);
     }
     refreshShadow(*slot);
-    const auto ownRate = static_cast<float>(slot->stream->format().rate);
     Command command;
     command.type = CommandType::SetAttributes;
-    command.rate =
-        rate == kKeepRate
-            ? kKeep
-            : (rate == 0 ? ownRate : std::clamp(static_cast<float>(rate), 100.0f, 100000.0f));
-    command.volume =
-        volume == kKeepVolume ? kKeep : static_cast<float>(std::clamp(volume, 0, 100)) / 100.0f;
-    command.pan = pan == kKeepPan ? kKeep : static_cast<float>(std::clamp(pan, -100, 100)) / 100.0f;
+    attributeTargets(*slot, rate, volume, pan, command);
     if (!post(*slot, command)) {
         return fail(kErrUnknown);
     }
@@ -376,21 +251,11 @@ bool SoundEngine::slideAttributes(StreamHandle handle, std::int32_t rate, std::i
         return fail(kErrHandle);
     }
     refreshShadow(*slot);
-    const auto ownRate = static_cast<float>(slot->stream->format().rate);
     Command command;
     command.type = CommandType::Slide;
     command.frames = static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms) *
                                                 slot->device->mixer->rate() / 1000);
-    command.rate =
-        rate == kKeepRate
-            ? kKeep
-            : (rate == 0 ? ownRate : std::clamp(static_cast<float>(rate), 100.0f, 100000.0f));
-    command.toSilence = volume == kSlideToSilence;
-    command.volume =
-        volume == kKeepVolume
-            ? kKeep
-            : (command.toSilence ? 0.0f : static_cast<float>(std::clamp(volume, 0, 100)) / 100.0f);
-    command.pan = pan == kKeepPan ? kKeep : static_cast<float>(std::clamp(pan, -100, 100)) / 100.0f;
+    attributeTargets(*slot, rate, volume, pan, command);
     if (!post(*slot, command)) {
         return fail(kErrUnknown);
     }
@@ -439,8 +304,6 @@ bool SoundEngine::play(StreamHandle handle, bool restart) {
     if (restart || ended) {
         seekAndWait(*slot, 0);
     }
-    slot->stream->setPlaying(true);
-    pool_->wake();
     slot->stream->pub.startedNs.store(0, std::memory_order_relaxed);
     Command command;
     command.type = CommandType::Play;
@@ -448,6 +311,10 @@ bool SoundEngine::play(StreamHandle handle, bool restart) {
         return fail(kErrUnknown);
     }
     slot->playing = true;
+    // Only now wake the decoders to fill the whole buffer: the start is already decoded, and
+    // waking them first could delay the command.
+    slot->stream->setPlaying(true);
+    pool_->wake();
     return true;
 }
 
@@ -597,21 +464,6 @@ bool SoundEngine::update() {
 std::int64_t SoundEngine::playStartedNs(StreamHandle handle) {
     Slot* slot = find(handle);
     return slot ? slot->stream->pub.startedNs.load(std::memory_order_acquire) : 0;
-}
-
-double SoundEngine::outputLatencySeconds(int device) {
-    Device* d = this->device(device);
-    return d ? d->sink->latencySeconds() : 0.0;
-}
-
-std::uint64_t SoundEngine::outputUnderruns(int device) {
-    Device* d = this->device(device);
-    return d ? d->sink->underruns() : 0;
-}
-
-bool SoundEngine::deviceLost(int device) {
-    Device* d = this->device(device);
-    return d && d->mixer->deviceLost();
 }
 
 } // namespace audio::engine

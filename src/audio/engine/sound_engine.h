@@ -79,6 +79,8 @@ private:
     bool fail(int error);
     StreamHandle createStream(const std::string& path, bool network);
     bool post(Slot& slot, const Command& command);
+    static void attributeTargets(const Slot& slot, std::int32_t rate, std::int32_t volume,
+                                 std::int32_t pan, Command& command);
     bool pending(const Slot& slot) const;
     void refreshShadow(Slot& slot);
     bool seekAndWait(Slot& slot, std::uint64_t frame);

@@ -6,7 +6,7 @@ namespace audio::engine {
 
 namespace {
 
-constexpr std::uint32_t kIdleMs = 300; // decoded ahead while a stream waits to be played
+constexpr std::uint32_t kIdleMs = 150; // decoded ahead while a stream waits to be played
 constexpr std::uint32_t kMinBufferMs = 100;
 constexpr std::uint32_t kStepMs = 250;    // most a worker decodes for one stream in one go
 constexpr std::uint32_t kRefillMs = 40;   // decode only once this much room has opened
@@ -25,9 +25,7 @@ Stream::Stream(std::unique_ptr<MediaSource> source, std::uint32_t deviceRate,
     : format_(source->format()), deviceRate_(deviceRate),
       bufferFrames_(framesFor(std::max(bufferMs, kMinBufferMs), deviceRate)),
       idleFrames_(std::min(bufferFrames_, framesFor(kIdleMs, deviceRate))),
-      source_(std::move(source)), ring_(bufferFrames_ + idleFrames_ + kChunkSlack) {
-    scratch_.reserve(framesFor(kStepMs, deviceRate) * 2);
-}
+      source_(std::move(source)), ring_(bufferFrames_ + idleFrames_ + kChunkSlack) {}
 
 std::size_t Stream::fillTarget() const {
     return wantFull_.load(std::memory_order_acquire) ? bufferFrames_ : idleFrames_;
@@ -48,7 +46,7 @@ bool Stream::needsWork() const {
         return true;
     }
     if (atEnd_.load(std::memory_order_acquire)) {
-        return loop_.load(std::memory_order_acquire);
+        return loop_.load(std::memory_order_acquire) && !emptyPass_.load(std::memory_order_acquire);
     }
     return epochFilled() + std::min(framesFor(kRefillMs, deviceRate_), idleFrames_) <= fillTarget();
 }
@@ -81,6 +79,7 @@ bool Stream::takeSeek() {
     scratch_.clear();
     scratchOffset_ = 0;
     endMarked_ = false;
+    emptyPass_.store(false, std::memory_order_release);
     atEnd_.store(false, std::memory_order_release);
     pendingMarker_ = Marker{0, frame, seq, MarkerKind::Seek};
     markerPending_.store(true, std::memory_order_release);
@@ -98,6 +97,7 @@ bool Stream::pushPendingMarker() {
         return false;
     }
     epochStart_.store(pendingMarker_.ringIndex, std::memory_order_release);
+    passStart_ = pendingMarker_.ringIndex;
     markerPending_.store(false, std::memory_order_release);
     return true;
 }
@@ -113,6 +113,12 @@ bool Stream::handleEnd() {
     if (!loop_.load(std::memory_order_acquire)) {
         return false;
     }
+    if (ring_.writeIndex() == passStart_) {
+        // The file gave nothing on its last pass: going round again would only spin.
+        emptyPass_.store(true, std::memory_order_release);
+        return false;
+    }
+    passStart_ = ring_.writeIndex();
     source_->seek(0);
     endMarked_ = false;
     atEnd_.store(false, std::memory_order_release);

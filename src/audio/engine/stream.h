@@ -154,12 +154,14 @@ private:
     std::atomic<bool> atEnd_{false};
     std::atomic<bool> markerPending_{false};
     std::atomic<bool> ackPending_{false}; // a seek waits for its first buffer
+    std::atomic<bool> emptyPass_{false};  // looping a file that decodes to nothing
     std::atomic<std::uint32_t> requestedSeq_{0};
     std::atomic<std::uint32_t> takenSeq_{0};
 
     // Worker-only.
     Marker pendingMarker_;
     bool endMarked_ = false;
+    std::uint64_t passStart_ = 0; // ring index where the current pass through the file began
     std::atomic<std::uint64_t> epochStart_{0}; // ring index where the latest seek's data begins
     std::vector<float> scratch_;
     std::size_t scratchOffset_ = 0; // floats of scratch_ already written to the ring
