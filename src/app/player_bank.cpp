@@ -6,10 +6,10 @@
 
 namespace app {
 
-std::unique_ptr<BassPlayer> WindowPlayers::make(audio::PlayerContext& context, int cartIndex) {
+std::unique_ptr<OrvanePlayer> WindowPlayers::make(audio::PlayerContext& context, int cartIndex) {
     auto player = std::make_unique<audio::TOrvaneBass>(context);
     player->SetCartIndex(cartIndex);
-    return std::make_unique<BassPlayer>(std::move(player));
+    return std::make_unique<OrvanePlayer>(std::move(player));
 }
 
 WindowPlayers::WindowPlayers(audio::PlayerContext& context) {
@@ -20,7 +20,7 @@ WindowPlayers::WindowPlayers(audio::PlayerContext& context) {
     spare_ = make(context, 0);
 }
 
-bool BassPlayer::ReadLevels(std::int32_t& levelA, std::int32_t& levelB) {
+bool OrvanePlayer::ReadLevels(std::int32_t& levelA, std::int32_t& levelB) {
     std::array<std::byte, audio::TOrvaneBass::kDataBufferBytes> buffer{};
     if (p_.GetData(buffer, audio::kDataFft512) <= 0) {
         return false;

@@ -9,9 +9,9 @@
 
 namespace app {
 
-class BassPlayer : public PlayerControl {
+class OrvanePlayer : public PlayerControl {
 public:
-    explicit BassPlayer(std::unique_ptr<audio::TOrvaneBass> player)
+    explicit OrvanePlayer(std::unique_ptr<audio::TOrvaneBass> player)
         : owned_(std::move(player)), p_(*owned_) {}
     bool IsPlaying() override { return p_.IsPlaying(); }
     bool IsEmpty() override { return p_.IsEmpty(); }
@@ -50,10 +50,10 @@ public:
     audio::TOrvaneBass& TocadorAuxiliar() { return spare_->player(); }
 
 private:
-    static std::unique_ptr<BassPlayer> make(audio::PlayerContext& context, int cartIndex);
-    std::array<std::unique_ptr<BassPlayer>, 97> carts_; // index 0 unused
-    std::unique_ptr<BassPlayer> cue_;
-    std::unique_ptr<BassPlayer> spare_;
+    static std::unique_ptr<OrvanePlayer> make(audio::PlayerContext& context, int cartIndex);
+    std::array<std::unique_ptr<OrvanePlayer>, 97> carts_; // index 0 unused
+    std::unique_ptr<OrvanePlayer> cue_;
+    std::unique_ptr<OrvanePlayer> spare_;
 };
 
 class ThreadedTimerSwitch : public TimerSwitch {
