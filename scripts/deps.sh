@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth xdotool x11-utils imagemagick
   pulseaudio pulseaudio-utils sox libsox-fmt-mp3 ffmpeg
   fonts-dejavu-core fonts-liberation
+  python3
 )
 
 missing=()
