@@ -2,9 +2,9 @@
 // A player on the real sound layer whose device 1 is clocked by the test: audio moves only when
 // the test renders frames, so every timing check is exact.
 #include "audio/orvane_bass.h"
-#include "audio/recording_message_sink.h"
 #include "engine/hand_clock.h"
 #include "engine/test_media.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ protected:
 
     void loadTone(std::uint64_t ms) {
         player->Load(tone("tone.wav", ms));
-        ASSERT_TRUE(player->Loaded()) << messages.texts().join('|').toStdString();
+        ASSERT_TRUE(player->Loaded()) << messages.shown.join('|').toStdString();
     }
 
     void render(std::uint32_t ms) { clock.renderFed(player->Channel(), kRate * ms / 1000); }
@@ -53,7 +53,7 @@ protected:
 
     enginetest::TempDir dir;
     enginetest::HandClockEngine clock{kRate};
-    RecordingMessageSink messages;
+    RecordingMessages messages;
     PlayerContext context{*clock.engine, messages, [] {}};
     int stops = 0;
     std::unique_ptr<TOrvaneBass> player = makePlayer();

@@ -1,9 +1,9 @@
 // The player on the sound layer's "no sound" device 0, which consumes audio in real time, with
 // its own threaded timer doing the ticks; and a stress run of 98 players on that device.
 #include "audio/orvane_bass.h"
-#include "audio/recording_message_sink.h"
 #include "audio/wait_until.h"
 #include "engine/test_media.h"
+#include "support/recording_messages.h"
 
 #include "audio/engine/sound_engine.h"
 
@@ -45,7 +45,7 @@ protected:
 
     enginetest::TempDir dir;
     std::unique_ptr<engine::SoundEngine> engine = engine::makeSoundEngine();
-    RecordingMessageSink messages;
+    RecordingMessages messages;
     PlayerContext context{*engine, messages, [] {}};
 };
 
@@ -64,7 +64,7 @@ TEST_F(Device0Test, FilePlaysToItsEndAndItsTimerStopsIt) {
     EXPECT_EQ(stops, 1);
     EXPECT_FALSE(player->Timer()->Enabled());
     EXPECT_EQ(player->PositionMs(), 0u);
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 TEST_F(Device0Test, FadeEndsThePlayerLongBeforeTheFile) {
@@ -189,7 +189,7 @@ TEST_F(Device0Test, NinetyEightPlayersUnderRandomCommands) {
               << " OnStop calls, slowest command " << slowestMs << " ms\n";
     EXPECT_GT(totalStops, 0);
     EXPECT_LT(slowestMs, 2000) << "a command hung";
-    EXPECT_TRUE(messages.messages.empty()) << messages.texts().join('|').toStdString();
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('|').toStdString();
     players.clear();
 }
 

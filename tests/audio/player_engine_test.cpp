@@ -92,16 +92,16 @@ TEST_F(EnginePlayerTest, LevelsFollowTheToneInBinFive) {
 TEST_F(EnginePlayerTest, RefusedAndBrokenFilesLeaveThePlayerEmptyWithAMessage) {
     player->Load(tone("u8.wav", 500, 440, 0.5, enginetest::SampleFormat::U8));
     EXPECT_TRUE(player->IsEmpty());
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_TRUE(messages.messages[0].text.startsWith("Erro ao Ler arquivo:"));
-    EXPECT_TRUE(messages.messages[0].text.endsWith(" Dados <> 16-bits stereo"));
+    ASSERT_EQ(static_cast<std::size_t>(messages.shown.size()), 1u);
+    EXPECT_TRUE(messages.shown[0].startsWith("Erro ao Ler arquivo:"));
+    EXPECT_TRUE(messages.shown[0].endsWith(" Dados <> 16-bits stereo"));
 
     enginetest::writeBytes(dir.path("broken.mp3"), std::string(4000, '\x17'));
     const QString broken = QString::fromStdString(dir.path("broken.mp3").string());
     player->Load(broken);
     EXPECT_TRUE(player->IsEmpty());
-    ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_TRUE(messages.messages[1].text.startsWith(
+    ASSERT_EQ(static_cast<std::size_t>(messages.shown.size()), 2u);
+    EXPECT_TRUE(messages.shown[1].startsWith(
         QStringLiteral("ERRO AO CARREGAR CANAL:\r\rArquivo: ") + broken + "\r\rErro Cod:BS"));
 }
 
@@ -111,7 +111,7 @@ TEST_F(EnginePlayerTest, ManyPlayersInitialiseTheirDeviceOnce) {
         players.push_back(makePlayer());
     }
     // A second initialisation would have been refused with a message.
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_EQ(context.OpenedDevices, QList<int>{kHandClockDevice});
     EXPECT_EQ(players.back()->DeviceName(), "Hand clock");
     players.back()->Load(tone("last.wav", 300));

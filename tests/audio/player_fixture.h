@@ -2,7 +2,7 @@
 // A player on the scripted sound layer, with its messages and OnStop calls recorded.
 #include "audio/fake_sound_api.h"
 #include "audio/orvane_bass.h"
-#include "audio/recording_message_sink.h"
+#include "support/recording_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +44,7 @@ protected:
     FakeSoundApi::Channel& channel() { return *sound.channel(player->Channel()); }
 
     FakeSoundApi sound;
-    RecordingMessageSink messages;
+    RecordingMessages messages;
     int terminateRequests = 0;
     PlayerContext context{sound, messages, [this] { ++terminateRequests; }};
     int stops = 0;

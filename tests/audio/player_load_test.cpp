@@ -50,7 +50,7 @@ TEST_F(PlayerTest, UrlThatCannotBeOpenedLeavesThePlayerEmpty) {
     player->Load(url);
     EXPECT_TRUE(player->IsEmpty());
     EXPECT_FALSE(player->Playing());
-    EXPECT_EQ(messages.texts(),
+    EXPECT_EQ(messages.shown,
               QStringList{QStringLiteral("Erro ao Carregar URL - Cod:BS32 - Não foi encontrato "
                                          "conexão de Internet\rmms://radio.example/live")});
 }
@@ -61,7 +61,7 @@ TEST_F(PlayerTest, FileIsOpenedAgainWithSoftwareMixingAfterAFailure) {
     ASSERT_EQ(sound.creations().size(), 2u);
     EXPECT_EQ(sound.creations()[0].flags, 0u);
     EXPECT_EQ(sound.creations()[1].flags, kStreamSoftwareMix);
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 TEST_F(PlayerTest, FileThatCannotBeOpenedShowsItsPathAndError) {
@@ -70,11 +70,11 @@ TEST_F(PlayerTest, FileThatCannotBeOpenedShowsItsPathAndError) {
     EXPECT_EQ(sound.creations().size(), 2u);
     EXPECT_EQ(player->FileName(), "/media/missing.mp3");
     EXPECT_EQ(player->ShortName(), "missing.mp3");
-    EXPECT_EQ(messages.texts(), QStringList{QStringLiteral(
-                                    "ERRO AO CARREGAR CANAL:\r\rArquivo: /media/missing.mp3\r\r"
-                                    "Erro Cod:BS2 - Erro ao Abrir Arquivo")});
-    EXPECT_EQ(messages.messages[0].icon, Icon::None);
-    EXPECT_TRUE(messages.messages[0].title.isEmpty());
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral(
+                                  "ERRO AO CARREGAR CANAL:\r\rArquivo: /media/missing.mp3\r\r"
+                                  "Erro Cod:BS2 - Erro ao Abrir Arquivo")});
+    EXPECT_EQ(messages.icons[0], Icon::None);
+    EXPECT_TRUE(messages.titles[0].isEmpty());
 }
 
 TEST_F(PlayerTest, EightBitFilesAreRefusedAndMonoSixteenBitLoads) {
@@ -82,21 +82,20 @@ TEST_F(PlayerTest, EightBitFilesAreRefusedAndMonoSixteenBitLoads) {
     player->Load("/media/8bit.wav");
     EXPECT_TRUE(player->IsEmpty());
     EXPECT_EQ(sound.liveChannels(), 0u);
-    EXPECT_EQ(
-        messages.texts(),
-        QStringList{QStringLiteral("Erro ao Ler arquivo:/media/8bit.wav Dados <> 16-bits stereo")});
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral(
+                                  "Erro ao Ler arquivo:/media/8bit.wav Dados <> 16-bits stereo")});
 
     sound.addMedia("/media/mono.wav", {.chans = 1});
     player->Load("/media/mono.wav");
     EXPECT_TRUE(player->Loaded());
-    EXPECT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(static_cast<std::size_t>(messages.shown.size()), 1u);
 }
 
 TEST_F(PlayerTest, NoHandleWithoutAnErrorLeavesThePlayerEmptyAndSilent) {
     sound.giveNullHandle("/media/odd.mp3");
     player->Load("/media/odd.mp3");
     EXPECT_TRUE(player->IsEmpty());
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 TEST_F(PlayerTest, LoadingOverAPlayingFileStopsItFirst) {
@@ -133,8 +132,8 @@ TEST_F(PlayerTest, LostHandleWhoseFileIsGoneEndsEmptyWithTheLoadMessage) {
     EXPECT_TRUE(player->IsEmpty());
     EXPECT_FALSE(player->Playing());
     EXPECT_FALSE(player->Timer()->Enabled());
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_TRUE(messages.messages[0].text.startsWith("ERRO AO CARREGAR CANAL:"));
+    ASSERT_EQ(static_cast<std::size_t>(messages.shown.size()), 1u);
+    EXPECT_TRUE(messages.shown[0].startsWith("ERRO AO CARREGAR CANAL:"));
 }
 
 TEST_F(PlayerTest, UnloadFreesTheStreamWithoutAnEvent) {
@@ -178,7 +177,7 @@ TEST_F(PlayerTest, OneDeviceInitialisationForManyPlayers) {
     EXPECT_EQ(sound.initCalls(kDevice), 1);
     EXPECT_EQ(context.OpenedDevices, QList<int>{kDevice});
     EXPECT_EQ(players.back()->DeviceName(), "Default output");
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 TEST_F(PlayerTest, InitDeviceAfterALoadChangesNothing) {
@@ -196,8 +195,8 @@ TEST_F(PlayerTest, DeviceThatFailsIsNotRecordedAndIsTriedAgain) {
     EXPECT_EQ(sound.initCalls(7), 2);
     EXPECT_FALSE(context.OpenedDevices.contains(7));
     EXPECT_EQ(first->Device(), 7);
-    ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_EQ(messages.messages[0].text,
+    ASSERT_EQ(static_cast<std::size_t>(messages.shown.size()), 2u);
+    EXPECT_EQ(messages.shown[0],
               QStringLiteral("Inicialização da Device com Problemas\rCod:BS23 - Número inválido "
                              "para Device"));
 }
@@ -205,10 +204,10 @@ TEST_F(PlayerTest, DeviceThatFailsIsNotRecordedAndIsTriedAgain) {
 TEST_F(PlayerTest, WrongVersionAsksToTerminateAndStillOpensTheDevice) {
     sound.setVersion(0x02040000);
     auto p = makePlayer(2);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, QStringLiteral("Versão incorreta ZEMBS.DLL"));
-    EXPECT_EQ(messages.messages[0].title, QStringLiteral("Incorreta ZEMBS.DLL"));
-    EXPECT_EQ(messages.messages[0].icon, Icon::Error);
+    ASSERT_EQ(static_cast<std::size_t>(messages.shown.size()), 1u);
+    EXPECT_EQ(messages.shown[0], QStringLiteral("Versão incorreta ZEMBS.DLL"));
+    EXPECT_EQ(messages.titles[0], QStringLiteral("Incorreta ZEMBS.DLL"));
+    EXPECT_EQ(messages.icons[0], Icon::Error);
     EXPECT_EQ(terminateRequests, 1);
     EXPECT_TRUE(context.OpenedDevices.contains(2));
 }
@@ -248,7 +247,7 @@ TEST_F(PlayerTest, TagIsReadWhenAskedAndAnUnreadableTagDoesNotStopTheLoad) {
     tagged->Load("/nowhere/stream.mp3");
     EXPECT_TRUE(tagged->Loaded());
     EXPECT_FALSE(tagged->TagReader()->Exists);
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 } // namespace

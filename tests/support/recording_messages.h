@@ -2,16 +2,23 @@
 // A message sink that records every message and question instead of showing a modal box.
 #include "widgets/message_sink.h"
 
+#include <QList>
 #include <QStringList>
 
 class RecordingMessages : public widgets::MessageSink {
 public:
-    void showMessage(const QString& text, Icon, const QString&) override { shown.append(text); }
+    void showMessage(const QString& text, Icon icon, const QString& title) override {
+        shown.append(text);
+        icons.append(icon);
+        titles.append(title);
+    }
     bool confirm(const QString& text) override {
         asked.append(text);
         return answer;
     }
-    QStringList shown;
-    QStringList asked;
-    bool answer = true;
+    QStringList shown;  // message texts, in order
+    QList<Icon> icons;  // the icon of each message
+    QStringList titles; // the title of each message (empty: the application title)
+    QStringList asked;  // questions, in order
+    bool answer = true; // what every question answers
 };
