@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
@@ -158,6 +159,33 @@ TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
     const float halfWay = peakIn(take, 0, fallStart + kRate / 5 - 441, fallStart + kRate / 5 + 441);
     EXPECT_NEAR(halfWay, 0.25f, 0.03f);
     EXPECT_EQ(peakIn(take, 0, span.last + 441, take.size() / 2), 0.0f) << "silence after the fade";
+}
+
+TEST_F(PulseTest, StopFadesOutWithinFiveMillisecondsWithoutASpike) {
+    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
+    MonitorRecorder recorder("bandora_engine_air", dir.path("out.raw"), kRate);
+    ASSERT_TRUE(recorder.waitFrames(kRate / 20));
+    const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 3.0);
+    ASSERT_TRUE(engine->play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; }));
+    ASSERT_TRUE(engine->stop(h));
+    EXPECT_EQ(engine->isActive(h), kChannelStopped);
+    ASSERT_TRUE(recorder.waitFrames(recorder.framesRecorded() + kTail));
+
+    const std::vector<float> take = recorder.finish();
+    const Span span = loudSpan(take, 0, 1e-6f);
+    ASSERT_TRUE(span.found);
+    constexpr std::size_t kFade = kRate * 5 / 1000;
+    EXPECT_GT(peakIn(take, 0, span.last - kFade - 120, span.last - kFade), 0.45f)
+        << "full level until the fade begins";
+    EXPECT_EQ(peakIn(take, 0, span.last + 1, take.size() / 2), 0.0f) << "silence after the fade";
+    // The half-scale tone's own steepest step, plus what a 5 ms linear fade adds to it.
+    const double allowed = 0.5 * 2.0 * std::sin(M_PI * 440.0 / kRate) + 0.5 / (kFade + 1);
+    double worst = 0.0;
+    for (std::size_t i = span.last - kRate / 10; i <= span.last + 1; ++i) {
+        worst = std::max(worst, double(std::abs(take[i * 2] - take[(i - 1) * 2])));
+    }
+    EXPECT_LE(worst, allowed + 1e-4) << "no discontinuity where the stop fell";
 }
 
 TEST_F(PulseTest, TwoDevicesPlayIndependently) {
