@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace audio;
 using namespace enginetest;
@@ -186,6 +187,43 @@ TEST_F(PulseTest, StopFadesOutWithinFiveMillisecondsWithoutASpike) {
         worst = std::max(worst, double(std::abs(take[i * 2] - take[(i - 1) * 2])));
     }
     EXPECT_LE(worst, allowed + 1e-4) << "no discontinuity where the stop fell";
+}
+
+// Stops the whole process (every thread, the mixing one too) for about `ms` while the sound
+// server plays on: a real underflow, as a busy machine makes. A forked helper wakes it; it
+// keeps waking it in case the stop itself came late.
+void stallThisProcess(int ms) {
+    const pid_t self = getpid();
+    const pid_t waker = fork();
+    if (waker == 0) {
+        timespec pause{0, ms * 1'000'000L};
+        for (int i = 0; i < 50; ++i) { // only async-signal-safe calls in a forked child
+            nanosleep(&pause, nullptr);
+            kill(self, SIGCONT);
+        }
+        _exit(0);
+    }
+    ASSERT_GT(waker, 0);
+    kill(self, SIGSTOP);
+    kill(waker, SIGKILL);
+    waitpid(waker, nullptr, 0);
+}
+
+TEST_F(PulseTest, UnderflowsGrowTheServerBufferStepByStepToItsCap) {
+    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
+    EXPECT_EQ(engine->outputBufferMs(air), 20u) << "an idle machine keeps the small buffer";
+    const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 10.0);
+    ASSERT_TRUE(engine->play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
+    for (const std::uint32_t expected : {40u, 80u, 80u}) {
+        const std::uint64_t before = engine->outputUnderruns(air);
+        stallThisProcess(150);
+        ASSERT_TRUE(waitUntil([&] { return engine->outputUnderruns(air) > before; }))
+            << "the stall did not make the server run dry";
+        EXPECT_TRUE(waitUntil([&] { return engine->outputBufferMs(air) == expected; }))
+            << "wanted " << expected << " ms, the server holds " << engine->outputBufferMs(air);
+    }
+    EXPECT_EQ(engine->isActive(h), kChannelPlaying) << "the channel plays on";
 }
 
 TEST_F(PulseTest, TwoDevicesPlayIndependently) {
