@@ -93,6 +93,21 @@ protected:
         EXPECT_NE(h, 0u) << engine->lastError();
         return h;
     }
+    // Device `air` recorded from its monitor into airTake, and a 3 s half-scale 440 Hz tone
+    // playing on it for 0.8 s; 0 on failure.
+    StreamHandle longToneUnderWay() {
+        if (!engine->init(air, kRate, 0, nullptr)) {
+            ADD_FAILURE() << "init: " << engine->lastError();
+            return 0;
+        }
+        airTake =
+            std::make_unique<MonitorRecorder>("bandora_engine_air", dir.path("out.raw"), kRate);
+        const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 3.0);
+        const bool underWay = airTake->waitFrames(kRate / 20) && engine->play(h, false) &&
+                              waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; });
+        EXPECT_TRUE(underWay);
+        return underWay ? h : 0;
+    }
     // Waits for the channel to end, then records a little more so the end is on disk.
     void finishAndSettle(StreamHandle h, MonitorRecorder& recorder) {
         ASSERT_TRUE(waitUntil([&] { return engine->isActive(h) == kChannelStopped; }));
@@ -103,6 +118,7 @@ protected:
     static std::vector<pid_t> keepers;
     TempDir dir;
     std::unique_ptr<engine::SoundEngine> engine;
+    std::unique_ptr<MonitorRecorder> airTake;
     int air = -1;
     int cue = -1;
 };
@@ -136,12 +152,9 @@ TEST_F(PulseTest, ToneSoundsAtItsPitchAndLengthAfterResampling) {
 }
 
 TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
-    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
-    MonitorRecorder recorder("bandora_engine_air", dir.path("out.raw"), kRate);
-    ASSERT_TRUE(recorder.waitFrames(kRate / 20));
-    const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 3.0);
-    ASSERT_TRUE(engine->play(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; }));
+    const StreamHandle h = longToneUnderWay();
+    ASSERT_NE(h, 0u);
+    MonitorRecorder& recorder = *airTake;
     ASSERT_TRUE(engine->slideAttributes(h, kKeepRate, kSlideToSilence, kKeepPan, 400));
     finishAndSettle(h, recorder);
     const std::uint64_t fadeEnded = engine->position(h) / 4;
@@ -163,12 +176,9 @@ TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
 }
 
 TEST_F(PulseTest, StopFadesOutWithinFiveMillisecondsWithoutASpike) {
-    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
-    MonitorRecorder recorder("bandora_engine_air", dir.path("out.raw"), kRate);
-    ASSERT_TRUE(recorder.waitFrames(kRate / 20));
-    const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 3.0);
-    ASSERT_TRUE(engine->play(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; }));
+    const StreamHandle h = longToneUnderWay();
+    ASSERT_NE(h, 0u);
+    MonitorRecorder& recorder = *airTake;
     ASSERT_TRUE(engine->stop(h));
     EXPECT_EQ(engine->isActive(h), kChannelStopped);
     ASSERT_TRUE(recorder.waitFrames(recorder.framesRecorded() + kTail));
