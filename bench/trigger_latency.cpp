@@ -39,13 +39,15 @@ void measure(int device) {
         mixer.push_back(firstPart);
         total.push_back(firstPart + server * 1000.0);
     }
-    std::printf("device %d (%s): play -> first sample out of the mixer: p50 %.2f ms, p99 %.2f ms, "
-                "max %.2f ms; plus server latency: p50 %.2f ms, p99 %.2f ms; underruns %llu\n",
-                device, engine->deviceDescription(device).value_or("?").c_str(),
-                bench::percentile(mixer, 50), bench::percentile(mixer, 99),
-                bench::percentile(mixer, 100), bench::percentile(total, 50),
-                bench::percentile(total, 99),
-                static_cast<unsigned long long>(engine->outputUnderruns(device)));
+    std::printf(
+        "device %d (%s): play -> first sample out of the mixer: p50 %.2f ms, p99 %.2f ms, "
+        "max %.2f ms; plus server latency: p50 %.2f ms, p99 %.2f ms; underruns %llu; server "
+        "buffer target at the end %u ms\n",
+        device, engine->deviceDescription(device).value_or("?").c_str(),
+        bench::percentile(mixer, 50), bench::percentile(mixer, 99), bench::percentile(mixer, 100),
+        bench::percentile(total, 50), bench::percentile(total, 99),
+        static_cast<unsigned long long>(engine->outputUnderruns(device)),
+        engine->outputBufferMs(device));
 }
 
 } // namespace

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace audio;
 using namespace enginetest;
@@ -91,6 +93,21 @@ protected:
         EXPECT_NE(h, 0u) << engine->lastError();
         return h;
     }
+    // Device `air` recorded from its monitor into airTake, and a 3 s half-scale 440 Hz tone
+    // playing on it for 0.8 s; 0 on failure.
+    StreamHandle longToneUnderWay() {
+        if (!engine->init(air, kRate, 0, nullptr)) {
+            ADD_FAILURE() << "init: " << engine->lastError();
+            return 0;
+        }
+        airTake =
+            std::make_unique<MonitorRecorder>("bandora_engine_air", dir.path("out.raw"), kRate);
+        const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 3.0);
+        const bool underWay = airTake->waitFrames(kRate / 20) && engine->play(h, false) &&
+                              waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; });
+        EXPECT_TRUE(underWay);
+        return underWay ? h : 0;
+    }
     // Waits for the channel to end, then records a little more so the end is on disk.
     void finishAndSettle(StreamHandle h, MonitorRecorder& recorder) {
         ASSERT_TRUE(waitUntil([&] { return engine->isActive(h) == kChannelStopped; }));
@@ -101,6 +118,7 @@ protected:
     static std::vector<pid_t> keepers;
     TempDir dir;
     std::unique_ptr<engine::SoundEngine> engine;
+    std::unique_ptr<MonitorRecorder> airTake;
     int air = -1;
     int cue = -1;
 };
@@ -134,12 +152,9 @@ TEST_F(PulseTest, ToneSoundsAtItsPitchAndLengthAfterResampling) {
 }
 
 TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
-    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
-    MonitorRecorder recorder("bandora_engine_air", dir.path("out.raw"), kRate);
-    ASSERT_TRUE(recorder.waitFrames(kRate / 20));
-    const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 3.0);
-    ASSERT_TRUE(engine->play(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; }));
+    const StreamHandle h = longToneUnderWay();
+    ASSERT_NE(h, 0u);
+    MonitorRecorder& recorder = *airTake;
     ASSERT_TRUE(engine->slideAttributes(h, kKeepRate, kSlideToSilence, kKeepPan, 400));
     finishAndSettle(h, recorder);
     const std::uint64_t fadeEnded = engine->position(h) / 4;
@@ -158,6 +173,67 @@ TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
     const float halfWay = peakIn(take, 0, fallStart + kRate / 5 - 441, fallStart + kRate / 5 + 441);
     EXPECT_NEAR(halfWay, 0.25f, 0.03f);
     EXPECT_EQ(peakIn(take, 0, span.last + 441, take.size() / 2), 0.0f) << "silence after the fade";
+}
+
+TEST_F(PulseTest, StopFadesOutWithinFiveMillisecondsWithoutASpike) {
+    const StreamHandle h = longToneUnderWay();
+    ASSERT_NE(h, 0u);
+    MonitorRecorder& recorder = *airTake;
+    ASSERT_TRUE(engine->stop(h));
+    EXPECT_EQ(engine->isActive(h), kChannelStopped);
+    ASSERT_TRUE(recorder.waitFrames(recorder.framesRecorded() + kTail));
+
+    const std::vector<float> take = recorder.finish();
+    const Span span = loudSpan(take, 0, 1e-6f);
+    ASSERT_TRUE(span.found);
+    constexpr std::size_t kFade = kRate * 5 / 1000;
+    EXPECT_GT(peakIn(take, 0, span.last - kFade - 120, span.last - kFade), 0.45f)
+        << "full level until the fade begins";
+    EXPECT_EQ(peakIn(take, 0, span.last + 1, take.size() / 2), 0.0f) << "silence after the fade";
+    // The half-scale tone's own steepest step, plus what a 5 ms linear fade adds to it.
+    const double allowed = 0.5 * 2.0 * std::sin(M_PI * 440.0 / kRate) + 0.5 / (kFade + 1);
+    double worst = 0.0;
+    for (std::size_t i = span.last - kRate / 10; i <= span.last + 1; ++i) {
+        worst = std::max(worst, double(std::abs(take[i * 2] - take[(i - 1) * 2])));
+    }
+    EXPECT_LE(worst, allowed + 1e-4) << "no discontinuity where the stop fell";
+}
+
+// Stops the whole process (every thread, the mixing one too) for about `ms` while the sound
+// server plays on: a real underflow, as a busy machine makes. A forked helper wakes it; it
+// keeps waking it in case the stop itself came late.
+void stallThisProcess(int ms) {
+    const pid_t self = getpid();
+    const pid_t waker = fork();
+    if (waker == 0) {
+        timespec pause{0, ms * 1'000'000L};
+        for (int i = 0; i < 50; ++i) { // only async-signal-safe calls in a forked child
+            nanosleep(&pause, nullptr);
+            kill(self, SIGCONT);
+        }
+        _exit(0);
+    }
+    ASSERT_GT(waker, 0);
+    kill(self, SIGSTOP);
+    kill(waker, SIGKILL);
+    waitpid(waker, nullptr, 0);
+}
+
+TEST_F(PulseTest, UnderflowsGrowTheServerBufferStepByStepToItsCap) {
+    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
+    EXPECT_EQ(engine->outputBufferMs(air), 20u) << "an idle machine keeps the small buffer";
+    const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 10.0);
+    ASSERT_TRUE(engine->play(h, false));
+    ASSERT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
+    for (const std::uint32_t expected : {40u, 80u, 80u}) {
+        const std::uint64_t before = engine->outputUnderruns(air);
+        stallThisProcess(150);
+        ASSERT_TRUE(waitUntil([&] { return engine->outputUnderruns(air) > before; }))
+            << "the stall did not make the server run dry";
+        EXPECT_TRUE(waitUntil([&] { return engine->outputBufferMs(air) == expected; }))
+            << "wanted " << expected << " ms, the server holds " << engine->outputBufferMs(air);
+    }
+    EXPECT_EQ(engine->isActive(h), kChannelPlaying) << "the channel plays on";
 }
 
 TEST_F(PulseTest, TwoDevicesPlayIndependently) {

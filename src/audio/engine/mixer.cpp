@@ -16,13 +16,30 @@ std::int64_t monotonicNs() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-constexpr std::uint32_t kDeclickMs = 5; // attribute changes ramp over this, no zipper noise
+// Attribute changes ramp over this (no zipper noise), and a stopping channel fades out over it.
+constexpr std::uint32_t kDeclickMs = 5;
+
+// One output frame of a channel: its source frame with volume and pan applied.
+void placeFrame(float* out, float left, float right, float volume, float pan) {
+    out[0] = left * volume * (pan > 0.0f ? 1.0f - pan : 1.0f);
+    out[1] = right * volume * (pan < 0.0f ? 1.0f + pan : 1.0f);
+}
+
+float speedOf(Ramp& rate, std::uint32_t sourceRate) {
+    return std::clamp(rate.tick() / static_cast<float>(sourceRate), 1.0f / 256.0f,
+                      Mixer::kMaxSpeed);
+}
 
 } // namespace
 
 Mixer::Mixer(std::uint32_t rate, std::size_t blockFrames)
     : rate_(rate), blockFrames_(blockFrames), declickFrames_(rate * kDeclickMs / 1000),
-      scratch_((static_cast<std::size_t>(static_cast<float>(blockFrames) * kMaxSpeed) + 4) * 2) {}
+      scratch_(
+          (static_cast<std::size_t>(
+               static_cast<float>(std::max<std::size_t>(blockFrames, declickFrames_)) * kMaxSpeed) +
+           4) *
+          2),
+      tails_(kDeclickTails, declickFrames_) {}
 
 bool Mixer::post(const Command& command) {
     return commands_.push(command);
@@ -60,6 +77,7 @@ void Mixer::renderBlock(float* out, std::size_t frames) {
             stream.pub.startedNs.store(now, std::memory_order_release);
         }
     }
+    tails_.mixInto(out, frames);
     for (std::size_t i = 0; i < frames * 2; ++i) {
         out[i] = std::clamp(out[i], -1.0f, 1.0f);
     }
@@ -81,9 +99,15 @@ void Mixer::apply(const Command& command) {
             stream->mix.ended = false;
             stream->mix.stalled = false;
             stream->mix.announceStart = true;
+            // Resuming while the stop's fade still sounds: fade in against it, so the two
+            // add up to the waveform instead of doubling it.
+            const std::size_t overlap = tails_.remainingFor(stream);
+            stream->mix.entry.value = overlap > 0 ? 0.0f : 1.0f;
+            stream->mix.entry.moveTo(1.0f, static_cast<std::uint32_t>(overlap), false);
         }
         break;
     case CommandType::Stop:
+        releaseTail(*stream, true);
         stream->mix.playing = false;
         stream->mix.stalled = false;
         stream->mix.stopAtSlideEnd = false;
@@ -114,10 +138,12 @@ void Mixer::attach(Stream* stream) {
     m.volume.moveTo(1.0f, 0, false);
     m.pan.moveTo(0.0f, 0, false);
     m.rate.moveTo(static_cast<float>(stream->format().rate), 0, false);
+    m.entry.moveTo(1.0f, 0, false);
     channels_[channelCount_++] = stream;
 }
 
 void Mixer::detach(Stream* stream) {
+    releaseTail(*stream, false);
     for (std::size_t i = 0; i < channelCount_; ++i) {
         if (channels_[i] == stream) {
             channels_[i] = channels_[--channelCount_];
@@ -135,6 +161,9 @@ void Mixer::applyAttributes(Stream& stream, const Command& command, bool slide) 
     // sample.
     const std::uint32_t frames = slide ? command.frames : (m.playing ? declickFrames_ : 0u);
     if (!std::isnan(command.volume)) {
+        if (slide && command.toSilence && frames == 0) {
+            releaseTail(stream, true);
+        }
         m.volume.moveTo(command.volume, frames, slide);
         m.stopAtSlideEnd = slide && command.toSilence;
         if (m.stopAtSlideEnd && frames == 0) {
@@ -148,6 +177,46 @@ void Mixer::applyAttributes(Stream& stream, const Command& command, bool slide) 
     if (!std::isnan(command.rate)) {
         m.rate.moveTo(command.rate, slide ? frames : 0, slide);
     }
+}
+
+// A sounding channel stops: the frames it would play next go out faded to zero, so its
+// waveform does not cut. They are read without being consumed, so the channel keeps the
+// position it stopped at.
+void Mixer::releaseTail(Stream& stream, bool channelStays) {
+    if (!stream.mix.playing || stream.mix.stalled) {
+        return; // nothing is sounding, or the output already ran dry
+    }
+    float* out = tails_.reserve();
+    if (out) {
+        tails_.start(channelStays ? &stream : nullptr, renderTail(stream, out));
+    }
+}
+
+// Renders up to one de-click length of the channel from copies of its state; only up to the
+// next marker, because beyond it lies another place in the file.
+std::size_t Mixer::renderTail(Stream& stream, float* out) {
+    const MixState& m = stream.mix;
+    const std::size_t wanted = std::min(framesToWrap(stream), scratch_.size() / 2);
+    const std::size_t got = stream.ring().peek(scratch_.data(), wanted);
+    Ramp volume = m.volume;
+    Ramp pan = m.pan;
+    Ramp rate = m.rate;
+    double pos = m.frac;
+    std::size_t made = 0;
+    while (made < tails_.framesPerTail()) {
+        const auto i = static_cast<std::size_t>(pos);
+        if (i >= got) {
+            break;
+        }
+        const float t = static_cast<float>(pos - static_cast<double>(i));
+        const float* a = &scratch_[i * 2];
+        const float* b = i + 1 < got ? a + 2 : a;
+        placeFrame(out + made * 2, a[0] + (b[0] - a[0]) * t, a[1] + (b[1] - a[1]) * t,
+                   volume.tick() * m.entry.value, pan.tick());
+        ++made;
+        pos += speedOf(rate, stream.format().rate);
+    }
+    return made;
 }
 
 void Mixer::applySeekMarkers(Stream& stream) {
@@ -252,7 +321,6 @@ std::size_t Mixer::mixResampled(Stream& stream, float* out, std::size_t frames, 
     const std::size_t wanted = std::min(limit, scratch_.size() / 2);
     const std::size_t got = stream.ring().peek(scratch_.data(), wanted);
     const bool lastFrameIsEnd = atBoundary && got == limit;
-    const double srcRate = stream.format().rate;
     double pos = m.frac;
     std::size_t made = 0;
     while (made < frames) {
@@ -265,8 +333,7 @@ std::size_t Mixer::mixResampled(Stream& stream, float* out, std::size_t frames, 
         const float* b = i + 1 < got ? a + 2 : a;
         addFrame(stream, out + made * 2, a[0] + (b[0] - a[0]) * t, a[1] + (b[1] - a[1]) * t);
         ++made;
-        const float speed = m.rate.tick() / static_cast<float>(srcRate);
-        pos += std::clamp(speed, 1.0f / 256.0f, kMaxSpeed);
+        pos += speedOf(m.rate, stream.format().rate);
     }
     const std::size_t consumed = std::min(static_cast<std::size_t>(pos), got);
     stream.ring().consume(consumed);
@@ -277,10 +344,11 @@ std::size_t Mixer::mixResampled(Stream& stream, float* out, std::size_t frames, 
 
 void Mixer::addFrame(Stream& stream, float* out, float left, float right) {
     MixState& m = stream.mix;
-    const float volume = m.volume.tick();
-    const float pan = m.pan.tick();
-    const float l = left * volume * (pan > 0.0f ? 1.0f - pan : 1.0f);
-    const float r = right * volume * (pan < 0.0f ? 1.0f + pan : 1.0f);
+    const float volume = m.volume.tick() * m.entry.tick();
+    float frame[2];
+    placeFrame(frame, left, right, volume, m.pan.tick());
+    const float l = frame[0];
+    const float r = frame[1];
     out[0] += l;
     out[1] += r;
     stream.pub.history[m.historyWrite++ % kHistoryFrames].store((l + r) * 0.5f,

@@ -6,6 +6,7 @@
 // lock-free queue and take effect at the start of the next block; what the user-interface
 // thread reads back is published in each Stream's atomics.
 
+#include "declick_tails.h"
 #include "spsc.h"
 #include "stream.h"
 
@@ -34,7 +35,8 @@ struct Command {
 class Mixer {
 public:
     static constexpr std::size_t kMaxChannels = 1024;
-    static constexpr float kMaxSpeed = 4.0f; // playback rate at most 4x the file's own
+    static constexpr float kMaxSpeed = 4.0f;          // playback rate at most 4x the file's own
+    static constexpr std::size_t kDeclickTails = 128; // channels that can stop at one moment
 
     Mixer(std::uint32_t rate, std::size_t blockFrames);
 
@@ -57,6 +59,8 @@ private:
     void attach(Stream* stream);
     void detach(Stream* stream);
     void applyAttributes(Stream& stream, const Command& command, bool slide);
+    void releaseTail(Stream& stream, bool channelStays);
+    std::size_t renderTail(Stream& stream, float* out);
     void applySeekMarkers(Stream& stream);
     bool handleWrap(Stream& stream);
     std::size_t framesToWrap(Stream& stream) const;
@@ -75,6 +79,7 @@ private:
     std::array<Stream*, kMaxChannels> channels_{};
     std::size_t channelCount_ = 0;
     std::vector<float> scratch_; // ring frames read for one block, sized once
+    DeclickTails tails_;
     std::atomic<bool> lost_{false};
     bool lostHandled_ = false;
     std::atomic<std::uint64_t> rendered_{0};

@@ -24,6 +24,8 @@ public:
     // Output latency that the sound server reports for the stream, in seconds.
     virtual double latencySeconds() { return 0.0; }
     virtual std::uint64_t underruns() const { return 0; }
+    // The latency target (ms) the sound server has agreed to for the stream (0: no server).
+    virtual std::uint32_t bufferMs() { return 0; }
 };
 
 // Consumes audio in real time and discards it: a thread that wakes on an absolute clock once

@@ -1,5 +1,6 @@
 #include "pulse_output.h"
 
+#include "buffer_policy.h"
 #include "mixer.h"
 #include "sound_api.h"
 
@@ -15,8 +16,8 @@ namespace audio::engine {
 namespace {
 
 constexpr std::size_t kMaxDevices = 10;
-constexpr std::uint32_t kTargetMs = 20; // server buffer
-constexpr std::uint32_t kRequestMs = 4; // one mixer block
+constexpr std::uint32_t kRequestMs = 4;        // one mixer block
+constexpr pa_usec_t kPolicyTickUs = 5'000'000; // how often the buffer may step back down
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
 // A connection with its own mainloop thread. Callbacks run on that thread with the mainloop
@@ -112,6 +113,12 @@ void Connection::close() {
     }
 }
 
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 struct SinkEntry {
     std::string name;
     std::string description;
@@ -165,12 +172,17 @@ public:
     void stop() override;
     double latencySeconds() override;
     std::uint64_t underruns() const override { return underruns_.load(std::memory_order_relaxed); }
+    std::uint32_t bufferMs() override;
 
 private:
     static void onStreamState(pa_stream* stream, void* user);
     static void onContextState(pa_context* context, void* user);
     static void onWrite(pa_stream* stream, std::size_t bytes, void* user);
     static void onUnderflow(pa_stream*, void* user);
+    static void onBufferAttrSet(pa_stream*, int success, void* user);
+    static void onPolicyTick(pa_mainloop_api*, pa_time_event* event, const timeval*, void* user);
+    pa_buffer_attr bufferAttr(std::uint32_t targetMs) const;
+    void applyBufferTarget();
     void handleLoss();
 
     Connection connection_;
@@ -183,6 +195,9 @@ private:
     bool raised_ = false;                 // mainloop thread only
     std::unique_ptr<ClockSink> fallback_; // keeps the mixer running once the device is gone
     std::atomic<std::uint64_t> underruns_{0};
+    BufferPolicy policy_{nowMs()}; // mainloop thread only
+    std::atomic<std::uint32_t> agreedMs_{0};
+    pa_time_event* policyTimer_ = nullptr;
 };
 
 int PulseSink::open(const std::string& sinkName) {
@@ -208,13 +223,7 @@ bool PulseSink::start(Mixer& mixer) {
     if (!stream_) {
         return false;
     }
-    const std::uint32_t bytesPerMs = rate_ * 8 / 1000;
-    pa_buffer_attr attr{};
-    attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = kTargetMs * bytesPerMs;
-    attr.minreq = kRequestMs * bytesPerMs;
-    attr.prebuf = attr.minreq; // after an underrun, one block restarts the stream
-    attr.fragsize = static_cast<std::uint32_t>(-1);
+    const pa_buffer_attr attr = bufferAttr(policy_.targetMs());
     pa_stream_set_state_callback(stream_, onStreamState, this);
     pa_stream_set_write_callback(stream_, onWrite, this);
     pa_stream_set_underflow_callback(stream_, onUnderflow, this);
@@ -230,13 +239,57 @@ bool PulseSink::start(Mixer& mixer) {
         const pa_stream_state_t s = pa_stream_get_state(stream_);
         return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
     });
+    agreedMs_.store(policy_.targetMs(), std::memory_order_relaxed);
+    policyTimer_ = pa_context_rttime_new(connection_.context(), pa_rtclock_now() + kPolicyTickUs,
+                                         onPolicyTick, this);
     return settled && pa_stream_get_state(stream_) == PA_STREAM_READY;
+}
+
+pa_buffer_attr PulseSink::bufferAttr(std::uint32_t targetMs) const {
+    const std::uint32_t bytesPerMs = rate_ * 8 / 1000;
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = targetMs * bytesPerMs;
+    attr.minreq = kRequestMs * bytesPerMs;
+    attr.prebuf = attr.minreq; // after an underrun, one block restarts the stream
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    return attr;
+}
+
+// Mainloop thread, lock held. Asynchronous: the server answers later, and bufferMs() shows
+// what it granted once it has.
+void PulseSink::applyBufferTarget() {
+    if (!stream_ || lost_ || pa_stream_get_state(stream_) != PA_STREAM_READY) {
+        return;
+    }
+    const pa_buffer_attr attr = bufferAttr(policy_.targetMs());
+    if (pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, onBufferAttrSet, this)) {
+        pa_operation_unref(op);
+    }
+}
+
+// Answers come in the order of the requests, so the last one leaves the latest target.
+void PulseSink::onBufferAttrSet(pa_stream*, int success, void* user) {
+    auto* self = static_cast<PulseSink*>(user);
+    if (success) {
+        self->agreedMs_.store(self->policy_.targetMs(), std::memory_order_relaxed);
+    }
+}
+
+// With PA_STREAM_ADJUST_LATENCY the target is the stream's whole latency; the server splits
+// it between its own buffer and the sink's.
+std::uint32_t PulseSink::bufferMs() {
+    return agreedMs_.load(std::memory_order_relaxed);
 }
 
 void PulseSink::stop() {
     if (connection_.loop()) {
         Connection::Lock lock(connection_.loop());
         stopping_ = true;
+        if (policyTimer_) {
+            pa_threaded_mainloop_get_api(connection_.loop())->time_free(policyTimer_);
+            policyTimer_ = nullptr;
+        }
         if (stream_) {
             pa_stream_set_write_callback(stream_, nullptr, nullptr);
             pa_stream_set_state_callback(stream_, nullptr, nullptr);
@@ -309,8 +362,22 @@ void PulseSink::onWrite(pa_stream* stream, std::size_t bytes, void* user) {
     }
 }
 
+// Mainloop thread, outside the mixer's rendering: a larger buffer is asked for here, never
+// while a block is being mixed.
 void PulseSink::onUnderflow(pa_stream*, void* user) {
-    static_cast<PulseSink*>(user)->underruns_.fetch_add(1, std::memory_order_relaxed);
+    auto* self = static_cast<PulseSink*>(user);
+    self->underruns_.fetch_add(1, std::memory_order_relaxed);
+    if (self->policy_.underflow(nowMs())) {
+        self->applyBufferTarget();
+    }
+}
+
+void PulseSink::onPolicyTick(pa_mainloop_api*, pa_time_event* event, const timeval*, void* user) {
+    auto* self = static_cast<PulseSink*>(user);
+    if (self->policy_.tick(nowMs())) {
+        self->applyBufferTarget();
+    }
+    pa_context_rttime_restart(self->connection_.context(), event, pa_rtclock_now() + kPolicyTickUs);
 }
 
 } // namespace

@@ -259,6 +259,10 @@ bool SoundEngine::slideAttributes(StreamHandle handle, std::int32_t rate, std::i
     if (!post(*slot, command)) {
         return fail(kErrUnknown);
     }
+    if (command.toSilence && command.frames == 0) {
+        slot->playing = false; // a fade to silence in no time is a stop
+        slot->stream->setPlaying(false);
+    }
     if (command.frames > 0) {
         slot->slideBits = (std::isnan(command.rate) ? 0u : kSlidingRate) |
                           (std::isnan(command.volume) ? 0u : kSlidingVolume) |

@@ -66,6 +66,7 @@ public:
     std::int64_t playStartedNs(StreamHandle handle);
     double outputLatencySeconds(int device);
     std::uint64_t outputUnderruns(int device);
+    std::uint32_t outputBufferMs(int device);
     bool deviceLost(int device);
     // Waits until `frames` frames are decoded ahead of the mixer (or the file is decoded to
     // its end); false on timeout.

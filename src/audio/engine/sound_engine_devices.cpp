@@ -125,6 +125,11 @@ std::uint64_t SoundEngine::outputUnderruns(int device) {
     return d ? d->sink->underruns() : 0;
 }
 
+std::uint32_t SoundEngine::outputBufferMs(int device) {
+    Device* d = this->device(device);
+    return d ? d->sink->bufferMs() : 0;
+}
+
 bool SoundEngine::deviceLost(int device) {
     Device* d = this->device(device);
     return d && d->mixer->deviceLost();
