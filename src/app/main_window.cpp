@@ -60,7 +60,9 @@ Tfrm_botonera::Tfrm_botonera(const MainWindowEnvironment& env, QWidget* parent)
     }
     LarguraRef = 1035; // 9
     AlturaRef = 768;
-    qApp->installEventFilter(this); // the window sees every key before the focused control
+    // The window sees every key before the focused control, and Panel2's mouse events for the
+    // window drag, through one application-wide filter.
+    qApp->installEventFilter(this);
 }
 
 Tfrm_botonera::~Tfrm_botonera() {

@@ -75,7 +75,6 @@ void Tfrm_botonera::buildPanels() {
     Panel2->setAutoFillBackground(true);
     Panel2->setContextMenuPolicy(Qt::CustomContextMenu);
     Panel2->setMouseTracking(true);
-    Panel2->installEventFilter(this);
 
     buildDecorations();
 

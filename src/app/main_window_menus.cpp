@@ -138,24 +138,11 @@ void Tfrm_botonera::buildMenus() {
 }
 
 QAction* Tfrm_botonera::actionByName(const QString& objectName) const {
+    // Every item, a submenu's too, is a descendant of its menu.
     for (QMenu* menu : {PopupMenu1, PopupMenu2, PopupMenu3, PopupMenu4}) {
-        if (menu == nullptr) {
-            continue;
-        }
-        if (auto* action = menu->findChild<QAction*>(objectName)) {
-            return action;
-        }
-        const QList<QAction*> actions = menu->actions();
-        for (QAction* a : actions) {
-            if (a->objectName() == objectName) {
-                return a;
-            }
-            if (a->menu() != nullptr) {
-                for (QAction* sub : a->menu()->actions()) {
-                    if (sub->objectName() == objectName) {
-                        return sub;
-                    }
-                }
+        if (menu != nullptr) {
+            if (auto* action = menu->findChild<QAction*>(objectName)) {
+                return action;
             }
         }
     }
