@@ -92,6 +92,8 @@ void BlockSequencer::Timer_mix_botoneraTimer() {
                     keep = false;
                     showBlock();
                 } else {
+                    // The outgoing cart goes off air: a loop would restart it at the faded volume.
+                    wall_.Cartuchos[CartuchoMix].Loop = QStringLiteral("0");
                     player.FadeOut(settings_.FADE);
                     TocaProximoBloco();
                 }

@@ -39,6 +39,8 @@ void CartFiring::botao_click() {
         for (int i = 1; i <= carts::kCartCount; ++i) {
             PlayerControl& other = players_.cart(i);
             if (other.IsPlaying()) {
+                // A faded cart goes off air: looping would bring it back at the faded volume.
+                wall_.Cartuchos[i].Loop = QStringLiteral("0");
                 other.FadeOut(settings_.FADE);
             }
         }

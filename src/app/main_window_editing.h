@@ -44,7 +44,14 @@ class WindowCartPlayers : public carts::CartPlayers {
 public:
     explicit WindowCartPlayers(WindowPlayers& players) : p_(players) {}
     bool isPlaying(int n) const override { return p_.cart(n).IsPlaying(); }
-    void unload(int n) override { p_.cart(n).Unload(); }
+    // A cart deleted while on air is stopped first, so its stop event gives the emptied button
+    // its idle look instead of leaving the on-air frame behind.
+    void unload(int n) override {
+        if (p_.cart(n).IsPlaying()) {
+            p_.cart(n).Stop();
+        }
+        p_.cart(n).Unload();
+    }
     quint32 measureDurationMs(const QString& path) override {
         return carts::measureWithSparePlayer(p_.TocadorAuxiliar(), path);
     }

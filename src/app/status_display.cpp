@@ -11,16 +11,20 @@ constexpr int kLevelScale = 200;
 } // namespace
 
 StatusDisplay::StatusDisplay(PlayerBank& players, WallView& view, const BlockSequencer& block)
-    : players_(players), view_(view), block_(block) {}
+    : players_(players), view_(view), block_(block) {
+    playing_.reserve(96);
+}
 
 void StatusDisplay::Timer2Timer() {
     ++ContaTique;
     const bool blink = ContaTique % 5 == 0;
+    playing_.clear();
     for (int n = 1; n <= 96; ++n) {
         PlayerControl& player = players_.cart(n);
         if (!player.IsPlaying()) {
             continue;
         }
+        playing_.push_back(n);
         if (blink) {
             if (view_.frameWidth(n) == kIdleFrameWidth) {
                 view_.setFrame(n, kOnAirFrameColour, kOnAirFrameWidth);
@@ -28,19 +32,32 @@ void StatusDisplay::Timer2Timer() {
                 view_.setFrame(n, kIdleFrameColour, kIdleFrameWidth);
             }
         }
-        std::int32_t levelA = 0;
-        std::int32_t levelB = 0;
-        if (player.ReadLevels(levelA, levelB)) {
-            view_.setMeters(levelA / kLevelScale, levelB / kLevelScale);
-        }
-        const qint64 length = player.LengthMs();
-        const qint64 position = player.PositionMs();
-        view_.setCaption(n, clockText(length - position));
-        view_.setClockText(clockText(length + block_.totalBloco() - position));
+        view_.setCaption(n, clockText(qint64(player.LengthMs()) - qint64(player.PositionMs())));
     }
+    showLastPlaying(playing_);
     if (ContaTique > 10) {
         ContaTique = 0;
     }
+}
+
+// The meters and the clock show the highest-numbered playing cart; the meters keep the levels
+// of the cart below it when that cart has no data. Only those reads are made, not one FFT per
+// playing cart.
+void StatusDisplay::showLastPlaying(const std::vector<int>& playing) {
+    if (playing.empty()) {
+        return;
+    }
+    for (auto it = playing.rbegin(); it != playing.rend(); ++it) {
+        std::int32_t levelA = 0;
+        std::int32_t levelB = 0;
+        if (players_.cart(*it).ReadLevels(levelA, levelB)) {
+            view_.setMeters(levelA / kLevelScale, levelB / kLevelScale);
+            break;
+        }
+    }
+    PlayerControl& last = players_.cart(playing.back());
+    view_.setClockText(
+        clockText(qint64(last.LengthMs()) + block_.totalBloco() - qint64(last.PositionMs())));
 }
 
 void StatusDisplay::MMSlider1Track(int position) {

@@ -3,6 +3,8 @@
 // meters and the count-down clock; and the master fader that sets every cart player's volume.
 #include "app/wall_ports.h"
 
+#include <vector>
+
 namespace app {
 
 class BlockSequencer;
@@ -16,10 +18,13 @@ public:
     int contaTique() const { return ContaTique; }
 
 private:
+    void showLastPlaying(const std::vector<int>& playing);
+
     PlayerBank& players_;
     WallView& view_;
     const BlockSequencer& block_;
-    int ContaTique = 0; // 1..11, then 0: frames change at 5 and 10
+    int ContaTique = 0;        // 1..11, then 0: frames change at 5 and 10
+    std::vector<int> playing_; // carts on air at the last tick, kept to avoid reallocating
 };
 
 } // namespace app

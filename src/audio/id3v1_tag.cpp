@@ -1,5 +1,7 @@
 #include "audio/id3v1_tag.h"
 
+#include "config/windows1252.h"
+
 #include <QFile>
 
 namespace audio {
@@ -36,22 +38,6 @@ QString GenreName(int genreId) {
 
 namespace {
 
-// Tags are written in the Windows Latin-1 code page; 0x80..0x9F differ from ISO Latin-1.
-constexpr std::array<char16_t, 32> kCp1252High{
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
-
-QString fromCp1252(QByteArrayView bytes) {
-    QString text;
-    text.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text.append(byte >= 0x80 && byte < 0xA0 ? QChar(kCp1252High[byte - 0x80]) : QChar(byte));
-    }
-    return text;
-}
-
 // Raw bytes cut before the first zero, then stripped of trailing blanks and control characters.
 QString textField(QByteArrayView block, qsizetype offset, qsizetype length) {
     QByteArrayView field = block.sliced(offset, length);
@@ -61,7 +47,7 @@ QString textField(QByteArrayView block, qsizetype offset, qsizetype length) {
     while (!field.isEmpty() && static_cast<unsigned char>(field.back()) <= ' ') {
         field.chop(1);
     }
-    return fromCp1252(field);
+    return config::fromWindows1252(field);
 }
 
 } // namespace

@@ -69,6 +69,8 @@ public:
     std::uint32_t Frequency();
     void SetFrequency(std::uint32_t hz);
 
+    // The handler may start the player again, but must not destroy it: Load, Unload and Play
+    // go on using the player after firing it.
     const NotifyEvent& OnStop() const { return onStop_; }
     void SetOnStop(NotifyEvent handler) { onStop_ = std::move(handler); }
     virtual void DoStop();

@@ -1,17 +1,9 @@
 #include "carts/qt_editing_dialogs.h"
 
 #include "carts/tform_nomear.h"
+#include "widgets/bgr_color.h"
 
 namespace carts {
-
-QColor colourFromBgr(int bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-
-int bgrFromColour(const QColor& colour) {
-    const QColor rgb = colour.toRgb();
-    return (rgb.blue() << 16) | (rgb.green() << 8) | rgb.red();
-}
 
 QtEditingDialogs::QtEditingDialogs(QWidget* parent, Tform_nomear& renameDialog)
     : abre_(new QFileDialog(parent)), cor_(new QColorDialog(parent)), nomear_(renameDialog) {
@@ -35,10 +27,10 @@ std::optional<QString> QtEditingDialogs::chooseAudioFile(const QString& title) {
 }
 
 std::optional<int> QtEditingDialogs::chooseColour() {
-    cor_->setCurrentColor(colourFromBgr(lastColour_));
+    cor_->setCurrentColor(widgets::colorFromBgr(lastColour_));
     if (cor_->exec() != QDialog::Accepted)
         return std::nullopt;
-    lastColour_ = bgrFromColour(cor_->selectedColor());
+    lastColour_ = widgets::bgrFromColor(cor_->selectedColor());
     return lastColour_;
 }
 

@@ -16,10 +16,6 @@ class Tform_nomear;
 
 inline constexpr int kCorInicialDialogo = 14540287; // 00DDDDFF: the colour dialog's first colour
 
-// Colours are kept as 00BBGGRR integers in the model.
-QColor colourFromBgr(int bgr);
-int bgrFromColour(const QColor& colour);
-
 class QtEditingDialogs : public EditingDialogs {
 public:
     QtEditingDialogs(QWidget* parent, Tform_nomear& renameDialog);

@@ -149,6 +149,34 @@ TEST_F(WallLogicTest, LoopRestartsAtTheEndAndAClickStopsForGood) {
     EXPECT_EQ(view.captions[8], QStringLiteral("BED"));
 }
 
+TEST_F(WallLogicTest, CartsFadedByTheWallDoNotLoopBackAtTheFadedVolume) {
+    loadCart(1, QStringLiteral("BED"));
+    loadCart(2, QStringLiteral("A"));
+    loadCart(3, QStringLiteral("B"));
+    loadCart(4, QStringLiteral("C"));
+    click(1);
+    wall.setCartuchoAtual(1);
+    firing.Loop1Click();
+    view.fadeOn = true;
+    click(2); // AUTO FADE fades the looping bed
+    EXPECT_EQ(wall.Cartuchos[1].Loop, QStringLiteral("0"));
+    player(1).Stop(); // the end of its fade
+    EXPECT_FALSE(player(1).IsPlaying());
+
+    view.fadeOn = false;
+    press(3, true);
+    press(4, true);
+    click(3);
+    wall.setCartuchoAtual(3);
+    firing.Loop1Click();
+    player(3).position = 9500; // the mix point fades the looping block cart
+    block.Timer_mix_botoneraTimer();
+    EXPECT_EQ(wall.Cartuchos[3].Loop, QStringLiteral("0"));
+    player(3).Stop();
+    EXPECT_FALSE(player(3).IsPlaying());
+    EXPECT_TRUE(player(4).IsPlaying());
+}
+
 TEST_F(WallLogicTest, OnlyTheStoppedCartReturnsToItsIdleLook) {
     loadCart(1, QStringLiteral("A"));
     loadCart(2, QStringLiteral("B"));
@@ -390,6 +418,19 @@ TEST_F(WallLogicTest, ClockAddsTheBlockAndFollowsTheHighestPlayingCart) {
     display.Timer2Timer();
     EXPECT_EQ(view.clock, QStringLiteral("00:01:00"));
     EXPECT_EQ(view.meters, std::make_pair(114, 22));
+}
+
+TEST_F(WallLogicTest, MetersKeepTheLevelsOfTheCartBelowWhenTheLastHasNoData) {
+    loadCart(5, QStringLiteral("A"), 60000);
+    loadCart(30, QStringLiteral("B"), 15000);
+    click(5);
+    click(30);
+    player(5).levelA = 4400;
+    player(5).levelB = 200;
+    player(30).hasLevels = false;
+    display.Timer2Timer();
+    EXPECT_EQ(view.meters, std::make_pair(22, 1));
+    EXPECT_EQ(view.clock, QStringLiteral("00:00:15"));
 }
 
 TEST_F(WallLogicTest, MasterFaderSetsLoadedCartPlayersButNotTheCue) {

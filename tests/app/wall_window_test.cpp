@@ -308,6 +308,17 @@ TEST_F(WallWindowTest, PasteCancelledStillRepaintsTheWall) {
     EXPECT_EQ(w->cartButton(2)->buttonColor(), QColor(255, 0, 0));
 }
 
+TEST_F(WallWindowTest, CartDeletedOnAirStopsAndLosesItsOnAirLook) {
+    insert(6, tone(QStringLiteral("a.wav"), 440, 4000));
+    click(6);
+    ASSERT_EQ(w->cartButton(6)->bordaWidth(), 10);
+    menu(6, "Excluirudio1");
+    EXPECT_FALSE(player(6).IsPlaying());
+    EXPECT_TRUE(player(6).IsEmpty());
+    EXPECT_EQ(w->cartButton(6)->caption(), QString());
+    EXPECT_EQ(w->cartButton(6)->bordaWidth(), 1);
+}
+
 TEST_F(WallWindowTest, RenameShowsTheWholeNameUntilTheNextRefresh) {
     insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
     const QString thirty = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");

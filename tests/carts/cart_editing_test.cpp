@@ -247,8 +247,7 @@ TEST_F(CartEditingTest, PasteOntoLoadedCartAsksAndCancelStillRefreshesTheWall) {
 
     messages.answer = false;
     editing.Colar1Click();
-    EXPECT_EQ(messages.asked,
-              QStringList{"Cartucho já está carregado, Deseja substitui-lo ??"});
+    EXPECT_EQ(messages.asked, QStringList{"Cartucho já está carregado, Deseja substitui-lo ??"});
     EXPECT_EQ(slot(2).Nome, "DESTINO");
     EXPECT_EQ(buttons.facesApplied, 96);
     EXPECT_EQ(buttons.at(2).caption, "DESTINO");

@@ -1,6 +1,7 @@
 #include "carts/qt_editing_dialogs.h"
 #include "carts/tform_nomear.h"
 #include "qstring_print.h"
+#include "widgets/bgr_color.h"
 
 #include <QApplication>
 #include <QFile>
@@ -112,8 +113,8 @@ TEST(QtEditingDialogs, RenameGivesTheThirtyCharacterName) {
 }
 
 TEST(QtEditingDialogs, ColourDialogKeepsTheLastColourChosen) {
-    EXPECT_EQ(colourFromBgr(255), QColor(255, 0, 0));
-    EXPECT_EQ(bgrFromColour(QColor(0x12, 0x34, 0x56)), 0x563412);
+    EXPECT_EQ(widgets::colorFromBgr(255), QColor(255, 0, 0));
+    EXPECT_EQ(widgets::bgrFromColor(QColor(0x12, 0x34, 0x56)), 0x563412);
 
     Tform_nomear nomear;
     QtEditingDialogs dialogs(nullptr, nomear);
