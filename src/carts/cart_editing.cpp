@@ -64,14 +64,7 @@ void CartEditing::Inserirudio1Click() {
         messages_.showMessage(invalidAudioMessage() + *path);
         return;
     }
-    TCartucho& slot = wall_.Cartuchos[n];
-    slot.Nome = nome;
-    slot.Arquivo = *path;
-    setFaceColour(n, kCorPadrao);
-    MedeDuracao(n);
-    buttons_.setCaption(n, slot.caption());
-    wall_.PerfilAlterado = true;
-    chooseNewCartColour(n);
+    loadFile(n, nome, *path, config::leftChars(nome, kCaptionLength));
     setCaptionColour(n, kCorFontePadrao);
 }
 
@@ -179,12 +172,19 @@ void CartEditing::DropFiles(const QList<QUrl>& urls) {
 }
 
 void CartEditing::CarregaArquivo(const QString& nome, const QString& arquivo, int cartNumber) {
+    loadFile(cartNumber, nome, arquivo, nome);
+}
+
+// What every way of putting a file into a cart does: name, path, default face, the caption
+// given, the measured length and the face colour dialog.
+void CartEditing::loadFile(int cartNumber, const QString& nome, const QString& arquivo,
+                           const QString& caption) {
     wall_.PerfilAlterado = true;
     TCartucho& slot = wall_.Cartuchos[cartNumber];
     slot.Nome = nome;
     slot.Arquivo = arquivo;
     setFaceColour(cartNumber, kCorPadrao);
-    buttons_.setCaption(cartNumber, nome);
+    buttons_.setCaption(cartNumber, caption);
     MedeDuracao(cartNumber);
     chooseNewCartColour(cartNumber);
 }

@@ -92,6 +92,8 @@ public:
     void applyNewCartColour(int cartNumber, std::optional<int> picked);
 
 private:
+    void loadFile(int cartNumber, const QString& nome, const QString& arquivo,
+                  const QString& caption);
     // CartuchoAtual when it is set and its slot loaded, else 0.
     int loadedCurrentCart() const;
     struct PickedColour {
