@@ -40,8 +40,16 @@ std::size_t Stream::epochFilled() const {
 
 bool Stream::needsWork() const {
     if (requestedSeq_.load(std::memory_order_acquire) !=
-            takenSeq_.load(std::memory_order_acquire) ||
-        markerPending_.load(std::memory_order_acquire) ||
+        takenSeq_.load(std::memory_order_acquire)) {
+        return true;
+    }
+    // The next step needs a marker but the queue is full (a very short looping file): wait
+    // for the mixer to play past one instead of retrying at full speed.
+    if (markers_.full() && (markerPending_.load(std::memory_order_acquire) ||
+                            atEnd_.load(std::memory_order_acquire))) {
+        return false;
+    }
+    if (markerPending_.load(std::memory_order_acquire) ||
         ackPending_.load(std::memory_order_acquire)) {
         return true;
     }
