@@ -144,6 +144,7 @@ void Mixer::attach(Stream* stream) {
 
 void Mixer::detach(Stream* stream) {
     releaseTail(*stream, false);
+    tails_.forget(stream);
     for (std::size_t i = 0; i < channelCount_; ++i) {
         if (channels_[i] == stream) {
             channels_[i] = channels_[--channelCount_];
