@@ -253,8 +253,10 @@ bool SoundEngine::slideAttributes(StreamHandle handle, std::int32_t rate, std::i
     refreshShadow(*slot);
     Command command;
     command.type = CommandType::Slide;
-    command.frames = static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms) *
-                                                slot->device->mixer->rate() / 1000);
+    // Clamped: a slide of days would otherwise wrap round to a few seconds.
+    command.frames = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(ms) * slot->device->mixer->rate() / 1000,
+                                std::numeric_limits<std::uint32_t>::max()));
     attributeTargets(*slot, rate, volume, pan, command);
     if (!post(*slot, command)) {
         return fail(kErrUnknown);
@@ -421,12 +423,18 @@ std::uint64_t SoundEngine::secondsToBytes(StreamHandle handle, double seconds) {
         return kBadPosition;
     }
     const SourceFormat& format = slot->stream->format();
-    if (!(seconds >= 0.0)) {
+    if (!(seconds >= 0.0) || !std::isfinite(seconds)) {
         fail(kErrIllegalParam);
         return kBadPosition;
     }
-    const auto frames = static_cast<std::uint64_t>(seconds * format.rate + 1e-6);
-    return frames * 2ull * format.channels;
+    // Far beyond any file: clamped, so the byte count neither overflows nor reads as an error.
+    const std::uint64_t bytesPerFrame = 2ull * format.channels;
+    const std::uint64_t maxFrames = (kBadPosition - 1) / bytesPerFrame;
+    const double exact = seconds * format.rate + 1e-6;
+    const std::uint64_t frames = exact < static_cast<double>(maxFrames)
+                                     ? std::min(static_cast<std::uint64_t>(exact), maxFrames)
+                                     : maxFrames;
+    return frames * bytesPerFrame;
 }
 
 std::int32_t SoundEngine::getData(StreamHandle handle, void* buffer, std::uint32_t request) {
