@@ -71,9 +71,8 @@ StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
         fail(kErrInit);
         return 0;
     }
-    const auto free =
-        std::find_if(slots_.begin(), slots_.end(), [](const Slot& s) { return !s.stream; });
-    if (free == slots_.end()) {
+    const std::size_t index = freeSlotIndex();
+    if (index == slots_.size()) {
         fail(kErrNoChannel);
         return 0;
     }
@@ -85,7 +84,7 @@ StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
     }
     auto stream = std::make_unique<Stream>(std::move(source), target->mixer->rate(), bufferMs_);
     stream->prime();
-    Slot& slot = *free;
+    Slot& slot = slots_[index];
     slot.stream = std::move(stream);
     slot.device = target;
     slot.sentSeq = slot.seekSeq = 0;
@@ -103,9 +102,20 @@ StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
         return 0;
     }
     pool_->add(slot.stream.get());
+    nextSlot_ = (index + 1) % slots_.size();
     lastError_ = kErrOk;
-    const auto index = static_cast<std::uint32_t>(free - slots_.begin());
-    return (slot.generation << kIndexBits) | (index + 1);
+    return (slot.generation << kIndexBits) | static_cast<std::uint32_t>(index + 1);
+}
+
+// The first free slot from the rotating cursor on; slots_.size() when all are taken.
+std::size_t SoundEngine::freeSlotIndex() const {
+    for (std::size_t k = 0; k < slots_.size(); ++k) {
+        const std::size_t i = (nextSlot_ + k) % slots_.size();
+        if (!slots_[i].stream) {
+            return i;
+        }
+    }
+    return slots_.size();
 }
 
 SoundEngine::Slot* SoundEngine::find(StreamHandle handle) {
