@@ -64,6 +64,7 @@ void Mixer::renderBlock(float* out, std::size_t frames) {
         lostHandled_ = true;
         for (std::size_t i = 0; i < channelCount_; ++i) {
             channels_[i]->mix.playing = false;
+            channels_[i]->mix.quietPublished = false;
         }
     }
     std::fill(out, out + frames * 2, 0.0f);
@@ -126,6 +127,7 @@ void Mixer::apply(const Command& command) {
         break;
     }
     publish(*stream);
+    stream->mix.quietPublished = !stream->mix.playing;
     stream->pub.appliedSeq.store(command.seq, std::memory_order_release);
 }
 
@@ -220,7 +222,7 @@ std::size_t Mixer::renderTail(Stream& stream, float* out) {
     return made;
 }
 
-void Mixer::applySeekMarkers(Stream& stream) {
+bool Mixer::applySeekMarkers(Stream& stream) {
     SpscQueue<Marker, 64>& markers = stream.markers();
     const std::size_t queued = markers.size();
     std::size_t lastSeek = queued;
@@ -230,7 +232,7 @@ void Mixer::applySeekMarkers(Stream& stream) {
         }
     }
     if (lastSeek == queued) {
-        return;
+        return false;
     }
     const Marker marker = markers.peek(lastSeek);
     markers.pop(lastSeek + 1);
@@ -241,6 +243,7 @@ void Mixer::applySeekMarkers(Stream& stream) {
     m.frac = 0.0;
     m.ended = false;
     stream.pub.appliedSeekSeq.store(marker.seekSeq, std::memory_order_release);
+    return true;
 }
 
 std::size_t Mixer::framesToWrap(Stream& stream) const {
@@ -271,8 +274,12 @@ bool Mixer::handleWrap(Stream& stream) {
 }
 
 void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
-    applySeekMarkers(stream);
+    const bool sought = applySeekMarkers(stream);
     MixState& m = stream.mix;
+    // A stopped channel changes only through commands, which publish as they apply, or a seek.
+    if (!m.playing && m.quietPublished && !sought && !m.stopAtSlideEnd) {
+        return;
+    }
     bool starved = false;
     std::size_t done = 0;
     while (m.playing && done < frames) {
@@ -302,6 +309,7 @@ void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
     m.stalled = m.playing && starved;
     finishSlides(stream);
     publish(stream);
+    m.quietPublished = !m.playing;
 }
 
 std::size_t Mixer::mixDirect(Stream& stream, float* out, std::size_t frames, std::size_t limit) {

@@ -61,7 +61,7 @@ private:
     void applyAttributes(Stream& stream, const Command& command, bool slide);
     void releaseTail(Stream& stream, bool channelStays);
     std::size_t renderTail(Stream& stream, float* out);
-    void applySeekMarkers(Stream& stream);
+    bool applySeekMarkers(Stream& stream);
     bool handleWrap(Stream& stream);
     std::size_t framesToWrap(Stream& stream) const;
     void mixChannel(Stream& stream, float* out, std::size_t frames);
