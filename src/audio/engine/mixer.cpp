@@ -292,8 +292,12 @@ void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
         }
         const std::size_t available = stream.ring().available();
         const std::size_t limit = std::min(available, toWrap);
-        const bool direct = m.rate.value == static_cast<float>(stream.format().rate) &&
-                            m.rate.remaining == 0 && m.frac == 0.0;
+        const bool atSourceRate =
+            m.rate.value == static_cast<float>(stream.format().rate) && m.rate.remaining == 0;
+        if (atSourceRate && m.frac != 0.0 && dropFraction(stream, limit)) {
+            continue;
+        }
+        const bool direct = atSourceRate && m.frac == 0.0;
         const std::size_t made = direct ? mixDirect(stream, out + done * 2, frames - done, limit)
                                         : mixResampled(stream, out + done * 2, frames - done, limit,
                                                        toWrap <= available);
@@ -310,6 +314,21 @@ void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
     finishSlides(stream);
     publish(stream);
     m.quietPublished = !m.playing;
+}
+
+// Back at the file's own rate after a rate change: the read position snaps to the nearest
+// frame, so playback takes the exact path again instead of interpolating (dull treble) forever.
+bool Mixer::dropFraction(Stream& stream, std::size_t limit) {
+    MixState& m = stream.mix;
+    if (m.frac >= 0.5) {
+        if (limit == 0) {
+            return false; // the next frame is not decoded yet
+        }
+        stream.ring().consume(1);
+        m.consumedSinceMarker += 1;
+    }
+    m.frac = 0.0;
+    return true;
 }
 
 std::size_t Mixer::mixDirect(Stream& stream, float* out, std::size_t frames, std::size_t limit) {

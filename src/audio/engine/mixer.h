@@ -65,6 +65,7 @@ private:
     bool handleWrap(Stream& stream);
     std::size_t framesToWrap(Stream& stream) const;
     void mixChannel(Stream& stream, float* out, std::size_t frames);
+    bool dropFraction(Stream& stream, std::size_t limit);
     std::size_t mixDirect(Stream& stream, float* out, std::size_t frames, std::size_t limit);
     std::size_t mixResampled(Stream& stream, float* out, std::size_t frames, std::size_t limit,
                              bool atBoundary);
