@@ -1,20 +1,14 @@
 #include "mixer.h"
 
+#include "engine_units.h"
 #include "sound_api.h"
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 
 namespace audio::engine {
 
 namespace {
-
-std::int64_t monotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 // Attribute changes ramp over this (no zipper noise), and a stopping channel fades out over it.
 constexpr std::uint32_t kDeclickMs = 5;
@@ -33,7 +27,8 @@ float speedOf(Ramp& rate, std::uint32_t sourceRate) {
 } // namespace
 
 Mixer::Mixer(std::uint32_t rate, std::size_t blockFrames)
-    : rate_(rate), blockFrames_(blockFrames), declickFrames_(rate * kDeclickMs / 1000),
+    : rate_(rate), blockFrames_(blockFrames),
+      declickFrames_(static_cast<std::uint32_t>(framesForMs(kDeclickMs, rate))),
       scratch_(
           (static_cast<std::size_t>(
                static_cast<float>(std::max<std::size_t>(blockFrames, declickFrames_)) * kMaxSpeed) +

@@ -1,6 +1,7 @@
 #include "pulse_output.h"
 
 #include "buffer_policy.h"
+#include "engine_units.h"
 #include "mixer.h"
 #include "sound_api.h"
 
@@ -113,9 +114,7 @@ void Connection::close() {
 }
 
 std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return monotonicNs() / 1'000'000;
 }
 
 struct SinkEntry {
@@ -247,7 +246,7 @@ bool PulseSink::start(Mixer& mixer) {
 pa_buffer_attr PulseSink::bufferAttr(std::uint32_t targetMs) const {
     // Whole stereo float frames, so no request ever asks for part of a frame.
     constexpr std::uint32_t kBytesPerFrame = 8;
-    const auto targetFrames = static_cast<std::uint64_t>(targetMs) * rate_ / 1000;
+    const std::uint64_t targetFrames = framesForMs(targetMs, rate_);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(targetFrames * kBytesPerFrame);

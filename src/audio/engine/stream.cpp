@@ -1,5 +1,7 @@
 #include "stream.h"
 
+#include "engine_units.h"
+
 #include <algorithm>
 
 namespace audio::engine {
@@ -13,7 +15,7 @@ constexpr std::uint32_t kRefillMs = 40;   // decode only once this much room has
 constexpr std::size_t kChunkSlack = 8192; // one decoded chunk may overshoot the fill target
 
 std::size_t framesFor(std::uint32_t ms, std::uint32_t rate) {
-    return static_cast<std::size_t>(static_cast<std::uint64_t>(ms) * rate / 1000);
+    return static_cast<std::size_t>(framesForMs(ms, rate));
 }
 
 } // namespace
