@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
+#include <limits>
 
 using namespace audio;
 using namespace enginetest;
@@ -143,6 +145,27 @@ TEST_F(BadInputTest, UnreachableUrlFailsCleanly) {
     EXPECT_EQ(api().createWmaStream("mms://127.0.0.1:9/none", 0), 0u);
     EXPECT_NE(api().lastError(), kErrOk);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+}
+
+TEST_F(BadInputTest, OutOfRangeTimesAreRefusedOrClamped) {
+    const StreamHandle h = open(media->path("tone.wav"));
+    ASSERT_NE(h, 0u);
+    for (double bad : {std::numeric_limits<double>::infinity(), std::nan(""), -1.0}) {
+        EXPECT_EQ(api().secondsToBytes(h, bad), ~0ull) << bad;
+        EXPECT_EQ(api().lastError(), kErrIllegalParam) << bad;
+    }
+    const std::uint64_t huge = api().secondsToBytes(h, 1e300);
+    EXPECT_NE(huge, ~0ull);
+    EXPECT_GE(huge, api().length(h));
+    EXPECT_EQ(huge % 4, 0u) << "whole frames";
+
+    // 97392901 ms at 44.1 kHz is just over 2^32 frames: unclamped it would wrap to 1.35 s.
+    ASSERT_TRUE(api().slideAttributes(h, kKeepRate, 0, kKeepPan, 97'392'901));
+    ASSERT_TRUE(api().play(h, false));
+    clock.renderFed(h, 13230);
+    std::uint32_t volume = 0;
+    ASSERT_TRUE(api().getAttributes(h, nullptr, &volume, nullptr));
+    EXPECT_EQ(volume, 100u) << "a slide of days has barely begun after 0.3 s";
 }
 
 } // namespace

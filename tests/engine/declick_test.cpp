@@ -161,4 +161,20 @@ TEST(DeclickTails, MoreStopsThanTailsCutTheRestAndTailsAreReusedOnceSilent) {
     EXPECT_NE(tails.reserve(), nullptr);
 }
 
+// A freed channel's tail plays out, but a new channel at the same address must not fade in
+// against it.
+TEST(DeclickTails, AForgottenOwnerKeepsItsTailSoundingButNoLongerClaimsIt) {
+    audio::engine::DeclickTails tails(1, 4);
+    int channel = 0;
+    float* data = tails.reserve();
+    ASSERT_NE(data, nullptr);
+    std::fill(data, data + 8, 1.0f);
+    tails.start(&channel, 4);
+    tails.forget(&channel);
+    EXPECT_EQ(tails.remainingFor(&channel), 0u);
+    std::vector<float> out(2, 0.0f);
+    tails.mixInto(out.data(), 1);
+    EXPECT_FLOAT_EQ(out[0], 0.8f);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // Decoding through FFmpeg: exact lengths, exact decoded frame counts, exact seeks.
 #include "audio/engine/media_source.h"
 #include "audio/engine/sound_api.h"
+#include "audio/engine/stream.h"
 #include "test_media.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,32 @@ TEST(DecodeFormats, WavSeekLandsOnTheExactFrame) {
         ASSERT_EQ(part.size(), 2u);
         EXPECT_NEAR(part[0] * 32768.0, double(target % 20000), 0.01) << target;
     }
+}
+
+// A looping file far shorter than the buffer fills the marker queue with one wrap per pass; the
+// worker must then wait for the mixer instead of retrying at full speed.
+TEST(StreamDecoding, ShortLoopWithAFullMarkerQueueLeavesTheWorkerIdle) {
+    TempDir dir;
+    writeWav(dir.path("blip.wav"), {44100, 1, SampleFormat::S16, 20}, sine(1000.0, 44100));
+    audio::engine::Stream stream(openAt(dir.path("blip.wav")), 44100, 1000);
+    stream.setLoop(true);
+    stream.setPlaying(true);
+    int passes = 0;
+    while (stream.needsWork() && passes < 1000) {
+        stream.work();
+        ++passes;
+    }
+    EXPECT_LT(passes, 10) << "the worker kept going with nothing it could do";
+    ASSERT_EQ(stream.markers().size(), 64u);
+    EXPECT_EQ(stream.readyFrames(), 65u * 20u)
+        << "a pass per wrap marker, and one whose end waits for room";
+
+    // The mixer plays past one wrap: the worker has work again.
+    stream.ring().consume(20);
+    stream.markers().pop();
+    EXPECT_TRUE(stream.needsWork());
+    stream.work();
+    EXPECT_EQ(stream.markers().size(), 64u);
 }
 
 } // namespace

@@ -146,6 +146,27 @@ TEST_F(PlaybackTest, VolumePanAndRateTakeEffectWithoutClicks) {
     EXPECT_NEAR(double(frames(h) - before), 8820.0, 2.0) << "double rate plays twice as fast";
 }
 
+TEST_F(PlaybackTest, BackAtTheFilesRateThePlaybackIsExactAgain) {
+    // Each frame carries its own index: exact playback gives whole steps, interpolation halves.
+    const auto ramp = [](std::uint64_t i, int) { return double(i % 20000) / 32767.0; };
+    const StreamHandle h = load("ramp.wav", {kRate, 1, SampleFormat::S16, kRate}, ramp);
+    ASSERT_TRUE(api().play(h, false));
+    ASSERT_TRUE(api().setAttributes(h, kRate / 2, kKeepVolume, kKeepPan));
+    clock.renderFed(h, 441); // half speed over an odd count: half a frame into the file
+    ASSERT_TRUE(api().setAttributes(h, 0, kKeepVolume, kKeepPan));
+    clock.sink().setCapture(true);
+    clock.renderFed(h, 882);
+    const std::vector<float>& out = clock.sink().captured();
+    ASSERT_EQ(out.size(), 882u * 2);
+    for (std::size_t i = 0; i < out.size(); i += 2) {
+        const double step = double(out[i]) * 32768.0;
+        ASSERT_NEAR(step, std::round(step), 1e-3) << "interpolated at frame " << i / 2;
+        if (i > 0) {
+            ASSERT_NEAR(step - double(out[i - 2]) * 32768.0, 1.0, 1e-3) << "frame " << i / 2;
+        }
+    }
+}
+
 TEST_F(PlaybackTest, VolumeSetBeforePlayHoldsFromTheFirstSample) {
     const StreamHandle h = load("dc.wav", {kRate, 1, SampleFormat::S16, kRate},
                                 [](std::uint64_t, int) { return 0.8; });

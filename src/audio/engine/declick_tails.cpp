@@ -46,6 +46,14 @@ std::size_t DeclickTails::remainingFor(const void* owner) const {
     return 0;
 }
 
+void DeclickTails::forget(const void* owner) {
+    for (Voice& v : voices_) {
+        if (v.owner == owner) {
+            v.owner = nullptr;
+        }
+    }
+}
+
 void DeclickTails::mixInto(float* out, std::size_t frames) {
     for (std::size_t i = 0; i < voices_.size(); ++i) {
         Voice& v = voices_[i];

@@ -24,6 +24,8 @@ public:
     void start(const void* owner, std::size_t frames);
     // Frames still to sound of the tail that `owner` left, 0 if none.
     std::size_t remainingFor(const void* owner) const;
+    // `owner` is freed: its tails play on, but a later channel at the same address is not theirs.
+    void forget(const void* owner);
     void mixInto(float* out, std::size_t frames);
     void clear();
 

@@ -1,20 +1,14 @@
 #include "mixer.h"
 
+#include "engine_units.h"
 #include "sound_api.h"
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 
 namespace audio::engine {
 
 namespace {
-
-std::int64_t monotonicNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 // Attribute changes ramp over this (no zipper noise), and a stopping channel fades out over it.
 constexpr std::uint32_t kDeclickMs = 5;
@@ -33,7 +27,8 @@ float speedOf(Ramp& rate, std::uint32_t sourceRate) {
 } // namespace
 
 Mixer::Mixer(std::uint32_t rate, std::size_t blockFrames)
-    : rate_(rate), blockFrames_(blockFrames), declickFrames_(rate * kDeclickMs / 1000),
+    : rate_(rate), blockFrames_(blockFrames),
+      declickFrames_(static_cast<std::uint32_t>(framesForMs(kDeclickMs, rate))),
       scratch_(
           (static_cast<std::size_t>(
                static_cast<float>(std::max<std::size_t>(blockFrames, declickFrames_)) * kMaxSpeed) +
@@ -64,6 +59,7 @@ void Mixer::renderBlock(float* out, std::size_t frames) {
         lostHandled_ = true;
         for (std::size_t i = 0; i < channelCount_; ++i) {
             channels_[i]->mix.playing = false;
+            channels_[i]->mix.quietPublished = false;
         }
     }
     std::fill(out, out + frames * 2, 0.0f);
@@ -126,6 +122,7 @@ void Mixer::apply(const Command& command) {
         break;
     }
     publish(*stream);
+    stream->mix.quietPublished = !stream->mix.playing;
     stream->pub.appliedSeq.store(command.seq, std::memory_order_release);
 }
 
@@ -144,6 +141,7 @@ void Mixer::attach(Stream* stream) {
 
 void Mixer::detach(Stream* stream) {
     releaseTail(*stream, false);
+    tails_.forget(stream);
     for (std::size_t i = 0; i < channelCount_; ++i) {
         if (channels_[i] == stream) {
             channels_[i] = channels_[--channelCount_];
@@ -219,7 +217,7 @@ std::size_t Mixer::renderTail(Stream& stream, float* out) {
     return made;
 }
 
-void Mixer::applySeekMarkers(Stream& stream) {
+bool Mixer::applySeekMarkers(Stream& stream) {
     SpscQueue<Marker, 64>& markers = stream.markers();
     const std::size_t queued = markers.size();
     std::size_t lastSeek = queued;
@@ -229,7 +227,7 @@ void Mixer::applySeekMarkers(Stream& stream) {
         }
     }
     if (lastSeek == queued) {
-        return;
+        return false;
     }
     const Marker marker = markers.peek(lastSeek);
     markers.pop(lastSeek + 1);
@@ -240,6 +238,7 @@ void Mixer::applySeekMarkers(Stream& stream) {
     m.frac = 0.0;
     m.ended = false;
     stream.pub.appliedSeekSeq.store(marker.seekSeq, std::memory_order_release);
+    return true;
 }
 
 std::size_t Mixer::framesToWrap(Stream& stream) const {
@@ -270,8 +269,12 @@ bool Mixer::handleWrap(Stream& stream) {
 }
 
 void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
-    applySeekMarkers(stream);
+    const bool sought = applySeekMarkers(stream);
     MixState& m = stream.mix;
+    // A stopped channel changes only through commands, which publish as they apply, or a seek.
+    if (!m.playing && m.quietPublished && !sought && !m.stopAtSlideEnd) {
+        return;
+    }
     bool starved = false;
     std::size_t done = 0;
     while (m.playing && done < frames) {
@@ -284,8 +287,12 @@ void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
         }
         const std::size_t available = stream.ring().available();
         const std::size_t limit = std::min(available, toWrap);
-        const bool direct = m.rate.value == static_cast<float>(stream.format().rate) &&
-                            m.rate.remaining == 0 && m.frac == 0.0;
+        const bool atSourceRate =
+            m.rate.value == static_cast<float>(stream.format().rate) && m.rate.remaining == 0;
+        if (atSourceRate && m.frac != 0.0 && dropFraction(stream, limit)) {
+            continue;
+        }
+        const bool direct = atSourceRate && m.frac == 0.0;
         const std::size_t made = direct ? mixDirect(stream, out + done * 2, frames - done, limit)
                                         : mixResampled(stream, out + done * 2, frames - done, limit,
                                                        toWrap <= available);
@@ -301,6 +308,22 @@ void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
     m.stalled = m.playing && starved;
     finishSlides(stream);
     publish(stream);
+    m.quietPublished = !m.playing;
+}
+
+// Back at the file's own rate after a rate change: the read position snaps to the nearest
+// frame, so playback takes the exact path again instead of interpolating (dull treble) forever.
+bool Mixer::dropFraction(Stream& stream, std::size_t limit) {
+    MixState& m = stream.mix;
+    if (m.frac >= 0.5) {
+        if (limit == 0) {
+            return false; // the next frame is not decoded yet
+        }
+        stream.ring().consume(1);
+        m.consumedSinceMarker += 1;
+    }
+    m.frac = 0.0;
+    return true;
 }
 
 std::size_t Mixer::mixDirect(Stream& stream, float* out, std::size_t frames, std::size_t limit) {

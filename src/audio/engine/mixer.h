@@ -61,10 +61,11 @@ private:
     void applyAttributes(Stream& stream, const Command& command, bool slide);
     void releaseTail(Stream& stream, bool channelStays);
     std::size_t renderTail(Stream& stream, float* out);
-    void applySeekMarkers(Stream& stream);
+    bool applySeekMarkers(Stream& stream);
     bool handleWrap(Stream& stream);
     std::size_t framesToWrap(Stream& stream) const;
     void mixChannel(Stream& stream, float* out, std::size_t frames);
+    bool dropFraction(Stream& stream, std::size_t limit);
     std::size_t mixDirect(Stream& stream, float* out, std::size_t frames, std::size_t limit);
     std::size_t mixResampled(Stream& stream, float* out, std::size_t frames, std::size_t limit,
                              bool atBoundary);

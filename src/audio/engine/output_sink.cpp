@@ -1,5 +1,6 @@
 #include "output_sink.h"
 
+#include "engine_units.h"
 #include "mixer.h"
 
 #include <cerrno>
@@ -38,10 +39,7 @@ void ClockSink::run(Mixer& mixer) {
     raiseToRealtime();
     const std::size_t block = mixer.blockFrames();
     std::vector<float> buffer(block * 2);
-    timespec origin{};
-    clock_gettime(CLOCK_MONOTONIC, &origin);
-    const std::int64_t originNs =
-        static_cast<std::int64_t>(origin.tv_sec) * 1'000'000'000 + origin.tv_nsec;
+    const std::int64_t originNs = monotonicNs();
     std::uint64_t frames = 0;
     while (running_.load(std::memory_order_acquire)) {
         mixer.render(buffer.data(), block);

@@ -1,6 +1,7 @@
 #include "pulse_output.h"
 
 #include "buffer_policy.h"
+#include "engine_units.h"
 #include "mixer.h"
 #include "sound_api.h"
 
@@ -16,7 +17,6 @@ namespace audio::engine {
 namespace {
 
 constexpr std::size_t kMaxDevices = 10;
-constexpr std::uint32_t kRequestMs = 4;        // one mixer block
 constexpr pa_usec_t kPolicyTickUs = 5'000'000; // how often the buffer may step back down
 constexpr auto kConnectTimeout = std::chrono::seconds(3);
 
@@ -114,9 +114,7 @@ void Connection::close() {
 }
 
 std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return monotonicNs() / 1'000'000;
 }
 
 struct SinkEntry {
@@ -246,11 +244,13 @@ bool PulseSink::start(Mixer& mixer) {
 }
 
 pa_buffer_attr PulseSink::bufferAttr(std::uint32_t targetMs) const {
-    const std::uint32_t bytesPerMs = rate_ * 8 / 1000;
+    // Whole stereo float frames, so no request ever asks for part of a frame.
+    constexpr std::uint32_t kBytesPerFrame = 8;
+    const std::uint64_t targetFrames = framesForMs(targetMs, rate_);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = targetMs * bytesPerMs;
-    attr.minreq = kRequestMs * bytesPerMs;
+    attr.tlength = static_cast<std::uint32_t>(targetFrames * kBytesPerFrame);
+    attr.minreq = static_cast<std::uint32_t>(blockFramesFor(rate_) * kBytesPerFrame); // one block
     attr.prebuf = attr.minreq; // after an underrun, one block restarts the stream
     attr.fragsize = static_cast<std::uint32_t>(-1);
     return attr;
@@ -306,10 +306,15 @@ void PulseSink::stop() {
 }
 
 double PulseSink::latencySeconds() {
+    if (!connection_.loop()) {
+        return 0.0;
+    }
+    // stream_ and lost_ change on the mainloop thread when the server goes away: read under
+    // the lock.
+    Connection::Lock lock(connection_.loop());
     if (!stream_ || lost_) {
         return 0.0;
     }
-    Connection::Lock lock(connection_.loop());
     pa_usec_t usec = 0;
     int negative = 0;
     if (pa_stream_get_latency(stream_, &usec, &negative) < 0) {

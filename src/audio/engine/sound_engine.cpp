@@ -1,6 +1,7 @@
 #include "sound_engine.h"
 
 #include "decoder_pool.h"
+#include "engine_units.h"
 #include "media_source.h"
 #include "mixer.h"
 #include "pulse_output.h"
@@ -23,6 +24,11 @@ constexpr std::uint32_t kIndexBits = 12;
 constexpr auto kSeekTimeout = std::chrono::seconds(5);
 constexpr std::uint64_t kBadPosition = ~0ull;
 constexpr float kKeep = std::numeric_limits<float>::quiet_NaN();
+
+// Positions and lengths are counted in bytes of 16-bit PCM in the file's own channels.
+std::uint64_t bytesPerFrame(const SourceFormat& format) {
+    return 2ull * format.channels;
+}
 
 } // namespace
 
@@ -71,9 +77,8 @@ StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
         fail(kErrInit);
         return 0;
     }
-    const auto free =
-        std::find_if(slots_.begin(), slots_.end(), [](const Slot& s) { return !s.stream; });
-    if (free == slots_.end()) {
+    const std::size_t index = freeSlotIndex();
+    if (index == slots_.size()) {
         fail(kErrNoChannel);
         return 0;
     }
@@ -85,7 +90,7 @@ StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
     }
     auto stream = std::make_unique<Stream>(std::move(source), target->mixer->rate(), bufferMs_);
     stream->prime();
-    Slot& slot = *free;
+    Slot& slot = slots_[index];
     slot.stream = std::move(stream);
     slot.device = target;
     slot.sentSeq = slot.seekSeq = 0;
@@ -103,9 +108,20 @@ StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
         return 0;
     }
     pool_->add(slot.stream.get());
+    nextSlot_ = (index + 1) % slots_.size();
     lastError_ = kErrOk;
-    const auto index = static_cast<std::uint32_t>(free - slots_.begin());
-    return (slot.generation << kIndexBits) | (index + 1);
+    return (slot.generation << kIndexBits) | static_cast<std::uint32_t>(index + 1);
+}
+
+// The first free slot from the rotating cursor on; slots_.size() when all are taken.
+std::size_t SoundEngine::freeSlotIndex() const {
+    for (std::size_t k = 0; k < slots_.size(); ++k) {
+        const std::size_t i = (nextSlot_ + k) % slots_.size();
+        if (!slots_[i].stream) {
+            return i;
+        }
+    }
+    return slots_.size();
 }
 
 SoundEngine::Slot* SoundEngine::find(StreamHandle handle) {
@@ -253,8 +269,9 @@ bool SoundEngine::slideAttributes(StreamHandle handle, std::int32_t rate, std::i
     refreshShadow(*slot);
     Command command;
     command.type = CommandType::Slide;
-    command.frames = static_cast<std::uint32_t>(static_cast<std::uint64_t>(ms) *
-                                                slot->device->mixer->rate() / 1000);
+    // Clamped: a slide of days would otherwise wrap round to a few seconds.
+    command.frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        framesForMs(ms, slot->device->mixer->rate()), std::numeric_limits<std::uint32_t>::max()));
     attributeTargets(*slot, rate, volume, pan, command);
     if (!post(*slot, command)) {
         return fail(kErrUnknown);
@@ -372,7 +389,7 @@ bool SoundEngine::setPosition(StreamHandle handle, std::uint64_t bytes) {
         return fail(kErrHandle);
     }
     const SourceFormat& format = slot->stream->format();
-    const std::uint64_t frame = bytes / (2ull * format.channels);
+    const std::uint64_t frame = bytes / bytesPerFrame(format);
     if (frame > format.lengthFrames) {
         return fail(kErrPosition);
     }
@@ -390,7 +407,7 @@ std::uint64_t SoundEngine::position(StreamHandle handle) {
     const bool seekPending = pub.appliedSeekSeq.load(std::memory_order_acquire) != slot->seekSeq;
     const std::uint64_t frame =
         seekPending ? slot->seekTarget : pub.position.load(std::memory_order_acquire);
-    return frame * 2ull * slot->stream->format().channels;
+    return frame * bytesPerFrame(slot->stream->format());
 }
 
 std::uint64_t SoundEngine::length(StreamHandle handle) {
@@ -400,7 +417,7 @@ std::uint64_t SoundEngine::length(StreamHandle handle) {
         return kBadPosition;
     }
     const SourceFormat& format = slot->stream->format();
-    return format.lengthFrames * 2ull * format.channels;
+    return format.lengthFrames * bytesPerFrame(format);
 }
 
 double SoundEngine::bytesToSeconds(StreamHandle handle, std::uint64_t bytes) {
@@ -410,7 +427,7 @@ double SoundEngine::bytesToSeconds(StreamHandle handle, std::uint64_t bytes) {
         return -1.0;
     }
     const SourceFormat& format = slot->stream->format();
-    const std::uint64_t frames = bytes / (2ull * format.channels);
+    const std::uint64_t frames = bytes / bytesPerFrame(format);
     return static_cast<double>(frames) / static_cast<double>(format.rate);
 }
 
@@ -421,12 +438,18 @@ std::uint64_t SoundEngine::secondsToBytes(StreamHandle handle, double seconds) {
         return kBadPosition;
     }
     const SourceFormat& format = slot->stream->format();
-    if (!(seconds >= 0.0)) {
+    if (!(seconds >= 0.0) || !std::isfinite(seconds)) {
         fail(kErrIllegalParam);
         return kBadPosition;
     }
-    const auto frames = static_cast<std::uint64_t>(seconds * format.rate + 1e-6);
-    return frames * 2ull * format.channels;
+    // Far beyond any file: clamped, so the byte count neither overflows nor reads as an error.
+    const std::uint64_t frameBytes = bytesPerFrame(format);
+    const std::uint64_t maxFrames = (kBadPosition - 1) / frameBytes;
+    const double exact = seconds * format.rate + 1e-6;
+    const std::uint64_t frames = exact < static_cast<double>(maxFrames)
+                                     ? std::min(static_cast<std::uint64_t>(exact), maxFrames)
+                                     : maxFrames;
+    return frames * frameBytes;
 }
 
 std::int32_t SoundEngine::getData(StreamHandle handle, void* buffer, std::uint32_t request) {

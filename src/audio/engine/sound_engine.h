@@ -79,6 +79,7 @@ private:
     Slot* find(StreamHandle handle);
     bool fail(int error);
     StreamHandle createStream(const std::string& path, bool network);
+    std::size_t freeSlotIndex() const;
     bool post(Slot& slot, const Command& command);
     static void attributeTargets(const Slot& slot, std::int32_t rate, std::int32_t volume,
                                  std::int32_t pan, Command& command);
@@ -96,6 +97,9 @@ private:
     std::vector<std::unique_ptr<Device>> retiredDevices_;
     std::unique_ptr<DecoderPool> pool_;
     std::vector<Slot> slots_;
+    // Free slots are searched from here on, so reuse spreads over all slots and a stale handle
+    // needs a whole round of the generation counter on its own slot before it could match.
+    std::size_t nextSlot_ = 0;
     std::vector<std::unique_ptr<Stream>> freed_; // detached from the pool, waiting for the mixer
     std::unique_ptr<Spectrum> spectrum_;
     int current_ = -1;

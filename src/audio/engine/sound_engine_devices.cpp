@@ -1,6 +1,7 @@
 // Devices of the sound engine: listing, initialising, choosing, and what they report.
 #include "sound_engine.h"
 
+#include "engine_units.h"
 #include "sound_engine_parts.h"
 
 #include <algorithm>
@@ -16,22 +17,16 @@ constexpr std::uint32_t kMinBufferMs = 100;
 constexpr std::uint32_t kMaxBufferMs = 10000;
 constexpr auto kDeviceListMaxAge = std::chrono::seconds(1);
 
-std::int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 } // namespace
 
 const std::vector<DeviceInfo>& SoundEngine::devices(bool refresh) {
     const auto maxAge = std::chrono::duration_cast<std::chrono::nanoseconds>(kDeviceListMaxAge);
-    if (refresh || deviceListTime_ == 0 || nowNs() - deviceListTime_ > maxAge.count()) {
+    if (refresh || deviceListTime_ == 0 || monotonicNs() - deviceListTime_ > maxAge.count()) {
         deviceList_ = provider_ ? provider_->list() : std::vector<DeviceInfo>{};
         if (deviceList_.size() > static_cast<std::size_t>(kMaxDeviceNumber)) {
             deviceList_.resize(kMaxDeviceNumber);
         }
-        deviceListTime_ = nowNs();
+        deviceListTime_ = monotonicNs();
     }
     return deviceList_;
 }

@@ -104,6 +104,11 @@ public:
         return static_cast<std::size_t>(write_.load(std::memory_order_acquire) -
                                         read_.load(std::memory_order_relaxed));
     }
+    // Producer: no room for another push until the consumer pops.
+    bool full() const {
+        return write_.load(std::memory_order_relaxed) - read_.load(std::memory_order_acquire) ==
+               Capacity;
+    }
     // Consumer: the i-th queued item (i < size()).
     const T& peek(std::size_t i) const {
         return items_[(read_.load(std::memory_order_relaxed) + i) & (Capacity - 1)];

@@ -1,5 +1,7 @@
 #include "stream.h"
 
+#include "engine_units.h"
+
 #include <algorithm>
 
 namespace audio::engine {
@@ -13,7 +15,7 @@ constexpr std::uint32_t kRefillMs = 40;   // decode only once this much room has
 constexpr std::size_t kChunkSlack = 8192; // one decoded chunk may overshoot the fill target
 
 std::size_t framesFor(std::uint32_t ms, std::uint32_t rate) {
-    return static_cast<std::size_t>(static_cast<std::uint64_t>(ms) * rate / 1000);
+    return static_cast<std::size_t>(framesForMs(ms, rate));
 }
 
 } // namespace
@@ -40,8 +42,16 @@ std::size_t Stream::epochFilled() const {
 
 bool Stream::needsWork() const {
     if (requestedSeq_.load(std::memory_order_acquire) !=
-            takenSeq_.load(std::memory_order_acquire) ||
-        markerPending_.load(std::memory_order_acquire) ||
+        takenSeq_.load(std::memory_order_acquire)) {
+        return true;
+    }
+    // The next step needs a marker but the queue is full (a very short looping file): wait
+    // for the mixer to play past one instead of retrying at full speed.
+    if (markers_.full() && (markerPending_.load(std::memory_order_acquire) ||
+                            atEnd_.load(std::memory_order_acquire))) {
+        return false;
+    }
+    if (markerPending_.load(std::memory_order_acquire) ||
         ackPending_.load(std::memory_order_acquire)) {
         return true;
     }

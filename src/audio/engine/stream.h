@@ -75,6 +75,7 @@ struct MixState {
     bool loop = false;
     bool stopAtSlideEnd = false;
     bool announceStart = false;
+    bool quietPublished = false; // stopped, and that state is published: nothing to redo per block
     Ramp volume;
     Ramp pan;
     Ramp rate;  // playback rate in Hz of the source
