@@ -1,73 +1,73 @@
 #include "app/block_sequencer.h"
 
-#include "app/clock_text.h"
-#include "config/funcoes.h"
-#include "widgets/message_sink.h"
+#include "core/message_sink.h"
+#include "core/text_helpers.h"
+#include "core/time_text.h"
 
 namespace app {
 
 namespace {
 QString twoDigits(int n) {
-    return config::PreencheZeros(QString::number(n), 2);
+    return core::zeroPad(QString::number(n), 2);
 }
 } // namespace
 
-BlockSequencer::BlockSequencer(carts::CartWall& wall, PlayerBank& players, WallView& view,
-                               widgets::MessageSink& messages, const FileProbe& files,
+BlockSequencer::BlockSequencer(carts::Wall& wall, PlayerBank& players, WallView& view,
+                               core::MessageSink& messages, const FileProbe& files,
                                const config::DeviceSettings& settings, TimerSwitch& mixTimer)
     : wall_(wall), players_(players), view_(view), messages_(messages), files_(files),
       settings_(settings), mixTimer_(mixTimer) {}
 
-void BlockSequencer::SelecionaBloco(int n, bool shift) {
+void BlockSequencer::queueCart(int n, bool shift) {
     if (!carts::isCartNumber(n)) {
         return;
     }
-    const carts::TCartucho& slot = wall_.Cartuchos[n];
-    const QString numero = twoDigits(n);
+    const carts::Cart& slot = wall_.table[n];
+    const QString badge = twoDigits(n);
     if (!shift) {
         view_.setClickEnabled(n, true);
-    } else if (!ListaBloco.contains(numero)) {
+    } else if (!queue_.contains(badge)) {
         if (slot.isLoaded()) {
             view_.setQueued(n, true);
-            ListaBloco.append(numero);
-            TotalBloco += slot.durationMs();
+            queue_.append(badge);
+            totalMs_ += slot.durationMs();
             view_.setClickEnabled(n, false);
-            view_.setBlockCount(ListaBloco.size());
+            view_.setBlockCount(queue_.size());
         }
     } else {
-        ListaBloco.removeOne(numero);
-        TotalBloco -= slot.durationMs();
+        queue_.removeOne(badge);
+        totalMs_ -= slot.durationMs();
         view_.setQueued(n, false);
         view_.setClickEnabled(n, false);
-        view_.setBlockCount(ListaBloco.size());
+        view_.setBlockCount(queue_.size());
     }
     showBlock();
     showTotal();
 }
 
-void BlockSequencer::TocaProximoBloco() {
-    if (ListaBloco.isEmpty()) {
+void BlockSequencer::playNext() {
+    if (queue_.isEmpty()) {
         return;
     }
-    const int k = ListaBloco.first().toInt();
+    const int k = queue_.first().toInt();
     if (carts::isCartNumber(k)) {
-        const carts::TCartucho& slot = wall_.Cartuchos[k];
-        if (files_.exists(slot.Arquivo)) {
+        const carts::Cart& slot = wall_.table[k];
+        if (files_.exists(slot.path)) {
             PlayerControl& player = players_.cart(k);
-            player.Unload();
-            player.Load(slot.Arquivo);
-            player.SetVolume(static_cast<std::uint32_t>(view_.masterVolume()));
-            player.Play();
+            player.unload();
+            player.load(slot.path);
+            player.setVolume(static_cast<std::uint32_t>(view_.masterVolume()));
+            player.play();
             view_.setQueued(k, false);
-            ListaBloco.removeFirst();
-            TotalBloco -= slot.durationMs();
-            view_.setBlockCount(ListaBloco.size());
-            CartuchoMix = k;
+            queue_.removeFirst();
+            totalMs_ -= slot.durationMs();
+            view_.setBlockCount(queue_.size());
+            mixCart_ = k;
             if (view_.autoMix()) {
                 mixTimer_.setEnabled(true);
             }
-        } else if (!slot.Arquivo.isEmpty()) {
-            messages_.showMessage(QStringLiteral("Arquivo:") + slot.Arquivo +
+        } else if (!slot.path.isEmpty()) {
+            messages_.showMessage(QStringLiteral("Arquivo:") + slot.path +
                                   QStringLiteral(" Não encontrado"));
         }
     }
@@ -75,27 +75,27 @@ void BlockSequencer::TocaProximoBloco() {
     showTotal();
 }
 
-void BlockSequencer::Timer_mix_botoneraTimer() {
+void BlockSequencer::onMixTick() {
     bool keep = false;
-    if (carts::isCartNumber(CartuchoMix)) {
-        PlayerControl& player = players_.cart(CartuchoMix);
-        if (player.IsPlaying()) {
+    if (carts::isCartNumber(mixCart_)) {
+        PlayerControl& player = players_.cart(mixCart_);
+        if (player.isPlaying()) {
             keep = true;
             const qint64 remaining =
-                static_cast<qint64>(player.LengthMs()) - static_cast<qint64>(player.PositionMs());
-            if (remaining < settings_.MIXAGEM && !player.IsFading()) {
+                static_cast<qint64>(player.lengthMs()) - static_cast<qint64>(player.positionMs());
+            if (remaining < settings_.mixLeadMs && !player.isFading()) {
                 if (!view_.autoMix()) {
                     mixTimer_.setEnabled(false);
                     return;
                 }
-                if (ListaBloco.isEmpty()) {
+                if (queue_.isEmpty()) {
                     keep = false;
                     showBlock();
                 } else {
                     // The outgoing cart goes off air: a loop would restart it at the faded volume.
-                    wall_.Cartuchos[CartuchoMix].Loop = QStringLiteral("0");
-                    player.FadeOut(settings_.FADE);
-                    TocaProximoBloco();
+                    wall_.table[mixCart_].loopText = QStringLiteral("0");
+                    player.fadeOut(settings_.fadeMs);
+                    playNext();
                 }
             }
         }
@@ -104,21 +104,21 @@ void BlockSequencer::Timer_mix_botoneraTimer() {
 }
 
 void BlockSequencer::clear() {
-    for (const QString& numero : std::as_const(ListaBloco)) {
-        view_.setQueued(numero.toInt(), false);
+    for (const QString& badge : std::as_const(queue_)) {
+        view_.setQueued(badge.toInt(), false);
     }
-    ListaBloco.clear();
-    TotalBloco = 0;
+    queue_.clear();
+    totalMs_ = 0;
     view_.setBlockCount(0);
     showBlock();
 }
 
 void BlockSequencer::showBlock() {
-    view_.setBlockLines(ListaBloco);
+    view_.setBlockLines(queue_);
 }
 
 void BlockSequencer::showTotal() {
-    view_.setClockText(clockText(TotalBloco));
+    view_.setClockText(core::formatClock(totalMs_));
 }
 
 } // namespace app

@@ -7,7 +7,7 @@
 
 #include <QStringList>
 
-namespace widgets {
+namespace core {
 class MessageSink;
 }
 
@@ -15,40 +15,40 @@ namespace app {
 
 class BlockSequencer {
 public:
-    BlockSequencer(carts::CartWall& wall, PlayerBank& players, WallView& view,
-                   widgets::MessageSink& messages, const FileProbe& files,
+    BlockSequencer(carts::Wall& wall, PlayerBank& players, WallView& view,
+                   core::MessageSink& messages, const FileProbe& files,
                    const config::DeviceSettings& settings, TimerSwitch& mixTimer);
 
     // Mouse press on cart n: with Shift the cart joins or leaves the block and the click that
     // ends this press is suppressed; without Shift the cart's click is armed again.
-    void SelecionaBloco(int n, bool shift);
+    void queueCart(int n, bool shift);
     // Starts the block's first cart afresh and removes it from the block.
-    void TocaProximoBloco();
-    // The 50 ms mix timer tick: segues to the next cart MIXAGEM ms before the end.
-    void Timer_mix_botoneraTimer();
+    void playNext();
+    // The 50 ms mix timer tick: segues to the next cart mixLeadMs ms before the end.
+    void onMixTick();
     // Empties the block (a wall that is cleared).
     void clear();
 
-    bool isEmpty() const { return ListaBloco.isEmpty(); }
-    const QStringList& lista() const { return ListaBloco; }
-    qint64 totalBloco() const { return TotalBloco; }
-    int cartuchoMix() const { return CartuchoMix; }
+    bool isEmpty() const { return queue_.isEmpty(); }
+    const QStringList& queue() const { return queue_; }
+    qint64 totalMs() const { return totalMs_; }
+    int mixCart() const { return mixCart_; }
 
 private:
     void showBlock();
     void showTotal();
 
-    carts::CartWall& wall_;
+    carts::Wall& wall_;
     PlayerBank& players_;
     WallView& view_;
-    widgets::MessageSink& messages_;
+    core::MessageSink& messages_;
     const FileProbe& files_;
     const config::DeviceSettings& settings_;
     TimerSwitch& mixTimer_;
 
-    QStringList ListaBloco; // two-digit cart numbers, the next cart first
-    qint64 TotalBloco = 0;  // ms of the queued carts
-    int CartuchoMix = 0;    // the cart the mix timer watches
+    QStringList queue_;  // two-digit cart numbers, the next cart first
+    qint64 totalMs_ = 0; // ms of the queued carts
+    int mixCart_ = 0;    // the cart the mix timer watches
 };
 
 } // namespace app

@@ -1,57 +1,58 @@
 #include "app/cart_firing.h"
 
 #include "app/block_sequencer.h"
-#include "config/funcoes.h"
-#include "widgets/message_sink.h"
+#include "core/message_sink.h"
+#include "core/text_helpers.h"
+#include "core/time_text.h"
 
 namespace app {
 
-CartFiring::CartFiring(carts::CartWall& wall, PlayerBank& players, WallView& view,
-                       BlockSequencer& block, widgets::MessageSink& messages,
-                       const FileProbe& files, const config::DeviceSettings& settings)
+CartFiring::CartFiring(carts::Wall& wall, PlayerBank& players, WallView& view,
+                       BlockSequencer& block, core::MessageSink& messages, const FileProbe& files,
+                       const config::DeviceSettings& settings)
     : wall_(wall), players_(players), view_(view), block_(block), messages_(messages),
       files_(files), settings_(settings) {}
 
-void CartFiring::botao_click() {
-    const int n = wall_.CartuchoAtual();
+void CartFiring::onCartClicked() {
+    const int n = wall_.currentCart();
     if (!carts::isCartNumber(n)) {
         return;
     }
-    carts::TCartucho& slot = wall_.Cartuchos[n];
+    carts::Cart& slot = wall_.table[n];
     if (!slot.isLoaded()) {
         return;
     }
-    slot.Loop = QStringLiteral("0");
+    slot.loopText = QStringLiteral("0");
 
     PlayerControl& player = players_.cart(n);
-    if (player.IsPlaying()) {
+    if (player.isPlaying()) {
         if (slot.stopsWithFade()) {
-            player.FadeOut(settings_.FADE);
+            player.fadeOut(settings_.fadeMs);
         } else {
-            player.Stop();
+            player.stop();
         }
         return;
     }
     if (startCueOf(n)) {
         return;
     }
-    if (view_.autoFade() && files_.exists(slot.Arquivo)) {
+    if (view_.autoFade() && files_.exists(slot.path)) {
         for (int i = 1; i <= carts::kCartCount; ++i) {
             PlayerControl& other = players_.cart(i);
-            if (other.IsPlaying()) {
+            if (other.isPlaying()) {
                 // A faded cart goes off air: looping would bring it back at the faded volume.
-                wall_.Cartuchos[i].Loop = QStringLiteral("0");
-                other.FadeOut(settings_.FADE);
+                wall_.table[i].loopText = QStringLiteral("0");
+                other.fadeOut(settings_.fadeMs);
             }
         }
     }
     if (!block_.isEmpty()) {
-        block_.TocaProximoBloco();
+        block_.playNext();
         return;
     }
-    if (!files_.exists(slot.Arquivo)) {
-        if (!slot.Arquivo.isEmpty()) {
-            messages_.showMessage(QStringLiteral("Arquivo:") + slot.Arquivo +
+    if (!files_.exists(slot.path)) {
+        if (!slot.path.isEmpty()) {
+            messages_.showMessage(QStringLiteral("Arquivo:") + slot.path +
                                   QStringLiteral(" Não encontrado"));
         }
         return;
@@ -62,66 +63,66 @@ void CartFiring::botao_click() {
 // Steps of the click that concern the cue player; true when the click ends there.
 bool CartFiring::startCueOf(int n) {
     PlayerControl& cue = players_.cue();
-    if (cue.IsPlaying() && cue.CartIndex() == n) {
-        cue.Stop();
-        cue.Unload();
+    if (cue.isPlaying() && cue.cartIndex() == n) {
+        cue.stop();
+        cue.unload();
         return true;
     }
-    if (!ModoCue) {
+    if (!cueMode_) {
         return false;
     }
-    cue.Unload();
-    cue.Load(wall_.Cartuchos[n].Arquivo);
-    cue.SetCartIndex(n);
-    cue.SetVolume(static_cast<std::uint32_t>(view_.masterVolume()));
-    cue.Play();
+    cue.unload();
+    cue.load(wall_.table[n].path);
+    cue.setCartIndex(n);
+    cue.setVolume(static_cast<std::uint32_t>(view_.masterVolume()));
+    cue.play();
     return true;
 }
 
 void CartFiring::startCart(int n) {
-    const QString& file = wall_.Cartuchos[n].Arquivo;
+    const QString& file = wall_.table[n].path;
     PlayerControl& player = players_.cart(n);
     // A cart whose file was replaced since its player opened the old one plays the new file.
-    if (!player.IsEmpty() && player.FileName() != file) {
-        player.Unload();
+    if (!player.isEmpty() && player.fileName() != file) {
+        player.unload();
     }
-    if (player.IsEmpty()) {
-        player.Load(file);
+    if (player.isEmpty()) {
+        player.load(file);
     }
-    player.SetVolume(static_cast<std::uint32_t>(view_.masterVolume()));
-    player.Play();
+    player.setVolume(static_cast<std::uint32_t>(view_.masterVolume()));
+    player.play();
     view_.setCaption(n, QStringLiteral("NO AR"));
     view_.setFrame(n, kOnAirFrameColour, kOnAirFrameWidth);
 }
 
-void CartFiring::AUDIO_STOP(PlayerControl& stopped) {
+void CartFiring::onPlayerStopped(PlayerControl& stopped) {
     for (int i = 1; i <= carts::kCartCount; ++i) {
-        if (!players_.cart(i).IsPlaying()) {
-            view_.setCaption(i, wall_.Cartuchos[i].caption());
+        if (!players_.cart(i).isPlaying()) {
+            view_.setCaption(i, wall_.table[i].caption());
             view_.setFrame(i, kIdleFrameColour, kIdleFrameWidth);
             view_.setCaptionPointSize(i, kIdleCaptionPoints);
         }
     }
-    const int k = stopped.CartIndex();
-    if (carts::isCartNumber(k) && wall_.Cartuchos[k].loops()) {
+    const int k = stopped.cartIndex();
+    if (carts::isCartNumber(k) && wall_.table[k].loops()) {
         view_.setCaption(k, QStringLiteral("LOOP"));
-        stopped.Play();
+        stopped.play();
     }
     view_.setMeters(0, 0);
     view_.setClockText(QStringLiteral("00:00:00"));
 }
 
 QString CartFiring::cartStatusLine(int n) const {
-    const carts::TCartucho& slot = wall_.Cartuchos[n];
-    const QString prefix = QStringLiteral("Cartucho ") +
-                           config::PreencheZeros(QString::number(n), 2) + QStringLiteral(" - ");
+    const carts::Cart& slot = wall_.table[n];
+    const QString prefix =
+        QStringLiteral("Cartucho ") + core::zeroPad(QString::number(n), 2) + QStringLiteral(" - ");
     if (!slot.isLoaded()) {
         return prefix + QStringLiteral("Quallon Cartucheira Digital");
     }
-    return prefix + slot.Nome + QStringLiteral(" - ") + config::MsParaTempo(slot.durationMs());
+    return prefix + slot.name + QStringLiteral(" - ") + core::formatClock(slot.durationMs());
 }
 
-void CartFiring::botao_mouseMove(int n) {
+void CartFiring::onPointerOverCart(int n) {
     if (!carts::isCartNumber(n)) {
         return;
     }
@@ -132,12 +133,12 @@ void CartFiring::botao_mouseMove(int n) {
 bool CartFiring::fireByKey(QChar letter) {
     const QString marker = QStringLiteral("&") + letter.toUpper();
     for (int n = 1; n <= carts::kCartCount; ++n) {
-        if (players_.cart(n).IsPlaying()) {
+        if (players_.cart(n).isPlaying()) {
             continue;
         }
         if (view_.caption(n).contains(marker)) {
-            wall_.setCartuchoAtual(n);
-            botao_click();
+            wall_.setCurrentCart(n);
+            onCartClicked();
             return true;
         }
     }
@@ -145,40 +146,40 @@ bool CartFiring::fireByKey(QChar letter) {
 }
 
 void CartFiring::cutCurrentCart() {
-    const int n = wall_.CartuchoAtual();
-    if (carts::isCartNumber(n) && players_.cart(n).IsPlaying()) {
-        players_.cart(n).Stop();
+    const int n = wall_.currentCart();
+    if (carts::isCartNumber(n) && players_.cart(n).isPlaying()) {
+        players_.cart(n).stop();
     }
 }
 
-void CartFiring::PararcomStop1Click() {
-    if (carts::isCartNumber(wall_.CartuchoAtual())) {
-        wall_.atual().Parada = QStringLiteral("1");
+void CartFiring::setStopWithCut() {
+    if (carts::isCartNumber(wall_.currentCart())) {
+        wall_.current().stopModeText = QStringLiteral("1");
     }
 }
 
-void CartFiring::PararcomFade1Click() {
-    if (carts::isCartNumber(wall_.CartuchoAtual())) {
-        wall_.atual().Parada = QStringLiteral("0");
+void CartFiring::setStopWithFade() {
+    if (carts::isCartNumber(wall_.currentCart())) {
+        wall_.current().stopModeText = QStringLiteral("0");
     }
 }
 
-void CartFiring::Loop1Click() {
-    const int n = wall_.CartuchoAtual();
+void CartFiring::toggleLoop() {
+    const int n = wall_.currentCart();
     if (!carts::isCartNumber(n)) {
         return;
     }
-    carts::TCartucho& slot = wall_.Cartuchos[n];
+    carts::Cart& slot = wall_.table[n];
     const bool nowLooping = !slot.loops();
-    slot.Loop = nowLooping ? QStringLiteral("1") : QStringLiteral("0");
-    if (players_.cart(n).IsPlaying()) {
+    slot.loopText = nowLooping ? QStringLiteral("1") : QStringLiteral("0");
+    if (players_.cart(n).isPlaying()) {
         view_.setCaption(n, nowLooping ? QStringLiteral("LOOP") : QStringLiteral("NO AR"));
     }
 }
 
-void CartFiring::ColorBtn1Click() {
-    ModoCue = !ModoCue;
-    view_.setCueLook(ModoCue);
+void CartFiring::toggleCueMode() {
+    cueMode_ = !cueMode_;
+    view_.setCueLook(cueMode_);
 }
 
 } // namespace app

@@ -4,7 +4,7 @@
 #include "carts/cart_table.h"
 #include "config/device_settings.h"
 
-namespace widgets {
+namespace core {
 class MessageSink;
 }
 
@@ -14,29 +14,29 @@ class BlockSequencer;
 
 class CartFiring {
 public:
-    CartFiring(carts::CartWall& wall, PlayerBank& players, WallView& view, BlockSequencer& block,
-               widgets::MessageSink& messages, const FileProbe& files,
+    CartFiring(carts::Wall& wall, PlayerBank& players, WallView& view, BlockSequencer& block,
+               core::MessageSink& messages, const FileProbe& files,
                const config::DeviceSettings& settings);
 
     // A click on the current cart: stop it if it is on air, else cue it, start the block or
     // start the cart itself.
-    void botao_click();
+    void onCartClicked();
     // A cart player stopped: idle look for every cart that no longer plays, loop restart.
-    void AUDIO_STOP(PlayerControl& stopped);
+    void onPlayerStopped(PlayerControl& stopped);
     // The pointer moved over cart n.
-    void botao_mouseMove(int n);
+    void onPointerOverCart(int n);
     // Ctrl + letter: fires the first idle cart whose caption holds "&" + the letter.
     // True when a cart was fired.
     bool fireByKey(QChar letter);
     // The Alt key: cuts the current cart if it is on air.
     void cutCurrentCart();
 
-    void PararcomStop1Click();
-    void PararcomFade1Click();
-    void Loop1Click();
-    void ColorBtn1Click();
+    void setStopWithCut();
+    void setStopWithFade();
+    void toggleLoop();
+    void toggleCueMode();
 
-    bool modoCue() const { return ModoCue; }
+    bool cueMode() const { return cueMode_; }
 
     // The status line text for cart n.
     QString cartStatusLine(int n) const;
@@ -45,14 +45,14 @@ private:
     bool startCueOf(int n);
     void startCart(int n);
 
-    carts::CartWall& wall_;
+    carts::Wall& wall_;
     PlayerBank& players_;
     WallView& view_;
     BlockSequencer& block_;
-    widgets::MessageSink& messages_;
+    core::MessageSink& messages_;
     const FileProbe& files_;
     const config::DeviceSettings& settings_;
-    bool ModoCue = false;
+    bool cueMode_ = false;
 };
 
 // Frame looks of a cart button.

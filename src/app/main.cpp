@@ -2,7 +2,7 @@
 // message loop.
 #include "app/main_window.h"
 #include "audio/engine/sound_engine.h"
-#include "widgets/message_sink.h"
+#include "widgets/dialog_message_sink.h"
 
 #include <QApplication>
 
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     env.messages = &messages;
     env.sound = sound.get();
 
-    app::Tfrm_botonera window(env);
+    app::MainWindow window(env);
     if (window.creationRefused()) {
         return 0;
     }

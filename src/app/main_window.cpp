@@ -1,14 +1,19 @@
-// Creation, first activation and closing of the cart wall window; Sair, Minimizar, about box.
+// Creation, first activation and closing of the cart wall window; Sair, Minimizar, about box,
+// and fitting the layout to the screen.
 #include "app/main_window.h"
 #include "app/main_window_editing.h"
 
 #include "app/about_dialog.h"
 #include "app/block_sequencer.h"
 #include "app/cart_firing.h"
+#include "app/cart_wall_panel.h"
+#include "app/control_strip.h"
+#include "app/layout_scaling.h"
 #include "app/status_display.h"
 #include "app/strip_widgets.h"
-#include "widgets/color_btn.h"
-#include "widgets/message_sink.h"
+#include "app/wall_menus.h"
+#include "core/message_sink.h"
+#include "widgets/cart_button.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -17,14 +22,15 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRubberBand>
 #include <QScreen>
 #include <QTimer>
 
 namespace app {
 
-Tfrm_botonera::Tfrm_botonera(const MainWindowEnvironment& env, QWidget* parent)
+MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), env_(env) {
-    setObjectName(QStringLiteral("frm_botonera"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Quallon Cartucheira Digital  4.0-PRO"));
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -35,16 +41,18 @@ Tfrm_botonera::Tfrm_botonera(const MainWindowEnvironment& env, QWidget* parent)
     setFont(windowFont);
     resize(kDesignWidth, kDesignHeight);
 
-    buildPanels();
-    buildControlStrip();
-    buildMenus();
+    strip_ = new ControlStrip(this);
+    menus_ = new WallMenus(this);
     connectStrip();
+    connectMenus();
 
     // Creation steps, in order.
-    ListBox1->clear();    // 1
-    setAcceptDrops(true); // 2
-    createAudioFolder();  // 3
-    buildCartButtons();   // 4
+    strip_->blockList()->clear();                        // 1
+    setAcceptDrops(true);                                // 2
+    createAudioFolder();                                 // 3
+    wallPanel_ = new CartWallPanel(startHint(), strip_); // 4
+    connect(wallPanel_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { menus_->cartMenu()->popup(wallPanel_->mapToGlobal(pos)); });
     readWindowSettings(); // 5
     createPlayers();      // 6
     const QSize screen = screenSize();
@@ -58,27 +66,34 @@ Tfrm_botonera::Tfrm_botonera(const MainWindowEnvironment& env, QWidget* parent)
         creationRefused_ = true;
         close();
     }
-    LarguraRef = 1035; // 9
-    AlturaRef = 768;
-    // The window sees every key before the focused control, and Panel2's mouse events for the
-    // window drag, through one application-wide filter.
+    refWidth_ = 1035; // 9
+    refHeight_ = 768;
+    // The window sees every key before the focused control, and the strip's mouse events for
+    // the window drag, through one application-wide filter.
     qApp->installEventFilter(this);
 }
 
-Tfrm_botonera::~Tfrm_botonera() {
+MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     releasePlayers();
 }
 
-QString Tfrm_botonera::audioFolder() const {
+QString MainWindow::audioFolder() const {
     return QDir(env_.programDir).filePath(QStringLiteral("ARQUIVOS"));
 }
 
-void Tfrm_botonera::createAudioFolder() {
+void MainWindow::createAudioFolder() {
     QDir().mkpath(audioFolder()); // a failure is not reported: the wall works without it
 }
 
-QSize Tfrm_botonera::screenSize() const {
+QString MainWindow::startHint() const {
+    const QString dir = QDir::toNativeSeparators(env_.programDir + QLatin1Char('/'));
+    return carts::cartHint() + QStringLiteral("\r\rDICA: Insira seus áudios na pasta:") + dir +
+           QStringLiteral("ARQUIVOS") + QDir::separator() + QStringLiteral("\r") +
+           QStringLiteral("F3 - Pesquisa Geral em todas Subpastas (\\ARQUIVOS\\)");
+}
+
+QSize MainWindow::screenSize() const {
     if (env_.screenSize) {
         return *env_.screenSize;
     }
@@ -86,12 +101,12 @@ QSize Tfrm_botonera::screenSize() const {
     return s != nullptr ? s->geometry().size() : QSize(kDesignWidth, kDesignHeight);
 }
 
-bool Tfrm_botonera::screenIsSupported() const {
+bool MainWindow::screenIsSupported() const {
     const QSize s = screenSize();
     return s.width() >= 1024 && s.height() >= 768;
 }
 
-void Tfrm_botonera::showOnScreen() {
+void MainWindow::showOnScreen() {
     // Set the screen's size ourselves: a bare X server has no window manager to maximise us.
     const QSize s = screenSize();
     const QScreen* scr = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
@@ -102,73 +117,126 @@ void Tfrm_botonera::showOnScreen() {
     activateWindow(); // without a window manager nobody else gives us the focus
 }
 
-void Tfrm_botonera::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
-        AjustaTela();
+        fitToScreen();
     }
 }
 
-void Tfrm_botonera::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !activatedOnce_) {
         activatedOnce_ = true; // the first activation runs once per program run
-        FormActivate();
+        onFirstActivation();
     }
 }
 
-void Tfrm_botonera::FormActivate() {
-    atualiza_buffers();
-    ListaPerfil();
-    Timer2->start();
+void MainWindow::onFirstActivation() {
+    openPlayerDevices();
+    listProfiles();
+    displayTimer_->start();
 }
 
-void Tfrm_botonera::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (!closing_) {
         closing_ = true;
-        FormClose();
+        saveWindowSettings();
     }
     event->accept();
 }
 
-void Tfrm_botonera::BitBtn1Click() {
+void MainWindow::askToQuit() {
     if (env_.messages->confirm(QStringLiteral("Deseja Sair do Bandora ?"))) {
         close();
     }
 }
 
-void Tfrm_botonera::BitBtn6Click() {
+void MainWindow::minimize() {
     showMinimized();
 }
 
-void Tfrm_botonera::connectStrip() {
-    connect(BitBtn1, &QPushButton::clicked, this, &Tfrm_botonera::BitBtn1Click);
-    connect(BitBtn6, &QPushButton::clicked, this, &Tfrm_botonera::BitBtn6Click);
-    connect(BitBtn5, &QPushButton::clicked, this, &Tfrm_botonera::BitBtn5Click);
-    connect(Image1, &ClickableImage::clicked, this, &Tfrm_botonera::SobreoSoftware1Click);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(100);
-    Timer2->setProperty("Tag", 0);
+void MainWindow::connectStrip() {
+    connect(strip_->quitButton(), &QPushButton::clicked, this, &MainWindow::askToQuit);
+    connect(strip_->minimizeButton(), &QPushButton::clicked, this, &MainWindow::minimize);
+    connect(strip_->setupButton(), &QPushButton::clicked, this, &MainWindow::showSetup);
+    connect(strip_->logo(), &ClickableImage::clicked, this, &MainWindow::showAbout);
+    displayTimer_ = new QTimer(this);
+    displayTimer_->setObjectName(QStringLiteral("displayTimer"));
+    displayTimer_->setInterval(100);
+    displayTimer_->setProperty("Tag", 0);
 }
 
-void Tfrm_botonera::ListaPerfis1Click() {
-    // The menu opens at the screen point whose coordinates are Panel1's left and top.
-    PopupMenu4->popup(Panel1->geometry().topLeft());
+void MainWindow::showProfileList() {
+    // The menu opens at the screen point whose coordinates are the wall panel's left and top.
+    menus_->profileListMenu()->popup(wallPanel_->geometry().topLeft());
 }
 
-void Tfrm_botonera::Pesquisaudio1Click() {
+void MainWindow::showSearch() {
     // The search window joins here when it is built.
 }
 
-void Tfrm_botonera::BitBtn5Click() {
+void MainWindow::showSetup() {
     // The setup dialog joins here when it is built.
 }
 
-void Tfrm_botonera::SobreoSoftware1Click() {
+void MainWindow::showAbout() {
     AboutDialog about(this);
     emit aboutShown();
     about.exec();
+}
+
+widgets::CartButton* MainWindow::cartButton(int n) const {
+    return wallPanel_->cartButton(n);
+}
+
+QAction* MainWindow::action(const QString& objectName) const {
+    return menus_->action(objectName);
+}
+
+QList<QWidget*> MainWindow::wallControls() const {
+    return wallPanel_->controls();
+}
+
+QList<QWidget*> MainWindow::stripControls() const {
+    QList<QWidget*> controls = strip_->controls();
+    controls.append(wallPanel_);
+    return controls;
+}
+
+void MainWindow::scaleForScreen(int m, int d) {
+    const QList<QWidget*> all = findChildren<QWidget*>();
+    for (QWidget* w : all) {
+        if (w->isWindow()) {
+            continue;
+        }
+        w->setGeometry(scaleBy(w->geometry(), m, d));
+        if (w->testAttribute(Qt::WA_SetFont)) {
+            QFont f = w->font();
+            if (f.pixelSize() > 0) {
+                f.setPixelSize(mulDiv(f.pixelSize(), m, d));
+            } else {
+                f.setPointSizeF(f.pointSizeF() * m / d);
+            }
+            w->setFont(f);
+        }
+    }
+}
+
+void MainWindow::fitControl(QWidget* c) {
+    c->setGeometry(fitToWindow(c->geometry(), refWidth_, refHeight_, width(), height()));
+}
+
+void MainWindow::fitToScreen() {
+    fitControl(strip_);
+    for (QWidget* c : stripControls()) {
+        fitControl(c);
+    }
+    for (QWidget* c : wallControls()) {
+        fitControl(c);
+    }
+    refWidth_ = width();
+    refHeight_ = height();
 }
 
 } // namespace app

@@ -1,31 +1,23 @@
 #pragma once
-// The cart wall window: a borderless, screen-filling window with the wall of 96 cart buttons on
-// Panel1 and the control strip on Panel2. The handlers are split over several source files by
-// concern (layout, menus, drag, lifecycle); logic that needs no widget lives in plain classes.
-#include <QList>
+// The cart wall window: a borderless, screen-filling window that composes the control strip
+// and, on it, the wall of 96 cart buttons. It creates the players and the controllers that own
+// the logic (firing, block, display, editing) and connects the controls to them. Its handlers
+// are split over several source files by concern (players, menus, drag, settings, editing).
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
 #include <QWidget>
 
-#include "app/player_bank.h"
+#include "app/cart_player_bank.h"
 #include "app/window_wall_view.h"
 #include "carts/cart_table.h"
 #include "config/device_settings.h"
 
-#include <array>
 #include <memory>
 #include <optional>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
-class QListWidget;
-class QMenu;
-class QPushButton;
 class QRubberBand;
 class QTimer;
 class QKeyEvent;
@@ -33,115 +25,89 @@ class QKeyEvent;
 namespace carts {
 class CartEditing;
 class EditingDialogs;
-class Tform_nomear;
 } // namespace carts
 
-namespace widgets {
+namespace core {
 class MessageSink;
-class TColorBtn;
-class TMMLEDGauge;
-class TMMSlider;
-} // namespace widgets
+}
+
+namespace widgets {
+class CartButton;
+}
 
 namespace app {
 
 class BlockSequencer;
 class CartFiring;
+class CartWallPanel;
+class ControlStrip;
+class RenameCartDialog;
 class StatusDisplay;
-class ClickableImage;
+class WallMenus;
 
 // What the window needs from outside; tests pass their own.
 struct MainWindowEnvironment {
     QString programDir; // where ARQUIVOS, settings and profiles live
-    widgets::MessageSink* messages = nullptr;
+    core::MessageSink* messages = nullptr;
     audio::SoundApi* sound = nullptr;         // the sound layer all players use
     carts::EditingDialogs* dialogs = nullptr; // default: the real file, colour and rename dialogs
     std::optional<QSize> screenSize;          // the screen to fit; default: the window's screen
 };
 
-class Tfrm_botonera : public QWidget {
+class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kCarts = 96;
     static constexpr int kDesignWidth = 1021;
     static constexpr int kDesignHeight = 768;
 
-    explicit Tfrm_botonera(const MainWindowEnvironment& env, QWidget* parent = nullptr);
-    ~Tfrm_botonera() override;
+    explicit MainWindow(const MainWindowEnvironment& env, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Creation refused the screen (below 1024 x 768): the window was closed and must not show.
     bool creationRefused() const { return creationRefused_; }
 
-    // Shows the window over the whole screen (FormShow fits the layout to it).
+    // Shows the window over the whole screen (showing fits the layout to it).
     void showOnScreen();
 
-    // Controls by their designer names, for the other handlers and for tests.
-    widgets::TColorBtn* cartButton(int n) const; // n = 1..96
-    QList<QWidget*> panel1Controls() const;      // Label1, then carts 1..96
-    QList<QWidget*> panel2Controls() const;      // in control order, Panel1 among them
-    QFrame* Panel1 = nullptr;
-    QFrame* Panel2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label8 = nullptr;
-    widgets::TMMLEDGauge* meter1 = nullptr;
-    widgets::TMMLEDGauge* Meter2 = nullptr;
-    widgets::TMMSlider* MMSlider1 = nullptr;
-    QComboBox* FlatComboBox1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QPushButton* BitBtn2 = nullptr;
-    QPushButton* BitBtn3 = nullptr;
-    QPushButton* BitBtn4 = nullptr;
-    QPushButton* BitBtn5 = nullptr;
-    QPushButton* BitBtn6 = nullptr;
-    QCheckBox* CheckBox1 = nullptr;
-    QCheckBox* CheckBox2 = nullptr;
-    QListWidget* ListBox1 = nullptr;
-    widgets::TColorBtn* ColorBtn1 = nullptr;
-    ClickableImage* Image1 = nullptr;
-    QTimer* Timer2 = nullptr; // display timer, 100 ms, runs from the first activation on
-    audio::TThreadedTimer* Timer_mix_botonera = nullptr; // block mix timer, 50 ms
-    QMenu* PopupMenu1 = nullptr;
-    QMenu* PopupMenu2 = nullptr;
-    QMenu* PopupMenu3 = nullptr;
-    QMenu* PopupMenu4 = nullptr;
-    QAction* actionByName(const QString& objectName) const;
+    ControlStrip& strip() const { return *strip_; }
+    CartWallPanel& wallPanel() const { return *wallPanel_; }
+    widgets::CartButton* cartButton(int n) const; // n = 1..96
+    const WallMenus& menus() const { return *menus_; }
+    QAction* action(const QString& objectName) const;
+    QTimer& displayTimer() const { return *displayTimer_; }
+    audio::ThreadedTimer& mixTimer() const { return *mixTimer_; }
 
-    int LarguraRef = 0;
-    int AlturaRef = 0;
-    bool Arrastando = false;
+    // The wall's controls the proportional layout fits, and the size it last fitted them to.
+    QList<QWidget*> wallControls() const;
+    QList<QWidget*> stripControls() const;
+    QSize referenceSize() const { return {refWidth_, refHeight_}; }
+    bool isDragging() const { return dragging_; }
 
     QString audioFolder() const;
 
     // The players and the wall's logic.
-    WindowPlayers& players() { return *players_; }
+    CartPlayerBank& players() { return *players_; }
     CartFiring& firing() { return *firing_; }
     BlockSequencer& block() { return *block_; }
     carts::CartEditing& editing();
-    carts::Tform_nomear* form_nomear = nullptr; // the rename dialog, created once
 
     // The wall's model and the device and time settings, owned by the window.
-    carts::CartWall& wall() { return wall_; }
+    carts::Wall& wall() { return wall_; }
     const config::DeviceSettings& deviceSettings() const { return deviceSettings_; }
 
     // Proportional layout: fits every control to the window's current size.
-    void AjustaTela();
-    void AjustaControle(QWidget* c);
+    void fitToScreen();
 
 signals:
     void aboutShown();
 
 public slots:
-    void BitBtn1Click(); // Sair
-    void BitBtn6Click(); // Minimizar
-    void SobreoSoftware1Click();
-    void Pesquisaudio1Click();
-    void ListaPerfis1Click();
-    void BitBtn5Click();
+    void askToQuit();
+    void minimize();
+    void showAbout();
+    void showSearch();
+    void showProfileList();
+    void showSetup();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -154,68 +120,70 @@ protected:
 private:
     // Creation steps.
     void createAudioFolder();
-    void buildPanels();
-    void buildCartButtons();
-    void buildControlStrip();
-    void buildDecorations();
-    void buildMenus();
     void connectStrip();
-    void buildPopupMenu1();
+    void connectMenus();
     void readWindowSettings();
     void createPlayers();
     void scaleForScreen(int m, int d);
     bool screenIsSupported() const;
     QSize screenSize() const;
-    QString cartHint() const;
+    QString startHint() const;
+    void fitControl(QWidget* c);
 
     // Players and firing.
     void connectCartButtons();
     void connectDisplay();
     void createEditing();
-    void PopupMenu1Popup();
+    void updateCartMenu();
     void releasePlayers();
-    void AUDIO_STOP(int n);
-    void FormKeyDown(QKeyEvent* event);
+    void onWindowKey(QKeyEvent* event);
     bool isKeyForThisWindow(QObject* watched, QEvent* event) const;
 
     // First activation.
-    void FormActivate();
-    void atualiza_buffers();
-    void ListaPerfil();
+    void onFirstActivation();
+    void openPlayerDevices();
+    void listProfiles();
 
     // Closing.
-    void FormClose();
+    void saveWindowSettings();
 
-    // Window drag on Panel2.
-    void Panel2MouseDown(QMouseEvent* event);
-    void Panel2MouseMove(QMouseEvent* event);
-    void Panel2MouseUp(QMouseEvent* event);
+    // Window drag on the strip.
+    void onStripPress(QMouseEvent* event);
+    void onStripMove(QMouseEvent* event);
+    void onStripRelease(QMouseEvent* event);
     QRect dragOutline(const QPoint& point) const;
 
     // Status line.
     void showProfileStatus();
 
     MainWindowEnvironment env_;
-    carts::CartWall wall_;
+    carts::Wall wall_;
     config::DeviceSettings deviceSettings_;
+    ControlStrip* strip_ = nullptr;
+    CartWallPanel* wallPanel_ = nullptr;
+    WallMenus* menus_ = nullptr;
     WindowWallView view_{*this};
     DiskFiles files_;
     std::unique_ptr<audio::PlayerContext> playerContext_;
-    std::unique_ptr<WindowPlayers> players_;
+    std::unique_ptr<CartPlayerBank> players_;
+    audio::ThreadedTimer* mixTimer_ = nullptr; // block mix timer, 50 ms
+    QTimer* displayTimer_ = nullptr;           // 100 ms, runs from the first activation on
     std::unique_ptr<ThreadedTimerSwitch> mixSwitch_;
     std::unique_ptr<BlockSequencer> block_;
     std::unique_ptr<CartFiring> firing_;
     std::unique_ptr<StatusDisplay> display_;
+    RenameCartDialog* renameDialog_ = nullptr; // created once
     struct Editing;
     std::unique_ptr<Editing> editing_;
     bool creationRefused_ = false;
     bool activatedOnce_ = false;
     bool closing_ = false;
-    std::array<widgets::TColorBtn*, kCarts + 1> carts_{}; // index 0 unused
-    QList<QWidget*> panel2Controls_;
-    QRubberBand* dragOutline_ = nullptr;
+    int refWidth_ = 0;
+    int refHeight_ = 0;
+    bool dragging_ = false;
+    // Top level (no parent), so it is drawn over the whole screen; owned here.
+    std::unique_ptr<QRubberBand> dragOutline_;
     QPoint dragStart_;
-    QPoint dragLast_;
 };
 
 } // namespace app

@@ -1,29 +1,28 @@
 // Moving the borderless window by dragging the background of the control strip: an outline
 // follows the pointer and the window moves when the button is released.
+#include "app/control_strip.h"
 #include "app/main_window.h"
 
-#include <QFrame>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QRubberBand>
 
 namespace app {
 
-bool Tfrm_botonera::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (isKeyForThisWindow(watched, event)) {
-        FormKeyDown(static_cast<QKeyEvent*>(event)); // never consumed
+        onWindowKey(static_cast<QKeyEvent*>(event)); // never consumed
     }
-    if (watched == Panel2) {
+    if (watched == strip_) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:
-            Panel2MouseDown(static_cast<QMouseEvent*>(event));
+            onStripPress(static_cast<QMouseEvent*>(event));
             break;
         case QEvent::MouseMove:
-            Panel2MouseMove(static_cast<QMouseEvent*>(event));
+            onStripMove(static_cast<QMouseEvent*>(event));
             break;
         case QEvent::MouseButtonRelease:
-            Panel2MouseUp(static_cast<QMouseEvent*>(event));
+            onStripRelease(static_cast<QMouseEvent*>(event));
             break;
         default:
             break;
@@ -32,44 +31,42 @@ bool Tfrm_botonera::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-QRect Tfrm_botonera::dragOutline(const QPoint& point) const {
+QRect MainWindow::dragOutline(const QPoint& point) const {
     const QPoint delta = point - dragStart_;
     return geometry().translated(delta);
 }
 
-void Tfrm_botonera::Panel2MouseDown(QMouseEvent* event) {
+void MainWindow::onStripPress(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
-    Panel2->grabMouse();
+    strip_->grabMouse();
     dragStart_ = event->position().toPoint();
-    dragLast_ = dragStart_;
-    if (dragOutline_ == nullptr) {
-        dragOutline_ = new QRubberBand(QRubberBand::Rectangle); // top level: drawn over the screen
+    if (!dragOutline_) {
+        dragOutline_ = std::make_unique<QRubberBand>(QRubberBand::Rectangle);
     }
     dragOutline_->setGeometry(geometry());
     dragOutline_->show();
-    Arrastando = true;
+    dragging_ = true;
 }
 
-void Tfrm_botonera::Panel2MouseMove(QMouseEvent* event) {
+void MainWindow::onStripMove(QMouseEvent* event) {
     showProfileStatus();
-    if (!Arrastando) {
+    if (!dragging_) {
         return;
     }
-    dragLast_ = event->position().toPoint();
-    dragOutline_->setGeometry(dragOutline(dragLast_));
+    dragOutline_->setGeometry(dragOutline(event->position().toPoint()));
 }
 
-void Tfrm_botonera::Panel2MouseUp(QMouseEvent* event) {
-    if (!Arrastando || event->button() != Qt::LeftButton) {
+void MainWindow::onStripRelease(QMouseEvent* event) {
+    if (!dragging_ || event->button() != Qt::LeftButton) {
         return;
     }
-    Panel2->releaseMouse();
+    strip_->releaseMouse();
     dragOutline_->hide();
     const QPoint delta = event->position().toPoint() - dragStart_;
     move(pos() + delta);
-    Arrastando = false;
+    dragging_ = false;
 }
 
 } // namespace app

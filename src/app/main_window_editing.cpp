@@ -2,11 +2,12 @@
 // window's buttons, players and dialogs.
 #include "app/main_window_editing.h"
 #include "app/cart_firing.h"
+#include "app/qt_editing_dialogs.h"
+#include "app/rename_cart_dialog.h"
+#include "app/wall_menus.h"
 #include "carts/cart_editing.h"
-#include "carts/qt_editing_dialogs.h"
-#include "carts/tform_nomear.h"
 #include "widgets/bgr_color.h"
-#include "widgets/color_btn.h"
+#include "widgets/cart_button.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -17,8 +18,8 @@
 
 namespace app {
 
-void Tfrm_botonera::createEditing() {
-    form_nomear = new carts::Tform_nomear(this);
+void MainWindow::createEditing() {
+    renameDialog_ = new RenameCartDialog(this);
     editing_ = std::make_unique<Editing>(*this, env_.dialogs);
     carts::CartEditing& e = editing_->editing;
 
@@ -26,69 +27,42 @@ void Tfrm_botonera::createEditing() {
         const char* name;
         std::function<void()> run;
     } commands[] = {
-        {"Inserirudio1", [&e] { e.Inserirudio1Click(); }},
-        {"Excluirudio1", [&e] { e.Excluirudio1Click(); }},
-        {"SelecionarCor1", [&e] { e.SelecionarCor1Click(); }},
-        {"CorPadro1", [&e] { e.CorPadro1Click(); }},
-        {"SelecionarCordeFonte1", [&e] { e.SelecionarCordeFonte1Click(); }},
-        {"Propriedades1", [&e] { e.Propriedades1Click(); }},
-        {"RenomearCartucho1", [&e] { e.RenomearCartucho1Click(); }},
-        {"Copia1", [&e] { e.Copia1Click(); }},
-        {"Colar1", [&e] { e.Colar1Click(); }},
-        {"PararcomStop1", [this] { firing_->PararcomStop1Click(); }},
-        {"PararcomFade1", [this] { firing_->PararcomFade1Click(); }},
-        {"Loop1", [this] { firing_->Loop1Click(); }},
+        {"insertAudioAction", [&e] { e.insertAudio(); }},
+        {"deleteAudioAction", [&e] { e.deleteAudio(); }},
+        {"faceColourAction", [&e] { e.chooseFaceColour(); }},
+        {"defaultColourAction", [&e] { e.resetFaceColour(); }},
+        {"captionColourAction", [&e] { e.chooseCaptionColour(); }},
+        {"propertiesAction", [&e] { e.showProperties(); }},
+        {"renameAction", [&e] { e.renameCart(); }},
+        {"copyAction", [&e] { e.copyCart(); }},
+        {"pasteAction", [&e] { e.pasteCart(); }},
+        {"stopWithCutAction", [this] { firing_->setStopWithCut(); }},
+        {"stopWithFadeAction", [this] { firing_->setStopWithFade(); }},
+        {"loopAction", [this] { firing_->toggleLoop(); }},
     };
     for (const auto& command : commands) {
-        connect(actionByName(QString::fromUtf8(command.name)), &QAction::triggered, this,
-                command.run);
+        connect(action(QString::fromLatin1(command.name)), &QAction::triggered, this, command.run);
     }
-    connect(PopupMenu1, &QMenu::aboutToShow, this, &Tfrm_botonera::PopupMenu1Popup);
+    connect(menus_->cartMenu(), &QMenu::aboutToShow, this, &MainWindow::updateCartMenu);
 }
 
-carts::CartEditing& Tfrm_botonera::editing() {
+carts::CartEditing& MainWindow::editing() {
     return editing_->editing;
 }
 
-void Tfrm_botonera::PopupMenu1Popup() {
-    const std::optional<carts::PopupMenu1State> state = editing_->editing.PopupMenu1Popup();
-    if (!state) {
-        return;
+void MainWindow::updateCartMenu() {
+    if (const std::optional<carts::CartMenuState> state = editing_->editing.menuState()) {
+        menus_->applyCartMenuState(*state);
     }
-    const struct {
-        const char* name;
-        bool enabled;
-    } items[] = {
-        {"SobreoSoftware1", state->SobreoSoftware1},
-        {"Inserirudio1", state->Inserirudio1},
-        {"Excluirudio1", state->Excluirudio1},
-        {"SelecionarCor1", state->SelecionarCor1},
-        {"CorPadro1", state->CorPadro1},
-        {"SelecionarCordeFonte1", state->SelecionarCordeFonte1},
-        {"Propriedades1", state->Propriedades1},
-        {"Preferncias1", state->Preferncias1},
-        {"RenomearCartucho1", state->RenomearCartucho1},
-        {"Loop1", state->Loop1},
-        {"Copia1", state->Copia1},
-        {"Colar1", state->Colar1},
-        {"Pesquisaudio1", state->Pesquisaudio1},
-        {"ListaPerfis1", state->ListaPerfis1},
-    };
-    for (const auto& item : items) {
-        actionByName(QString::fromUtf8(item.name))->setEnabled(item.enabled);
-    }
-    actionByName(QStringLiteral("PararcomStop1"))->setChecked(state->PararcomStop1Checked);
-    actionByName(QStringLiteral("PararcomFade1"))->setChecked(state->PararcomFade1Checked);
-    actionByName(QStringLiteral("Loop1"))->setChecked(state->Loop1Checked);
 }
 
-void Tfrm_botonera::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) {
         event->acceptProposedAction();
     }
 }
 
-void Tfrm_botonera::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
     if (!event->mimeData()->hasUrls()) {
         return;
     }
@@ -96,7 +70,7 @@ void Tfrm_botonera::dropEvent(QDropEvent* event) {
     // Handled after the drop returns: it may open the colour dialog or a message, and the
     // file manager waits for the drop to finish.
     const QList<QUrl> urls = event->mimeData()->urls();
-    QTimer::singleShot(0, this, [this, urls] { editing_->editing.DropFiles(urls); });
+    QTimer::singleShot(0, this, [this, urls] { editing_->editing.dropFiles(urls); });
 }
 
 } // namespace app

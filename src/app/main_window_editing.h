@@ -2,13 +2,13 @@
 // The window's side of the cart editing commands: its buttons and players as the commands see
 // them, and the commands themselves.
 #include "app/main_window.h"
+#include "app/qt_editing_dialogs.h"
+#include "app/rename_cart_dialog.h"
 #include "carts/cart_buttons.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_ports.h"
-#include "carts/qt_editing_dialogs.h"
-#include "carts/tform_nomear.h"
 #include "widgets/bgr_color.h"
-#include "widgets/color_btn.h"
+#include "widgets/cart_button.h"
 
 #include <memory>
 
@@ -16,7 +16,7 @@ namespace app {
 
 class WindowCartButtons : public carts::CartButtons {
 public:
-    explicit WindowCartButtons(Tfrm_botonera& w) : w_(w) {}
+    explicit WindowCartButtons(MainWindow& w) : w_(w) {}
     void setCaption(int n, const QString& caption) override {
         w_.cartButton(n)->setCaption(caption);
     }
@@ -27,7 +27,7 @@ public:
         w_.cartButton(n)->setFontColor(widgets::colorFromBgr(bgr));
     }
     void applyFace(const carts::CartFace& face) override {
-        widgets::TColorBtn* b = w_.cartButton(face.tag);
+        widgets::CartButton* b = w_.cartButton(face.tag);
         b->setTag(face.tag);
         b->setCaption(face.caption);
         b->setToolTip(face.hint);
@@ -37,35 +37,34 @@ public:
     }
 
 private:
-    Tfrm_botonera& w_;
+    MainWindow& w_;
 };
 
 class WindowCartPlayers : public carts::CartPlayers {
 public:
-    explicit WindowCartPlayers(WindowPlayers& players) : p_(players) {}
-    bool isPlaying(int n) const override { return p_.cart(n).IsPlaying(); }
+    explicit WindowCartPlayers(CartPlayerBank& players) : p_(players) {}
+    bool isPlaying(int n) const override { return p_.cart(n).isPlaying(); }
     // A cart deleted while on air is stopped first, so its stop event gives the emptied button
     // its idle look instead of leaving the on-air frame behind.
     void unload(int n) override {
-        if (p_.cart(n).IsPlaying()) {
-            p_.cart(n).Stop();
+        if (p_.cart(n).isPlaying()) {
+            p_.cart(n).stop();
         }
-        p_.cart(n).Unload();
+        p_.cart(n).unload();
     }
     quint32 measureDurationMs(const QString& path) override {
-        return carts::measureWithSparePlayer(p_.TocadorAuxiliar(), path);
+        return carts::measureWithSparePlayer(p_.sparePlayer(), path);
     }
 
 private:
-    WindowPlayers& p_;
+    CartPlayerBank& p_;
 };
 
-struct Tfrm_botonera::Editing {
-    Editing(Tfrm_botonera& w, carts::EditingDialogs* dialogs)
+struct MainWindow::Editing {
+    Editing(MainWindow& w, carts::EditingDialogs* dialogs)
         : buttons(w), players(*w.players_),
-          ownDialogs(dialogs == nullptr
-                         ? std::make_unique<carts::QtEditingDialogs>(&w, *w.form_nomear)
-                         : nullptr),
+          ownDialogs(dialogs == nullptr ? std::make_unique<QtEditingDialogs>(&w, *w.renameDialog_)
+                                        : nullptr),
           editing(w.wall_, buttons, players, dialogs != nullptr ? *dialogs : *ownDialogs,
                   *w.env_.messages) {}
     WindowCartButtons buttons;

@@ -1,41 +1,43 @@
 // Settings read at creation and written at closing, and the hooks of the first activation.
+#include "app/cart_wall_panel.h"
+#include "app/control_strip.h"
 #include "app/main_window.h"
 
 #include "config/device_settings.h"
 #include "config/window_settings.h"
-#include "widgets/message_sink.h"
-#include "widgets/mm_slider.h"
+#include "core/message_sink.h"
+#include "widgets/fader.h"
 
 #include <QCheckBox>
 #include <QLabel>
 
 namespace app {
 
-void Tfrm_botonera::readWindowSettings() {
+void MainWindow::readWindowSettings() {
     config::WindowSettings settings;
     if (settings.read(env_.programDir)) {
-        MMSlider1->setPosition(settings.volume);
-        CheckBox1->setChecked(settings.autoFade);
-        CheckBox2->setChecked(settings.autoMix);
+        strip_->masterFader()->setPosition(settings.volume);
+        strip_->autoFadeBox()->setChecked(settings.autoFade);
+        strip_->autoMixBox()->setChecked(settings.autoMix);
     }
-    deviceSettings_ = config::CarregaConfig(env_.programDir);
+    deviceSettings_ = config::readDeviceSettings(env_.programDir);
 }
 
-void Tfrm_botonera::FormClose() {
+void MainWindow::saveWindowSettings() {
     config::WindowSettings settings;
-    settings.volume = MMSlider1->position();
-    settings.autoFade = CheckBox1->isChecked();
-    settings.autoMix = CheckBox2->isChecked();
+    settings.volume = strip_->masterFader()->position();
+    settings.autoFade = strip_->autoFadeBox()->isChecked();
+    settings.autoMix = strip_->autoMixBox()->isChecked();
     if (!settings.write(env_.programDir)) {
         env_.messages->showMessage(QStringLiteral("Erro ao Gravar configuração do Sistema"));
     }
 }
 
-void Tfrm_botonera::showProfileStatus() {
-    Label1->setText(QStringLiteral("Perfil Atual: ") + wall_.PerfilAtual);
+void MainWindow::showProfileStatus() {
+    wallPanel_->statusLabel()->setText(QStringLiteral("Perfil Atual: ") + wall_.currentProfile);
 }
 
-void Tfrm_botonera::ListaPerfil() {
+void MainWindow::listProfiles() {
     // Fills the profile box once profiles join the window.
 }
 

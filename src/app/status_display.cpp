@@ -2,7 +2,7 @@
 
 #include "app/block_sequencer.h"
 #include "app/cart_firing.h"
-#include "app/clock_text.h"
+#include "core/time_text.h"
 
 namespace app {
 
@@ -15,13 +15,13 @@ StatusDisplay::StatusDisplay(PlayerBank& players, WallView& view, const BlockSeq
     playing_.reserve(96);
 }
 
-void StatusDisplay::Timer2Timer() {
-    ++ContaTique;
-    const bool blink = ContaTique % 5 == 0;
+void StatusDisplay::onDisplayTick() {
+    ++tickCount_;
+    const bool blink = tickCount_ % 5 == 0;
     playing_.clear();
     for (int n = 1; n <= 96; ++n) {
         PlayerControl& player = players_.cart(n);
-        if (!player.IsPlaying()) {
+        if (!player.isPlaying()) {
             continue;
         }
         playing_.push_back(n);
@@ -32,11 +32,12 @@ void StatusDisplay::Timer2Timer() {
                 view_.setFrame(n, kIdleFrameColour, kIdleFrameWidth);
             }
         }
-        view_.setCaption(n, clockText(qint64(player.LengthMs()) - qint64(player.PositionMs())));
+        view_.setCaption(
+            n, core::formatClock(qint64(player.lengthMs()) - qint64(player.positionMs())));
     }
     showLastPlaying(playing_);
-    if (ContaTique > 10) {
-        ContaTique = 0;
+    if (tickCount_ > 10) {
+        tickCount_ = 0;
     }
 }
 
@@ -50,19 +51,19 @@ void StatusDisplay::showLastPlaying(const std::vector<int>& playing) {
     for (auto it = playing.rbegin(); it != playing.rend(); ++it) {
         std::int32_t levelA = 0;
         std::int32_t levelB = 0;
-        if (players_.cart(*it).ReadLevels(levelA, levelB)) {
+        if (players_.cart(*it).readLevels(levelA, levelB)) {
             view_.setMeters(levelA / kLevelScale, levelB / kLevelScale);
             break;
         }
     }
     PlayerControl& last = players_.cart(playing.back());
     view_.setClockText(
-        clockText(qint64(last.LengthMs()) + block_.totalBloco() - qint64(last.PositionMs())));
+        core::formatClock(qint64(last.lengthMs()) + block_.totalMs() - qint64(last.positionMs())));
 }
 
-void StatusDisplay::MMSlider1Track(int position) {
+void StatusDisplay::onMasterFaderMoved(int position) {
     for (int n = 1; n <= 96; ++n) {
-        players_.cart(n).SetVolume(static_cast<std::uint32_t>(position));
+        players_.cart(n).setVolume(static_cast<std::uint32_t>(position));
     }
 }
 

@@ -13,9 +13,9 @@ class StatusDisplay {
 public:
     StatusDisplay(PlayerBank& players, WallView& view, const BlockSequencer& block);
 
-    void Timer2Timer();
-    void MMSlider1Track(int position);
-    int contaTique() const { return ContaTique; }
+    void onDisplayTick();
+    void onMasterFaderMoved(int position);
+    int tickCount() const { return tickCount_; }
 
 private:
     void showLastPlaying(const std::vector<int>& playing);
@@ -23,7 +23,7 @@ private:
     PlayerBank& players_;
     WallView& view_;
     const BlockSequencer& block_;
-    int ContaTique = 0;        // 1..11, then 0: frames change at 5 and 10
+    int tickCount_ = 0;        // 1..11, then 0: frames change at 5 and 10
     std::vector<int> playing_; // carts on air at the last tick, kept to avoid reallocating
 };
 

@@ -12,22 +12,22 @@ namespace app {
 class PlayerControl {
 public:
     virtual ~PlayerControl() = default;
-    virtual bool IsPlaying() = 0;
-    virtual bool IsEmpty() = 0;
-    virtual bool IsFading() = 0;
-    virtual void Load(const QString& path) = 0;
-    virtual void Unload() = 0;
-    virtual void Play() = 0;
-    virtual void Stop() = 0;
-    virtual void FadeOut(std::uint16_t ms) = 0;
-    virtual void SetVolume(std::uint32_t volume) = 0;
-    virtual std::uint32_t LengthMs() = 0;
-    virtual std::uint32_t PositionMs() = 0;
-    virtual QString FileName() const = 0; // the path last given to Load
+    virtual bool isPlaying() = 0;
+    virtual bool isEmpty() = 0;
+    virtual bool isFading() = 0;
+    virtual void load(const QString& path) = 0;
+    virtual void unload() = 0;
+    virtual void play() = 0;
+    virtual void stop() = 0;
+    virtual void fadeOut(std::uint16_t ms) = 0;
+    virtual void setVolume(std::uint32_t volume) = 0;
+    virtual std::uint32_t lengthMs() = 0;
+    virtual std::uint32_t positionMs() = 0;
+    virtual QString fileName() const = 0; // the path last given to load
     // The two meter levels (0..22800) of what plays now; false when no data could be read.
-    virtual bool ReadLevels(std::int32_t& levelA, std::int32_t& levelB) = 0;
-    virtual int CartIndex() const = 0;
-    virtual void SetCartIndex(int index) = 0;
+    virtual bool readLevels(std::int32_t& levelA, std::int32_t& levelB) = 0;
+    virtual int cartIndex() const = 0;
+    virtual void setCartIndex(int index) = 0;
 };
 
 // The 96 cart players, the cue player and the spare player.

@@ -1,10 +1,12 @@
 #include "app/window_wall_view.h"
 
+#include "app/cart_wall_panel.h"
+#include "app/control_strip.h"
 #include "app/main_window.h"
 #include "widgets/bgr_color.h"
-#include "widgets/color_btn.h"
-#include "widgets/mm_led_gauge.h"
-#include "widgets/mm_slider.h"
+#include "widgets/cart_button.h"
+#include "widgets/fader.h"
+#include "widgets/led_meter.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -26,17 +28,17 @@ void WindowWallView::setCaption(int n, const QString& text) {
 }
 
 void WindowWallView::setFrame(int n, int bgrColour, int width) {
-    widgets::TColorBtn* b = w_.cartButton(n);
-    b->setBordaCor(widgets::colorFromBgr(bgrColour));
-    b->setBordaWidth(width);
+    widgets::CartButton* b = w_.cartButton(n);
+    b->setFrameColor(widgets::colorFromBgr(bgrColour));
+    b->setFrameWidth(width);
 }
 
 int WindowWallView::frameWidth(int n) const {
-    return w_.cartButton(n)->bordaWidth();
+    return w_.cartButton(n)->frameWidth();
 }
 
 void WindowWallView::setCaptionPointSize(int n, int points) {
-    widgets::TColorBtn* b = w_.cartButton(n);
+    widgets::CartButton* b = w_.cartButton(n);
     if (b->font().pointSize() != points) {
         QFont f = b->font();
         f.setPointSize(points);
@@ -45,7 +47,7 @@ void WindowWallView::setCaptionPointSize(int n, int points) {
 }
 
 void WindowWallView::setQueued(int n, bool queued) {
-    w_.cartButton(n)->setChecado(queued);
+    w_.cartButton(n)->setMarked(queued);
 }
 
 void WindowWallView::setClickEnabled(int n, bool enabled) {
@@ -53,46 +55,46 @@ void WindowWallView::setClickEnabled(int n, bool enabled) {
 }
 
 int WindowWallView::masterVolume() const {
-    return w_.MMSlider1->position();
+    return w_.strip().masterFader()->position();
 }
 
 bool WindowWallView::autoFade() const {
-    return w_.CheckBox1->isChecked();
+    return w_.strip().autoFadeBox()->isChecked();
 }
 
 bool WindowWallView::autoMix() const {
-    return w_.CheckBox2->isChecked();
+    return w_.strip().autoMixBox()->isChecked();
 }
 
 void WindowWallView::setBlockLines(const QStringList& lines) {
-    w_.ListBox1->clear();
-    w_.ListBox1->addItems(lines);
+    w_.strip().blockList()->clear();
+    w_.strip().blockList()->addItems(lines);
 }
 
 void WindowWallView::setBlockCount(int count) {
-    w_.Label4->setText(QString::number(count));
+    w_.strip().blockCountLabel()->setText(QString::number(count));
 }
 
 void WindowWallView::setClockText(const QString& text) {
-    w_.Label2->setText(text);
+    w_.strip().clockLabel()->setText(text);
 }
 
 void WindowWallView::setMeters(int levelA, int levelB) {
-    w_.meter1->setProgress(levelA);
-    w_.Meter2->setProgress(levelB);
+    w_.strip().upperMeter()->setProgress(levelA);
+    w_.strip().lowerMeter()->setProgress(levelB);
 }
 
 void WindowWallView::setCueLook(bool cueMode) {
-    widgets::TColorBtn* cue = w_.ColorBtn1;
+    widgets::CartButton* cue = w_.strip().cueButton();
     cue->setButtonColor(widgets::colorFromBgr(cueMode ? kCueOnFace : kCueOffFace));
-    cue->setBordas(!cueMode);
+    cue->setBorders(!cueMode);
     cue->setFontColor(cueMode ? Qt::white : Qt::black);
-    cue->setBordaWidth(cueMode ? 4 : 1);
+    cue->setFrameWidth(cueMode ? 4 : 1);
     cue->update();
 }
 
 void WindowWallView::setStatusLine(const QString& text) {
-    w_.Label1->setText(text);
+    w_.wallPanel().statusLabel()->setText(text);
 }
 
 } // namespace app

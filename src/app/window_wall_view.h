@@ -4,11 +4,11 @@
 
 namespace app {
 
-class Tfrm_botonera;
+class MainWindow;
 
 class WindowWallView : public WallView {
 public:
-    explicit WindowWallView(Tfrm_botonera& window) : w_(window) {}
+    explicit WindowWallView(MainWindow& window) : w_(window) {}
 
     QString caption(int n) const override;
     void setCaption(int n, const QString& text) override;
@@ -28,7 +28,7 @@ public:
     void setStatusLine(const QString& text) override;
 
 private:
-    Tfrm_botonera& w_;
+    MainWindow& w_;
 };
 
 } // namespace app

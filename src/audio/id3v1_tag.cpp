@@ -1,6 +1,6 @@
 #include "audio/id3v1_tag.h"
 
-#include "config/windows1252.h"
+#include "core/windows1252.h"
 
 #include <QFile>
 
@@ -47,12 +47,12 @@ QString textField(QByteArrayView block, qsizetype offset, qsizetype length) {
     while (!field.isEmpty() && static_cast<unsigned char>(field.back()) <= ' ') {
         field.chop(1);
     }
-    return config::fromWindows1252(field);
+    return core::fromWindows1252(field);
 }
 
 } // namespace
 
-bool TID3v1Tag::ReadFromFile(const QString& fileName) {
+bool Id3v1Tag::ReadFromFile(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         Exists = false;
@@ -62,7 +62,7 @@ bool TID3v1Tag::ReadFromFile(const QString& fileName) {
     return true;
 }
 
-void TID3v1Tag::ReadFromStream(QIODevice& stream, qint64 size) {
+void Id3v1Tag::ReadFromStream(QIODevice& stream, qint64 size) {
     if (size < kBlockSize) {
         Exists = false;
         return;
@@ -75,8 +75,8 @@ void TID3v1Tag::ReadFromStream(QIODevice& stream, qint64 size) {
     ParseBuffer(block);
 }
 
-void TID3v1Tag::ParseBuffer(QByteArrayView block) {
-    *this = TID3v1Tag();
+void Id3v1Tag::ParseBuffer(QByteArrayView block) {
+    *this = Id3v1Tag();
     if (block.size() < kBlockSize || block.first(3) != QByteArrayView("TAG")) {
         return;
     }

@@ -16,7 +16,7 @@ extern const std::array<const char*, 148> GenreList;
 // Name of a genre byte; empty for bytes without a name (148..255).
 QString GenreName(int genreId);
 
-class TID3v1Tag {
+class Id3v1Tag {
 public:
     static constexpr int kBlockSize = 128;
 

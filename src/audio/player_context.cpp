@@ -5,9 +5,9 @@
 
 namespace audio {
 
-PlayerContext::PlayerContext(SoundApi& sound, widgets::MessageSink& messages,
+PlayerContext::PlayerContext(SoundApi& sound, core::MessageSink& messages,
                              std::function<void()> terminateApplication)
-    : Sound(sound), Messages(messages), TerminateApplication(std::move(terminateApplication)) {}
+    : sound(sound), messages(messages), terminateApplication(std::move(terminateApplication)) {}
 
 void PlayerContext::quitOnceEventLoopRuns() {
     if (QCoreApplication* app = QCoreApplication::instance()) {

@@ -1,17 +1,17 @@
 #pragma once
 // What all players of one program share, handed to each player's constructor:
-//  - Sound: the sound layer every player calls (and nothing else does);
-//  - Messages: where players show their messages to the operator;
-//  - TerminateApplication: asks the program to end when control returns to its event loop
+//  - sound: the sound layer every player calls (and nothing else does);
+//  - messages: where players show their messages to the operator;
+//  - terminateApplication: asks the program to end when control returns to its event loop
 //    (used when the sound layer has the wrong version);
-//  - OpenedDevices: device numbers the sound layer has been initialised for. It only grows, so
+//  - openedDevices: device numbers the sound layer has been initialised for. It only grows, so
 //    97 players on one device initialise it once.
 // One context per program: every player, including the setup dialog's, takes the same one, or
 // a device would be initialised twice. Its owner (the main window) keeps it alive longer than
 // every player.
 // Everything runs on the user-interface thread, so nothing here is locked.
 #include "audio/engine/sound_api.h"
-#include "widgets/message_sink.h"
+#include "core/message_sink.h"
 
 #include <QList>
 
@@ -20,7 +20,7 @@
 namespace audio {
 
 struct PlayerContext {
-    PlayerContext(SoundApi& sound, widgets::MessageSink& messages,
+    PlayerContext(SoundApi& sound, core::MessageSink& messages,
                   std::function<void()> terminateApplication = quitOnceEventLoopRuns);
     PlayerContext(const PlayerContext&) = delete;
     PlayerContext& operator=(const PlayerContext&) = delete;
@@ -28,10 +28,10 @@ struct PlayerContext {
     // Queues QCoreApplication::quit(), so it also works before the event loop has started.
     static void quitOnceEventLoopRuns();
 
-    SoundApi& Sound;
-    widgets::MessageSink& Messages;
-    std::function<void()> TerminateApplication;
-    QList<int> OpenedDevices;
+    SoundApi& sound;
+    core::MessageSink& messages;
+    std::function<void()> terminateApplication;
+    QList<int> openedDevices;
 };
 
 } // namespace audio

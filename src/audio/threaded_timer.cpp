@@ -26,7 +26,7 @@ private:
     std::uint64_t generation_;
 };
 
-// In the order of TThreadPriority.
+// In the order of ThreadPriority.
 constexpr std::array<QThread::Priority, 7> kPriorities{
     QThread::IdlePriority,         QThread::LowestPriority, QThread::LowPriority,
     QThread::NormalPriority,       QThread::HighPriority,   QThread::HighestPriority,
@@ -35,36 +35,36 @@ constexpr std::array<QThread::Priority, 7> kPriorities{
 
 } // namespace
 
-TTimerThread::TTimerThread(TThreadedTimer& timer) : timer_(timer) {
+TimerThread::TimerThread(ThreadedTimer& timer) : timer_(timer) {
     setStackSize(kWorkerStackBytes);
     start(QThread::NormalPriority);
 }
 
-TTimerThread::~TTimerThread() {
+TimerThread::~TimerThread() {
     terminateAndWait();
 }
 
-std::uint32_t TTimerThread::Interval() const {
+std::uint32_t TimerThread::interval() const {
     std::lock_guard lock(mutex_);
     return interval_;
 }
 
-TTimerThread::State TTimerThread::state() const {
+TimerThread::State TimerThread::state() const {
     std::lock_guard lock(mutex_);
     return state_;
 }
 
-std::uint64_t TTimerThread::generation() const {
+std::uint64_t TimerThread::generation() const {
     std::lock_guard lock(mutex_);
     return generation_;
 }
 
-void TTimerThread::setInterval(std::uint32_t ms) {
+void TimerThread::setInterval(std::uint32_t ms) {
     std::lock_guard lock(mutex_);
     interval_ = ms;
 }
 
-void TTimerThread::startTiming() {
+void TimerThread::startTiming() {
     {
         std::lock_guard lock(mutex_);
         timing_ = interval_ > 0;
@@ -74,7 +74,7 @@ void TTimerThread::startTiming() {
     wake_.notify_all();
 }
 
-void TTimerThread::park() {
+void TimerThread::park() {
     {
         std::lock_guard lock(mutex_);
         timing_ = false;
@@ -83,7 +83,7 @@ void TTimerThread::park() {
     wake_.notify_all();
 }
 
-void TTimerThread::terminateAndWait() {
+void TimerThread::terminateAndWait() {
     {
         std::lock_guard lock(mutex_);
         terminate_ = true;
@@ -93,7 +93,7 @@ void TTimerThread::terminateAndWait() {
     wait();
 }
 
-void TTimerThread::finishHandOver() {
+void TimerThread::finishHandOver() {
     {
         std::lock_guard lock(mutex_);
         handOverPending_ = false;
@@ -101,7 +101,7 @@ void TTimerThread::finishHandOver() {
     wake_.notify_all();
 }
 
-void TTimerThread::run() {
+void TimerThread::run() {
     std::unique_lock lock(mutex_);
     while (!terminate_) {
         if (!timing_) {
@@ -117,7 +117,7 @@ void TTimerThread::run() {
 }
 
 // True when a full interval passed without a stop request, a park or a terminate request.
-bool TTimerThread::waitForTimeout(std::unique_lock<std::mutex>& lock) {
+bool TimerThread::waitForTimeout(std::unique_lock<std::mutex>& lock) {
     state_ = State::Timing;
     stopEvent_ = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
@@ -128,7 +128,7 @@ bool TTimerThread::waitForTimeout(std::unique_lock<std::mutex>& lock) {
 
 // Posts the tick, then waits until the owner thread has run or dropped it, or until the timer
 // is being destroyed (which removes the posted tick with the timer).
-void TTimerThread::handOver(std::unique_lock<std::mutex>& lock) {
+void TimerThread::handOver(std::unique_lock<std::mutex>& lock) {
     state_ = State::HandingOver;
     handOverPending_ = true;
     const std::uint64_t generation = generation_;
@@ -138,15 +138,15 @@ void TTimerThread::handOver(std::unique_lock<std::mutex>& lock) {
     wake_.wait(lock, [this] { return !handOverPending_ || terminate_; });
 }
 
-TThreadedTimer::TThreadedTimer(QObject* owner)
-    : QObject(owner), worker_(std::make_unique<TTimerThread>(*this)) {}
+ThreadedTimer::ThreadedTimer(QObject* owner)
+    : QObject(owner), worker_(std::make_unique<TimerThread>(*this)) {}
 
-TThreadedTimer::~TThreadedTimer() {
+ThreadedTimer::~ThreadedTimer() {
     // Joining releases a worker blocked in a hand-over; the tick it posted dies with this object.
     worker_->terminateAndWait();
 }
 
-void TThreadedTimer::SetEnabled(bool value) {
+void ThreadedTimer::setEnabled(bool value) {
     if (value == enabled_) {
         return;
     }
@@ -158,40 +158,40 @@ void TThreadedTimer::SetEnabled(bool value) {
     }
 }
 
-void TThreadedTimer::SetInterval(std::uint32_t ms) {
-    if (ms == worker_->Interval()) {
+void ThreadedTimer::setInterval(std::uint32_t ms) {
+    if (ms == worker_->interval()) {
         return;
     }
     const bool wasEnabled = enabled_;
-    SetEnabled(false);
+    setEnabled(false);
     worker_->setInterval(ms);
-    SetEnabled(wasEnabled);
+    setEnabled(wasEnabled);
 }
 
-TThreadPriority TThreadedTimer::ThreadPriority() const {
+ThreadPriority ThreadedTimer::threadPriority() const {
     const QThread::Priority current = worker_->priority();
     for (std::size_t i = 0; i < kPriorities.size(); ++i) {
         if (kPriorities[i] == current) {
-            return static_cast<TThreadPriority>(i);
+            return static_cast<ThreadPriority>(i);
         }
     }
-    return TThreadPriority::tpNormal;
+    return ThreadPriority::Normal;
 }
 
-void TThreadedTimer::SetThreadPriority(TThreadPriority priority) {
+void ThreadedTimer::setThreadPriority(ThreadPriority priority) {
     worker_->setPriority(kPriorities[static_cast<std::size_t>(priority)]);
 }
 
-void TThreadedTimer::postTick(std::uint64_t generation) {
+void ThreadedTimer::postTick(std::uint64_t generation) {
     QCoreApplication::postEvent(this, new TickEvent(generation));
 }
 
-bool TThreadedTimer::event(QEvent* event) {
+bool ThreadedTimer::event(QEvent* event) {
     if (event->type() != kTickEventType) {
         return QObject::event(event);
     }
-    QPointer<TThreadedTimer> alive(this);
-    DeliverTick(static_cast<TickEvent*>(event)->generation());
+    QPointer<ThreadedTimer> alive(this);
+    deliverTick(static_cast<TickEvent*>(event)->generation());
     if (alive) { // the handler may have destroyed this timer
         worker_->finishHandOver();
     }
@@ -199,7 +199,7 @@ bool TThreadedTimer::event(QEvent* event) {
 }
 
 // A tick posted before the timer was last disabled, re-enabled or given a new interval is stale.
-void TThreadedTimer::DeliverTick(std::uint64_t generation) {
+void ThreadedTimer::deliverTick(std::uint64_t generation) {
     if (enabled_ && onTimer_ && generation == worker_->generation()) {
         onTimer_(this);
     }

@@ -2,7 +2,7 @@
 // A timer whose period is measured on a worker thread of its own, while every tick runs on the
 // thread that owns the timer (the user-interface thread).
 //
-// Threads: the worker (TTimerThread) only waits and posts; the owner thread runs OnTimer and
+// Threads: the worker (TimerThread) only waits and posts; the owner thread runs onTimer and
 // every setter. The worker blocks after posting a tick until the owner thread has run or dropped
 // it, so ticks never queue up and handlers never run concurrently. The worker never holds a lock
 // that the owner thread waits for except while it flips a flag, so the destructor cannot
@@ -21,26 +21,18 @@ namespace audio {
 // A handler with its object, called with the component that fires it as sender.
 using NotifyEvent = std::function<void(QObject* sender)>;
 
-enum class TThreadPriority {
-    tpIdle,
-    tpLowest,
-    tpLower,
-    tpNormal,
-    tpHigher,
-    tpHighest,
-    tpTimeCritical
-};
+enum class ThreadPriority { Idle, Lowest, Lower, Normal, Higher, Highest, TimeCritical };
 
-class TThreadedTimer;
+class ThreadedTimer;
 
-class TTimerThread : public QThread {
+class TimerThread : public QThread {
 public:
     enum class State { Parked, Timing, HandingOver, Ended };
 
-    explicit TTimerThread(TThreadedTimer& timer);
-    ~TTimerThread() override;
+    explicit TimerThread(ThreadedTimer& timer);
+    ~TimerThread() override;
 
-    std::uint32_t Interval() const;
+    std::uint32_t interval() const;
     State state() const;
 
     // Owner thread only.
@@ -59,7 +51,7 @@ private:
     bool waitForTimeout(std::unique_lock<std::mutex>& lock);
     void handOver(std::unique_lock<std::mutex>& lock);
 
-    TThreadedTimer& timer_;
+    ThreadedTimer& timer_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::uint32_t interval_ = 1000;
@@ -71,35 +63,35 @@ private:
     State state_ = State::Parked;
 };
 
-class TThreadedTimer : public QObject {
+class ThreadedTimer : public QObject {
     Q_OBJECT
 public:
-    explicit TThreadedTimer(QObject* owner = nullptr);
-    ~TThreadedTimer() override;
+    explicit ThreadedTimer(QObject* owner = nullptr);
+    ~ThreadedTimer() override;
 
-    bool Enabled() const { return enabled_; }
-    void SetEnabled(bool value);
-    std::uint32_t Interval() const { return worker_->Interval(); }
-    void SetInterval(std::uint32_t ms);
-    const NotifyEvent& OnTimer() const { return onTimer_; }
-    void SetOnTimer(NotifyEvent handler) { onTimer_ = std::move(handler); }
-    TThreadPriority ThreadPriority() const;
-    void SetThreadPriority(TThreadPriority priority);
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool value);
+    std::uint32_t interval() const { return worker_->interval(); }
+    void setInterval(std::uint32_t ms);
+    const NotifyEvent& onTimer() const { return onTimer_; }
+    void setOnTimer(NotifyEvent handler) { onTimer_ = std::move(handler); }
+    ThreadPriority threadPriority() const;
+    void setThreadPriority(ThreadPriority priority);
 
     // What the worker is doing now; lets callers and tests wait for a hand-over in flight.
-    TTimerThread::State workerState() const { return worker_->state(); }
+    TimerThread::State workerState() const { return worker_->state(); }
 
 protected:
     bool event(QEvent* event) override;
 
 private:
-    friend class TTimerThread;
+    friend class TimerThread;
     void postTick(std::uint64_t generation); // worker thread
-    void DeliverTick(std::uint64_t generation);
+    void deliverTick(std::uint64_t generation);
 
     bool enabled_ = false;
     NotifyEvent onTimer_;
-    std::unique_ptr<TTimerThread> worker_;
+    std::unique_ptr<TimerThread> worker_;
 };
 
 } // namespace audio

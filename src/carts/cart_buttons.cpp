@@ -2,7 +2,7 @@
 
 namespace carts {
 
-void AtualizaParede(const CartTable& table, CartButtons& buttons) {
+void refreshWall(const CartTable& table, CartButtons& buttons) {
     for (int n = 1; n <= kCartCount; ++n)
         buttons.applyFace(table.face(n));
 }

@@ -16,7 +16,7 @@ public:
     virtual void applyFace(const CartFace& face) = 0;
 };
 
-// `AtualizaParede`: every button 1..96 takes its look from its slot again.
-void AtualizaParede(const CartTable& table, CartButtons& buttons);
+// `refreshWall`: every button 1..96 takes its look from its slot again.
+void refreshWall(const CartTable& table, CartButtons& buttons);
 
 } // namespace carts

@@ -1,7 +1,7 @@
 #include "carts/cart_editing.h"
 
-#include "config/funcoes.h"
-#include "widgets/message_sink.h"
+#include "core/message_sink.h"
+#include "core/text_helpers.h"
 
 namespace carts {
 
@@ -16,7 +16,7 @@ QString insertTitle(int cartNumber) {
 } // namespace
 
 QString cartNameFromPath(const QString& path) {
-    return config::leftChars(config::ExtraiNome(path), kMaxNameLength).trimmed().toUpper();
+    return core::leftChars(core::fileNameOf(path), kMaxNameLength).trimmed().toUpper();
 }
 
 bool looksLikeAudioPath(const QString& path) {
@@ -24,128 +24,128 @@ bool looksLikeAudioPath(const QString& path) {
     return upper.contains(u".MP3") || upper.contains(u".WAV") || upper.contains(u".WMA");
 }
 
-CartEditing::CartEditing(CartWall& wall, CartButtons& buttons, CartPlayers& players,
-                         EditingDialogs& dialogs, widgets::MessageSink& messages)
+CartEditing::CartEditing(Wall& wall, CartButtons& buttons, CartPlayers& players,
+                         EditingDialogs& dialogs, core::MessageSink& messages)
     : wall_(wall), buttons_(buttons), players_(players), dialogs_(dialogs), messages_(messages) {}
 
-std::optional<PopupMenu1State> CartEditing::PopupMenu1Popup() const {
-    const int n = wall_.CartuchoAtual();
+std::optional<CartMenuState> CartEditing::menuState() const {
+    const int n = wall_.currentCart();
     if (n == 0)
         return std::nullopt;
-    const TCartucho& slot = wall_.Cartuchos[n];
+    const Cart& slot = wall_.table[n];
     const bool loaded = slot.isLoaded();
-    PopupMenu1State state;
-    state.Excluirudio1 = loaded;
-    state.SelecionarCor1 = loaded;
-    state.CorPadro1 = loaded;
-    state.SelecionarCordeFonte1 = loaded;
-    state.Propriedades1 = loaded;
-    state.Preferncias1 = loaded;
-    state.RenomearCartucho1 = loaded;
-    state.Loop1 = loaded;
-    state.Copia1 = loaded;
-    state.Colar1 = wall_.CopiaCartucho.isLoaded();
-    state.PararcomStop1Checked = slot.Parada == u"1";
-    state.PararcomFade1Checked = slot.Parada == u"0";
-    state.Loop1Checked = slot.loops();
+    CartMenuState state;
+    state.deleteAudio = loaded;
+    state.chooseColour = loaded;
+    state.defaultColour = loaded;
+    state.chooseCaptionColour = loaded;
+    state.properties = loaded;
+    state.preferences = loaded;
+    state.rename = loaded;
+    state.loop = loaded;
+    state.copy = loaded;
+    state.paste = wall_.copyBuffer.isLoaded();
+    state.stopWithCutChecked = slot.stopModeText == u"1";
+    state.stopWithFadeChecked = slot.stopModeText == u"0";
+    state.loopChecked = slot.loops();
     return state;
 }
 
-void CartEditing::Inserirudio1Click() {
-    const int n = wall_.CartuchoAtual();
+void CartEditing::insertAudio() {
+    const int n = wall_.currentCart();
     if (n == 0)
         return;
     const std::optional<QString> path = dialogs_.chooseAudioFile(insertTitle(n));
     if (!path)
         return;
-    const QString nome = cartNameFromPath(*path);
-    if (nome.isEmpty()) {
+    const QString name = cartNameFromPath(*path);
+    if (name.isEmpty()) {
         // An empty name would leave a cart that looks empty but holds a path.
         messages_.showMessage(invalidAudioMessage() + *path);
         return;
     }
-    loadFile(n, nome, *path, config::leftChars(nome, kCaptionLength));
-    setCaptionColour(n, kCorFontePadrao);
+    loadFile(n, name, *path, core::leftChars(name, kCaptionLength));
+    setCaptionColour(n, kDefaultCaptionColour);
 }
 
-void CartEditing::Excluirudio1Click() {
+void CartEditing::deleteAudio() {
     const int n = loadedCurrentCart();
     if (n == 0)
         return;
-    wall_.Cartuchos[n].reset();
+    wall_.table[n].reset();
     buttons_.setCaption(n, QString());
-    buttons_.setFaceColour(n, kCorPadrao);
-    buttons_.setCaptionColour(n, kCorFontePadrao);
+    buttons_.setFaceColour(n, kDefaultFaceColour);
+    buttons_.setCaptionColour(n, kDefaultCaptionColour);
     players_.unload(n);
-    wall_.PerfilAlterado = true;
+    wall_.profileChanged = true;
 }
 
-void CartEditing::SelecionarCor1Click() {
+void CartEditing::chooseFaceColour() {
     const std::optional<PickedColour> picked = pickColourForCurrentCart();
     if (!picked)
         return;
-    if (picked->bgr == kCorReservada) {
+    if (picked->bgr == kReservedRed) {
         messages_.showMessage(reservedRedMessage());
         return;
     }
     setFaceColour(picked->cartNumber, picked->bgr);
-    wall_.PerfilAlterado = true;
+    wall_.profileChanged = true;
 }
 
-void CartEditing::CorPadro1Click() {
+void CartEditing::resetFaceColour() {
     const int n = loadedCurrentCart();
     if (n == 0)
         return;
-    setFaceColour(n, kCorPadrao);
-    setCaptionColour(n, kCorFontePadrao);
-    wall_.PerfilAlterado = true;
+    setFaceColour(n, kDefaultFaceColour);
+    setCaptionColour(n, kDefaultCaptionColour);
+    wall_.profileChanged = true;
 }
 
-void CartEditing::SelecionarCordeFonte1Click() {
+void CartEditing::chooseCaptionColour() {
     const std::optional<PickedColour> picked = pickColourForCurrentCart();
     if (!picked)
         return;
     setCaptionColour(picked->cartNumber, picked->bgr); // red is allowed for captions
-    wall_.PerfilAlterado = true;
+    wall_.profileChanged = true;
 }
 
-void CartEditing::Propriedades1Click() {
+void CartEditing::showProperties() {
     const int n = loadedCurrentCart();
     if (n != 0)
-        messages_.showMessage(wall_.Cartuchos[n].Arquivo);
+        messages_.showMessage(wall_.table[n].path);
 }
 
-void CartEditing::RenomearCartucho1Click() {
+void CartEditing::renameCart() {
     const int n = loadedCurrentCart();
     if (n == 0)
         return;
-    TCartucho& slot = wall_.Cartuchos[n];
-    const std::optional<QString> novoNome = dialogs_.rename(n, slot.Nome);
+    Cart& slot = wall_.table[n];
+    const std::optional<QString> newName = dialogs_.rename(n, slot.name);
     // An empty name would unload the cart while keeping its file; the dialog never gives one.
-    if (novoNome && !novoNome->isEmpty())
-        slot.Nome = *novoNome;
-    buttons_.setCaption(n, slot.Nome); // whole name until the next wall refresh
-    wall_.PerfilAlterado = true;
+    if (newName && !newName->isEmpty())
+        slot.name = *newName;
+    buttons_.setCaption(n, slot.name); // whole name until the next wall refresh
+    wall_.profileChanged = true;
 }
 
-void CartEditing::Copia1Click() {
+void CartEditing::copyCart() {
     const int n = loadedCurrentCart();
     if (n != 0)
-        wall_.CopiaCartucho = wall_.Cartuchos[n];
+        wall_.copyBuffer = wall_.table[n];
 }
 
-void CartEditing::Colar1Click() {
-    const int n = wall_.CartuchoAtual();
-    if (n == 0 || !wall_.CopiaCartucho.isLoaded())
+void CartEditing::pasteCart() {
+    const int n = wall_.currentCart();
+    if (n == 0 || !wall_.copyBuffer.isLoaded())
         return;
-    TCartucho& slot = wall_.Cartuchos[n];
-    if (!slot.isLoaded() || config::PedeConfirmacao(messages_, replaceCartQuestion()))
-        slot = wall_.CopiaCartucho;
-    AtualizaParede(wall_.Cartuchos, buttons_);
+    Cart& slot = wall_.table[n];
+    if (!slot.isLoaded() || messages_.confirm(replaceCartQuestion()))
+        slot = wall_.copyBuffer;
+    refreshWall(wall_.table, buttons_);
 }
 
-void CartEditing::DropFiles(const QList<QUrl>& urls) {
-    const int n = wall_.CartuchoMouse();
+void CartEditing::dropFiles(const QList<QUrl>& urls) {
+    const int n = wall_.mouseCart();
     if (n == 0)
         return;
     if (players_.isPlaying(n)) {
@@ -163,35 +163,35 @@ void CartEditing::DropFiles(const QList<QUrl>& urls) {
     }
     // The whole path is kept: a cut path would point at another file or at none.
     const QString path = url.toLocalFile();
-    const QString nome = cartNameFromPath(path);
-    if (!looksLikeAudioPath(path) || nome.isEmpty()) {
+    const QString name = cartNameFromPath(path);
+    if (!looksLikeAudioPath(path) || name.isEmpty()) {
         messages_.showMessage(invalidAudioMessage() + path);
         return;
     }
-    CarregaArquivo(nome, path, n);
+    loadFileIntoCart(name, path, n);
 }
 
-void CartEditing::CarregaArquivo(const QString& nome, const QString& arquivo, int cartNumber) {
-    loadFile(cartNumber, nome, arquivo, nome);
+void CartEditing::loadFileIntoCart(const QString& name, const QString& path, int cartNumber) {
+    loadFile(cartNumber, name, path, name);
 }
 
 // What every way of putting a file into a cart does: name, path, default face, the caption
 // given, the measured length and the face colour dialog.
-void CartEditing::loadFile(int cartNumber, const QString& nome, const QString& arquivo,
+void CartEditing::loadFile(int cartNumber, const QString& name, const QString& path,
                            const QString& caption) {
-    wall_.PerfilAlterado = true;
-    TCartucho& slot = wall_.Cartuchos[cartNumber];
-    slot.Nome = nome;
-    slot.Arquivo = arquivo;
-    setFaceColour(cartNumber, kCorPadrao);
+    wall_.profileChanged = true;
+    Cart& slot = wall_.table[cartNumber];
+    slot.name = name;
+    slot.path = path;
+    setFaceColour(cartNumber, kDefaultFaceColour);
     buttons_.setCaption(cartNumber, caption);
-    MedeDuracao(cartNumber);
+    measureDuration(cartNumber);
     chooseNewCartColour(cartNumber);
 }
 
-void CartEditing::MedeDuracao(int cartNumber) {
-    TCartucho& slot = wall_.Cartuchos[cartNumber];
-    slot.Duracao = QString::number(players_.measureDurationMs(slot.Arquivo));
+void CartEditing::measureDuration(int cartNumber) {
+    Cart& slot = wall_.table[cartNumber];
+    slot.durationText = QString::number(players_.measureDurationMs(slot.path));
 }
 
 void CartEditing::chooseNewCartColour(int cartNumber) {
@@ -201,17 +201,17 @@ void CartEditing::chooseNewCartColour(int cartNumber) {
 void CartEditing::applyNewCartColour(int cartNumber, std::optional<int> picked) {
     if (!picked)
         return; // the default colour of the load step stays
-    if (*picked == kCorReservada) {
+    if (*picked == kReservedRed) {
         messages_.showMessage(reservedRedMessage());
-        setFaceColour(cartNumber, kCorPadrao);
+        setFaceColour(cartNumber, kDefaultFaceColour);
         return;
     }
     setFaceColour(cartNumber, *picked);
 }
 
 int CartEditing::loadedCurrentCart() const {
-    const int n = wall_.CartuchoAtual();
-    return n != 0 && wall_.Cartuchos[n].isLoaded() ? n : 0;
+    const int n = wall_.currentCart();
+    return n != 0 && wall_.table[n].isLoaded() ? n : 0;
 }
 
 std::optional<CartEditing::PickedColour> CartEditing::pickColourForCurrentCart() {
@@ -225,12 +225,12 @@ std::optional<CartEditing::PickedColour> CartEditing::pickColourForCurrentCart()
 }
 
 void CartEditing::setFaceColour(int cartNumber, int bgr) {
-    wall_.Cartuchos[cartNumber].Cor = QString::number(bgr);
+    wall_.table[cartNumber].colourText = QString::number(bgr);
     buttons_.setFaceColour(cartNumber, bgr);
 }
 
 void CartEditing::setCaptionColour(int cartNumber, int bgr) {
-    wall_.Cartuchos[cartNumber].CorFonte = QString::number(bgr);
+    wall_.table[cartNumber].captionColourText = QString::number(bgr);
     buttons_.setCaptionColour(cartNumber, bgr);
 }
 

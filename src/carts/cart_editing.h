@@ -1,7 +1,7 @@
 #pragma once
 // The commands of the cart pop-up menu and the file-manager drop, without widgets: they edit
-// the slots of a CartWall and tell the buttons, players and dialogs what to do through plain
-// interfaces. Every command acts on CartuchoAtual (the drop on CartuchoMouse) and does nothing
+// the slots of a Wall and tell the buttons, players and dialogs what to do through plain
+// interfaces. Every command acts on currentCart (the drop on mouseCart) and does nothing
 // while that is not set. User-interface thread only.
 #include "carts/cart_buttons.h"
 #include "carts/cart_table.h"
@@ -12,33 +12,33 @@
 
 #include <optional>
 
-namespace widgets {
+namespace core {
 class MessageSink;
 }
 
 namespace carts {
 
-// Enabled items and check marks of PopupMenu1 for the current cart, named after the items.
-struct PopupMenu1State {
-    bool SobreoSoftware1 = true;
-    bool Inserirudio1 = true;
-    bool Excluirudio1 = false;
-    bool SelecionarCor1 = false;
-    bool CorPadro1 = false;
-    bool SelecionarCordeFonte1 = false;
-    bool Propriedades1 = false;
-    bool Preferncias1 = false;
-    bool RenomearCartucho1 = false;
-    bool Loop1 = false;
-    bool Copia1 = false;
-    bool Colar1 = false;
-    bool Pesquisaudio1 = true;
-    bool ListaPerfis1 = true;
-    // Neither stop mode is checked while Parada is neither "1" nor "0".
-    bool PararcomStop1Checked = false;
-    bool PararcomFade1Checked = false;
-    bool Loop1Checked = false;
-    bool operator==(const PopupMenu1State&) const = default;
+// enabled items and check marks of PopupMenu1 for the current cart, named after the items.
+struct CartMenuState {
+    bool about = true;
+    bool insertAudio = true;
+    bool deleteAudio = false;
+    bool chooseColour = false;
+    bool defaultColour = false;
+    bool chooseCaptionColour = false;
+    bool properties = false;
+    bool preferences = false;
+    bool rename = false;
+    bool loop = false;
+    bool copy = false;
+    bool paste = false;
+    bool searchAudio = true;
+    bool profileList = true;
+    // Neither stop mode is checked while stopModeText is neither "1" nor "0".
+    bool stopWithCutChecked = false;
+    bool stopWithFadeChecked = false;
+    bool loopChecked = false;
+    bool operator==(const CartMenuState&) const = default;
 };
 
 inline QString reservedRedMessage() {
@@ -62,39 +62,38 @@ bool looksLikeAudioPath(const QString& path);
 
 class CartEditing {
 public:
-    CartEditing(CartWall& wall, CartButtons& buttons, CartPlayers& players, EditingDialogs& dialogs,
-                widgets::MessageSink& messages);
+    CartEditing(Wall& wall, CartButtons& buttons, CartPlayers& players, EditingDialogs& dialogs,
+                core::MessageSink& messages);
 
-    // nullopt while CartuchoAtual is not set: the menu is then left as it is.
-    std::optional<PopupMenu1State> PopupMenu1Popup() const;
+    // nullopt while currentCart is not set: the menu is then left as it is.
+    std::optional<CartMenuState> menuState() const;
 
-    void Inserirudio1Click();
-    void Excluirudio1Click();
-    void SelecionarCor1Click();
-    void CorPadro1Click();
-    void SelecionarCordeFonte1Click();
-    void Propriedades1Click();
-    void RenomearCartucho1Click();
-    void Copia1Click();
-    void Colar1Click();
+    void insertAudio();
+    void deleteAudio();
+    void chooseFaceColour();
+    void resetFaceColour();
+    void chooseCaptionColour();
+    void showProperties();
+    void renameCart();
+    void copyCart();
+    void pasteCart();
 
     // Files dropped from the file manager: only the first URL counts, and only a local file.
     // It may open the colour dialog and message boxes, so call it after the drop event has
     // returned (queued), not from inside it.
-    void DropFiles(const QList<QUrl>& urls);
+    void dropFiles(const QList<QUrl>& urls);
     // Loads the file into cart n with the whole name as caption, then asks for its colour.
-    void CarregaArquivo(const QString& nome, const QString& arquivo, int cartNumber);
+    void loadFileIntoCart(const QString& name, const QString& path, int cartNumber);
 
     // Shared with the search window's drop onto a cart.
-    void MedeDuracao(int cartNumber);
+    void measureDuration(int cartNumber);
     // Colour of a freshly loaded cart: the colour dialog, or a colour chosen beforehand.
     void chooseNewCartColour(int cartNumber);
     void applyNewCartColour(int cartNumber, std::optional<int> picked);
 
 private:
-    void loadFile(int cartNumber, const QString& nome, const QString& arquivo,
-                  const QString& caption);
-    // CartuchoAtual when it is set and its slot loaded, else 0.
+    void loadFile(int cartNumber, const QString& name, const QString& path, const QString& caption);
+    // currentCart when it is set and its slot loaded, else 0.
     int loadedCurrentCart() const;
     struct PickedColour {
         int cartNumber;
@@ -105,11 +104,11 @@ private:
     void setFaceColour(int cartNumber, int bgr);
     void setCaptionColour(int cartNumber, int bgr);
 
-    CartWall& wall_;
+    Wall& wall_;
     CartButtons& buttons_;
     CartPlayers& players_;
     EditingDialogs& dialogs_;
-    widgets::MessageSink& messages_;
+    core::MessageSink& messages_;
 };
 
 } // namespace carts

@@ -20,21 +20,21 @@ std::size_t CartTable::index(int n) {
 }
 
 CartFace CartTable::face(int n) const {
-    const TCartucho& cart = (*this)[n];
+    const Cart& cart = (*this)[n];
     return {n, cart.caption(), cartHint(), cart.faceColour(), cart.captionColour()};
 }
 
-void CartWall::setCartuchoAtual(int n) {
-    cartuchoAtual_ = checkedCartNumber(n);
+void Wall::setCurrentCart(int n) {
+    currentCart_ = checkedCartNumber(n);
 }
 
-void CartWall::setCartuchoMouse(int n) {
-    cartuchoMouse_ = checkedCartNumber(n);
+void Wall::setMouseCart(int n) {
+    mouseCart_ = checkedCartNumber(n);
 }
 
-void CartWall::mouseMovedOver(int n) {
-    setCartuchoMouse(n);
-    setCartuchoAtual(n);
+void Wall::mouseMovedOver(int n) {
+    setMouseCart(n);
+    setCurrentCart(n);
 }
 
 } // namespace carts

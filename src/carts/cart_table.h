@@ -1,8 +1,8 @@
 #pragma once
 // The model of the wall: the 96 cart slots and the state that goes with them. The main window
-// owns one CartWall and passes it to whoever reads or edits carts; everything runs on the
+// owns one Wall and passes it to whoever reads or edits carts; everything runs on the
 // user-interface thread, so nothing here is locked.
-#include "carts/cartucho.h"
+#include "carts/cart.h"
 
 #include <array>
 
@@ -27,50 +27,50 @@ struct CartFace {
     int tag = 0;
     QString caption;
     QString hint;
-    int faceColour = kCorPadrao;
-    int captionColour = kCorFontePadrao;
+    int faceColour = kDefaultFaceColour;
+    int captionColour = kDefaultCaptionColour;
     bool operator==(const CartFace&) const = default;
 };
 
-// `Cartuchos`: slots 1..96. A number outside 1..96 is a programming error and throws
+// `table`: slots 1..96. A number outside 1..96 is a programming error and throws
 // std::out_of_range rather than touching memory that is not a slot.
 class CartTable {
 public:
-    TCartucho& operator[](int n) { return slots_[index(n)]; }
-    const TCartucho& operator[](int n) const { return slots_[index(n)]; }
-    TCartucho& slot(int n) { return (*this)[n]; }
-    const TCartucho& slot(int n) const { return (*this)[n]; }
+    Cart& operator[](int n) { return slots_[index(n)]; }
+    const Cart& operator[](int n) const { return slots_[index(n)]; }
+    Cart& slot(int n) { return (*this)[n]; }
+    const Cart& slot(int n) const { return (*this)[n]; }
 
-    // The look of button n after a wall refresh (`AtualizaParede`); the badge, frame, block
+    // The look of button n after a wall refresh (`refreshWall`); the badge, frame, block
     // flag and player of the cart are not part of it.
     CartFace face(int n) const;
 
 private:
     static std::size_t index(int n);
-    std::array<TCartucho, kCartCount> slots_{};
+    std::array<Cart, kCartCount> slots_{};
 };
 
-class CartWall {
+class Wall {
 public:
-    CartTable Cartuchos;
-    TCartucho CopiaCartucho; // copy buffer of "Copiar" / "Colar"
-    QString PerfilAtual;     // name of the current profile
-    bool PerfilAlterado = false;
+    CartTable table;
+    Cart copyBuffer;        // copy buffer of "Copiar" / "Colar"
+    QString currentProfile; // name of the current profile
+    bool profileChanged = false;
 
     // 0 until set; once set always one of 1..96. Setting another number throws out_of_range.
-    int CartuchoAtual() const { return cartuchoAtual_; }
-    int CartuchoMouse() const { return cartuchoMouse_; }
-    void setCartuchoAtual(int n);
-    void setCartuchoMouse(int n);
+    int currentCart() const { return currentCart_; }
+    int mouseCart() const { return mouseCart_; }
+    void setCurrentCart(int n);
+    void setMouseCart(int n);
     // The pointer moved over cart n: it becomes both the mouse cart and the current cart.
     void mouseMovedOver(int n);
 
-    // The current cart's slot; throws out_of_range while CartuchoAtual is not set.
-    TCartucho& atual() { return Cartuchos[cartuchoAtual_]; }
+    // The current cart's slot; throws out_of_range while currentCart is not set.
+    Cart& current() { return table[currentCart_]; }
 
 private:
-    int cartuchoAtual_ = 0;
-    int cartuchoMouse_ = 0;
+    int currentCart_ = 0;
+    int mouseCart_ = 0;
 };
 
 } // namespace carts

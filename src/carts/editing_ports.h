@@ -33,10 +33,10 @@ public:
 // The spare player never plays: it opens the file only to read its length, and is left empty
 // again so it holds no file between measurements.
 template <class Player> quint32 measureWithSparePlayer(Player& spare, const QString& path) {
-    spare.Unload();
-    spare.Load(path);
-    const quint32 lengthMs = spare.LengthMs();
-    spare.Unload();
+    spare.unload();
+    spare.load(path);
+    const quint32 lengthMs = spare.lengthMs();
+    spare.unload();
     return lengthMs;
 }
 

@@ -1,7 +1,8 @@
 #include "config/device_settings.h"
 
-#include "config/funcoes.h"
+#include "config/settings_lines.h"
 #include "config/text_file.h"
+#include "core/text_helpers.h"
 
 #include <QDir>
 #include <limits>
@@ -11,7 +12,7 @@ namespace config {
 namespace {
 
 template <typename T> T readSetting(const QStringList& lines, const QString& key, T fallback) {
-    const auto value = toWholeNumber(LeParametro(lines, key, QString::number(fallback)));
+    const auto value = core::toWholeNumber(settingValue(lines, key, QString::number(fallback)));
     if (!value || *value < std::numeric_limits<T>::min() || *value > std::numeric_limits<T>::max())
         return fallback;
     return static_cast<T>(*value);
@@ -19,28 +20,28 @@ template <typename T> T readSetting(const QStringList& lines, const QString& key
 
 } // namespace
 
-DeviceSettings CarregaConfig(const QString& programDir) {
+DeviceSettings readDeviceSettings(const QString& programDir) {
     const QStringList lines =
         readTextLines(QDir(programDir).filePath(kDeviceSettingsFile)).value_or(QStringList{});
     const DeviceSettings defaults;
     DeviceSettings s;
-    s.TAMBR = readSetting(lines, QStringLiteral("TAMBR"), defaults.TAMBR);
-    s.DVTRA = readSetting(lines, QStringLiteral("DVTRA"), defaults.DVTRA);
-    s.DVCUE = readSetting(lines, QStringLiteral("DVCUE"), defaults.DVCUE);
-    s.MIXAGEM = readSetting(lines, QStringLiteral("MIXAGEM"), defaults.MIXAGEM);
-    s.FADE = readSetting(lines, QStringLiteral("FADE"), defaults.FADE);
+    s.bufferMs = readSetting(lines, QStringLiteral("TAMBR"), defaults.bufferMs);
+    s.outputDevice = readSetting(lines, QStringLiteral("DVTRA"), defaults.outputDevice);
+    s.cueDevice = readSetting(lines, QStringLiteral("DVCUE"), defaults.cueDevice);
+    s.mixLeadMs = readSetting(lines, QStringLiteral("MIXAGEM"), defaults.mixLeadMs);
+    s.fadeMs = readSetting(lines, QStringLiteral("FADE"), defaults.fadeMs);
     return s;
 }
 
-bool GravaConfig(const QString& programDir, const DeviceSettings& settings) {
+bool writeDeviceSettings(const QString& programDir, const DeviceSettings& settings) {
     const QStringList lines = {
         QStringLiteral("Quallon Sistemas"),
         QStringLiteral("Brasil"),
-        QStringLiteral("TAMBR=") + PreencheZeros(QString::number(settings.TAMBR), 4),
-        QStringLiteral("DVTRA=") + QString::number(settings.DVTRA),
-        QStringLiteral("DVCUE=") + QString::number(settings.DVCUE),
-        QStringLiteral("MIXAGEM=") + QString::number(settings.MIXAGEM),
-        QStringLiteral("FADE=") + QString::number(settings.FADE),
+        QStringLiteral("TAMBR=") + core::zeroPad(QString::number(settings.bufferMs), 4),
+        QStringLiteral("DVTRA=") + QString::number(settings.outputDevice),
+        QStringLiteral("DVCUE=") + QString::number(settings.cueDevice),
+        QStringLiteral("MIXAGEM=") + QString::number(settings.mixLeadMs),
+        QStringLiteral("FADE=") + QString::number(settings.fadeMs),
     };
     return writeTextLines(QDir(programDir).filePath(kDeviceSettingsFile), lines);
 }

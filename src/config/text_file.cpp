@@ -1,6 +1,6 @@
 #include "config/text_file.h"
 
-#include "config/windows1252.h"
+#include "core/windows1252.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -33,13 +33,13 @@ QString decodeText(const QByteArray& bytes) {
         return QString::fromLatin1(bytes);
     if (auto utf8 = decodeUtf8(bytes))
         return *utf8;
-    return fromWindows1252(bytes);
+    return core::fromWindows1252(bytes);
 }
 
 QByteArray encodeText(const QString& text) {
     // Windows-1252 bytes that happen to form valid UTF-8 ("Ã§") would be read back as other
     // characters ("ç"), so such a text is written as UTF-8 too.
-    const auto single = toWindows1252(text);
+    const auto single = core::toWindows1252(text);
     if (single && (isAscii(*single) || !decodeUtf8(*single)))
         return *single;
     return text.toUtf8();

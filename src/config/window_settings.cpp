@@ -1,7 +1,8 @@
 #include "config/window_settings.h"
 
-#include "config/funcoes.h"
+#include "config/settings_lines.h"
 #include "config/text_file.h"
+#include "core/text_helpers.h"
 
 #include <QDir>
 #include <algorithm>
@@ -15,11 +16,11 @@ QString filePath(const QString& programDir) {
 }
 
 bool readFlag(const QStringList& lines, const QString& key) {
-    return toWholeNumber(LeParametro(lines, key, QStringLiteral("1"))) == 1;
+    return core::toWholeNumber(settingValue(lines, key, QStringLiteral("1"))) == 1;
 }
 
 int readVolume(const QStringList& lines) {
-    const auto volume = toWholeNumber(LeParametro(lines, QStringLiteral("VOLUME"), "100"));
+    const auto volume = core::toWholeNumber(settingValue(lines, QStringLiteral("VOLUME"), "100"));
     return volume ? std::clamp(*volume, 0, 100) : 100;
 }
 

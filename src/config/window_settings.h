@@ -1,5 +1,5 @@
 #pragma once
-// bandoracfg.ini: master volume, AUTO FADE and AUTO MIX of the main window.
+// bandoracfg.ini: master volume, AUTO fadeMs and AUTO MIX of the main window.
 #include <QString>
 
 namespace config {

@@ -1,10 +1,13 @@
 // The cart wall window on a real X display: geometry, fit to the screen, drag, settings.
+#include "app/cart_wall_panel.h"
+#include "app/control_strip.h"
 #include "app/layout_scaling.h"
 #include "app/main_window.h"
+#include "app/wall_menus.h"
 #include "audio/fake_sound_api.h"
 #include "support/recording_messages.h"
-#include "widgets/color_btn.h"
-#include "widgets/mm_slider.h"
+#include "widgets/cart_button.h"
+#include "widgets/fader.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,19 +24,19 @@
 
 #include <cmath>
 
-using app::Tfrm_botonera;
+using app::MainWindow;
 
 namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    std::unique_ptr<Tfrm_botonera> makeWindow(QSize screen = QSize(1280, 1024)) {
+    std::unique_ptr<MainWindow> makeWindow(QSize screen = QSize(1280, 1024)) {
         app::MainWindowEnvironment env;
         env.programDir = dir.path();
         env.messages = &messages;
         env.sound = &sound;
         env.screenSize = screen;
-        return std::make_unique<Tfrm_botonera>(env);
+        return std::make_unique<MainWindow>(env);
     }
     QByteArray readFile(const QString& name) {
         QFile f(QDir(dir.path()).filePath(name));
@@ -56,14 +59,14 @@ int fitted(int value, int from, int to) {
 
 TEST_F(MainWindowTest, WallIsBuiltInNumberOrderAtDesignGeometry) {
     auto w = makeWindow(QSize(1000, 700)); // refused screen: no 100/98 scaling, design geometry
-    const QList<QWidget*> controls = w->panel1Controls();
+    const QList<QWidget*> controls = w->wallControls();
     ASSERT_EQ(controls.size(), 97);
-    EXPECT_EQ(controls[0], w->Label1);
+    EXPECT_EQ(controls[0], w->wallPanel().statusLabel());
     EXPECT_EQ(w->cartButton(1)->geometry(), QRect(4, 28, 120, 42));
     EXPECT_EQ(w->cartButton(9)->geometry(), QRect(4, 72, 120, 42));
     EXPECT_EQ(w->cartButton(96)->geometry(), QRect(851, 512, 120, 42));
-    EXPECT_EQ(w->cartButton(96)->numero(), QStringLiteral("96"));
-    EXPECT_EQ(w->cartButton(9)->numero(), QStringLiteral("09"));
+    EXPECT_EQ(w->cartButton(96)->badge(), QStringLiteral("96"));
+    EXPECT_EQ(w->cartButton(9)->badge(), QStringLiteral("09"));
     EXPECT_EQ(w->cartButton(9)->tag(), 9);
 }
 
@@ -82,17 +85,17 @@ TEST_F(MainWindowTest, ShownWindowFillsTheScreenAndScalesEveryControl) {
     ASSERT_FALSE(w->creationRefused());
     // What each control measures after the 100/98 scaling of creation.
     QList<QRect> before;
-    for (QWidget* c : w->panel1Controls()) {
+    for (QWidget* c : w->wallControls()) {
         before.append(c->geometry());
     }
-    const QRect panel2Before = w->Panel2->geometry();
+    const QRect panel2Before = w->strip().geometry();
     w->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     EXPECT_EQ(w->size(), QSize(1280, 1024));
-    EXPECT_EQ(w->LarguraRef, 1280);
-    EXPECT_EQ(w->AlturaRef, 1024);
+    EXPECT_EQ(w->referenceSize().width(), 1280);
+    EXPECT_EQ(w->referenceSize().height(), 1024);
 
-    const QList<QWidget*> controls = w->panel1Controls();
+    const QList<QWidget*> controls = w->wallControls();
     for (int i = 0; i < controls.size(); ++i) {
         const QRect r = controls[i]->geometry();
         EXPECT_EQ(r.x(), fitted(before[i].x(), 1035, 1280)) << i;
@@ -100,14 +103,14 @@ TEST_F(MainWindowTest, ShownWindowFillsTheScreenAndScalesEveryControl) {
         EXPECT_EQ(r.y(), fitted(before[i].y(), 768, 1024)) << i;
         EXPECT_EQ(r.height(), fitted(before[i].height(), 768, 1024)) << i;
     }
-    EXPECT_EQ(w->Panel2->width(), fitted(panel2Before.width(), 1035, 1280));
+    EXPECT_EQ(w->strip().width(), fitted(panel2Before.width(), 1035, 1280));
 
     // A second fit at the same size changes nothing.
     QList<QRect> once;
     for (QWidget* c : controls) {
         once.append(c->geometry());
     }
-    w->AjustaTela();
+    w->fitToScreen();
     for (int i = 0; i < controls.size(); ++i) {
         EXPECT_EQ(controls[i]->geometry(), once[i]) << i;
     }
@@ -117,49 +120,48 @@ TEST_F(MainWindowTest, CreationScalesByHundredOverNinetyEight) {
     auto w = makeWindow();
     EXPECT_EQ(w->cartButton(9)->geometry(), app::scaleBy(QRect(4, 72, 120, 42), 100, 98));
     EXPECT_EQ(w->cartButton(96)->geometry(), app::scaleBy(QRect(851, 512, 120, 42), 100, 98));
-    EXPECT_EQ(w->LarguraRef, 1035);
-    EXPECT_EQ(w->AlturaRef, 768);
+    EXPECT_EQ(w->referenceSize().width(), 1035);
+    EXPECT_EQ(w->referenceSize().height(), 768);
 }
 
 TEST_F(MainWindowTest, LeftDragOnTheStripMovesTheWindowRightDragDoesNot) {
     auto w = makeWindow();
     w->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    const QPoint start(500, w->Panel2->height() - 20);
+    const QPoint start(500, w->strip().height() - 20);
     const QPoint origin = w->pos();
 
-    QTest::mousePress(w->Panel2, Qt::RightButton, {}, start);
-    QTest::mouseMove(w->Panel2, start + QPoint(40, 25));
-    QTest::mouseRelease(w->Panel2, Qt::RightButton, {}, start + QPoint(40, 25));
-    EXPECT_FALSE(w->Arrastando);
+    QTest::mousePress(&w->strip(), Qt::RightButton, {}, start);
+    QTest::mouseMove(&w->strip(), start + QPoint(40, 25));
+    QTest::mouseRelease(&w->strip(), Qt::RightButton, {}, start + QPoint(40, 25));
+    EXPECT_FALSE(w->isDragging());
     EXPECT_EQ(w->pos(), origin);
 
-    QTest::mousePress(w->Panel2, Qt::LeftButton, {}, start);
-    EXPECT_TRUE(w->Arrastando);
+    QTest::mousePress(&w->strip(), Qt::LeftButton, {}, start);
+    EXPECT_TRUE(w->isDragging());
     QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(30, 20)),
-                     w->Panel2->mapToGlobal(QPointF(start + QPoint(30, 20))), Qt::NoButton,
+                     w->strip().mapToGlobal(QPointF(start + QPoint(30, 20))), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(w->Panel2, &move);
-    QTest::mouseRelease(w->Panel2, Qt::LeftButton, {}, start + QPoint(30, 20));
-    EXPECT_FALSE(w->Arrastando);
+    QApplication::sendEvent(&w->strip(), &move);
+    QTest::mouseRelease(&w->strip(), Qt::LeftButton, {}, start + QPoint(30, 20));
+    EXPECT_FALSE(w->isDragging());
     QTRY_COMPARE(w->pos(), origin + QPoint(30, 20));
 }
 
 TEST_F(MainWindowTest, MenusCarryTheirCaptionsTagsAndShortcuts) {
     auto w = makeWindow();
-    QAction* about = w->actionByName(QStringLiteral("SobreoSoftware1"));
+    QAction* about = w->action(QStringLiteral("aboutAction"));
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->text(), QStringLiteral("Sobre o Software"));
     EXPECT_EQ(about->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(w->actionByName(QStringLiteral("Pesquisaudio1"))->shortcut(),
-              QKeySequence(Qt::Key_F3));
-    EXPECT_EQ(w->actionByName(QStringLiteral("ListaPerfis1"))->shortcut(),
+    EXPECT_EQ(w->action(QStringLiteral("searchAudioAction"))->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_EQ(w->action(QStringLiteral("profileListAction"))->shortcut(),
               QKeySequence(Qt::Key_F10));
-    EXPECT_EQ(w->actionByName(QStringLiteral("Colar1"))->data().toInt(), 18);
-    EXPECT_EQ(w->actionByName(QStringLiteral("Colar1"))->text(), QStringLiteral("Colar Cartucho"));
-    EXPECT_TRUE(w->actionByName(QStringLiteral("PararcomStop1"))->isChecked());
+    EXPECT_EQ(w->action(QStringLiteral("pasteAction"))->data().toInt(), 18);
+    EXPECT_EQ(w->action(QStringLiteral("pasteAction"))->text(), QStringLiteral("Colar Cartucho"));
+    EXPECT_TRUE(w->action(QStringLiteral("stopWithCutAction"))->isChecked());
     int items = 0;
-    for (QAction* a : w->PopupMenu1->actions()) {
+    for (QAction* a : w->menus().cartMenu()->actions()) {
         (void)a;
         ++items;
     }
@@ -173,7 +175,7 @@ TEST_F(MainWindowTest, F1AnywhereInTheWindowShowsTheAboutBox) {
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     int shown = 0;
-    QObject::connect(w.get(), &Tfrm_botonera::aboutShown, [&] {
+    QObject::connect(w.get(), &MainWindow::aboutShown, [&] {
         ++shown;
         QTimer::singleShot(0, [] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -185,27 +187,27 @@ TEST_F(MainWindowTest, F1AnywhereInTheWindowShowsTheAboutBox) {
     EXPECT_EQ(shown, 1);
 }
 
-TEST_F(MainWindowTest, SairAsksAndClosesOnlyOnOk) {
+TEST_F(MainWindowTest, QuitAsksAndClosesOnlyOnOk) {
     auto w = makeWindow();
     w->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     messages.answer = false;
-    w->BitBtn1->click();
+    w->strip().quitButton()->click();
     ASSERT_EQ(messages.asked, QStringList{QStringLiteral("Deseja Sair do Bandora ?")});
     EXPECT_TRUE(w->isVisible());
     messages.answer = true;
-    w->BitBtn1->click();
+    w->strip().quitButton()->click();
     EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(MainWindowTest, FreshInstallStartsWithDesignStateAndWritesThreeLinesOnClose) {
     auto w = makeWindow();
     EXPECT_TRUE(QDir(dir.path()).exists(QStringLiteral("ARQUIVOS")));
-    EXPECT_EQ(w->MMSlider1->position(), 100);
-    EXPECT_FALSE(w->CheckBox1->isChecked());
-    EXPECT_TRUE(w->CheckBox2->isChecked());
-    w->MMSlider1->setPosition(64);
-    w->CheckBox1->setChecked(true);
+    EXPECT_EQ(w->strip().masterFader()->position(), 100);
+    EXPECT_FALSE(w->strip().autoFadeBox()->isChecked());
+    EXPECT_TRUE(w->strip().autoMixBox()->isChecked());
+    w->strip().masterFader()->setPosition(64);
+    w->strip().autoFadeBox()->setChecked(true);
     w->close();
     EXPECT_EQ(readFile(QStringLiteral("bandoracfg.ini")),
               QByteArray("VOLUME=64\r\nAUTO_FADE=1\r\nAUTO_MIX=1\r\n"));
@@ -214,9 +216,9 @@ TEST_F(MainWindowTest, FreshInstallStartsWithDesignStateAndWritesThreeLinesOnClo
 TEST_F(MainWindowTest, SettingsFileWithOnlyVolumeTicksBothSwitches) {
     writeFile(QStringLiteral("bandoracfg.ini"), "VOLUME=40\r\n");
     auto w = makeWindow();
-    EXPECT_EQ(w->MMSlider1->position(), 40);
-    EXPECT_TRUE(w->CheckBox1->isChecked());
-    EXPECT_TRUE(w->CheckBox2->isChecked());
+    EXPECT_EQ(w->strip().masterFader()->position(), 40);
+    EXPECT_TRUE(w->strip().autoFadeBox()->isChecked());
+    EXPECT_TRUE(w->strip().autoMixBox()->isChecked());
 }
 
 TEST_F(MainWindowTest, UnwritableSettingsAreReportedAndTheWindowStillCloses) {
@@ -230,8 +232,8 @@ TEST_F(MainWindowTest, MovingOverTheStripShowsTheProfileLine) {
     auto w = makeWindow();
     w->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    QTest::mouseMove(w->Panel2, QPoint(600, w->Panel2->height() - 10));
-    QTRY_COMPARE(w->Label1->text(), QStringLiteral("Perfil Atual: "));
+    QTest::mouseMove(&w->strip(), QPoint(600, w->strip().height() - 10));
+    QTRY_COMPARE(w->wallPanel().statusLabel()->text(), QStringLiteral("Perfil Atual: "));
 }
 
 } // namespace

@@ -12,33 +12,33 @@
 
 class FakePlayer : public app::PlayerControl {
 public:
-    bool IsPlaying() override { return loaded && playing; }
-    bool IsEmpty() override { return !loaded; }
-    bool IsFading() override { return loaded && playing && fading; }
-    void Load(const QString& path) override {
+    bool isPlaying() override { return loaded && playing; }
+    bool isEmpty() override { return !loaded; }
+    bool isFading() override { return loaded && playing && fading; }
+    void load(const QString& path) override {
         log.append(QStringLiteral("Load ") + path);
         if (playing) {
-            Stop();
+            stop();
         }
-        fileName = path;
+        this->path = path;
         loaded = loadSucceeds;
         playing = false;
         fading = false;
         position = 0;
     }
-    void Unload() override {
+    void unload() override {
         log.append(QStringLiteral("Unload"));
         loaded = false;
         playing = false;
         fading = false;
     }
-    void Play() override {
+    void play() override {
         log.append(QStringLiteral("Play"));
         if (loaded) {
             playing = true;
         }
     }
-    void Stop() override {
+    void stop() override {
         log.append(QStringLiteral("Stop"));
         playing = false;
         fading = false;
@@ -47,30 +47,30 @@ public:
             onStop(*this);
         }
     }
-    void FadeOut(std::uint16_t ms) override {
+    void fadeOut(std::uint16_t ms) override {
         log.append(QStringLiteral("FadeOut %1").arg(ms));
         if (loaded && playing) {
             fading = true;
         }
     }
-    void SetVolume(std::uint32_t v) override {
+    void setVolume(std::uint32_t v) override {
         if (loaded) {
             volume = v;
         }
     }
-    std::uint32_t LengthMs() override { return loaded ? length : 0; }
-    std::uint32_t PositionMs() override { return loaded ? position : 0; }
-    QString FileName() const override { return fileName; }
-    bool ReadLevels(std::int32_t& a, std::int32_t& b) override {
-        if (!IsPlaying() || !hasLevels) {
+    std::uint32_t lengthMs() override { return loaded ? length : 0; }
+    std::uint32_t positionMs() override { return loaded ? position : 0; }
+    QString fileName() const override { return path; }
+    bool readLevels(std::int32_t& a, std::int32_t& b) override {
+        if (!isPlaying() || !hasLevels) {
             return false;
         }
         a = levelA;
         b = levelB;
         return true;
     }
-    int CartIndex() const override { return cartIndex; }
-    void SetCartIndex(int i) override { cartIndex = i; }
+    int cartIndex() const override { return index; }
+    void setCartIndex(int i) override { index = i; }
 
     bool loaded = false;
     bool playing = false;
@@ -82,8 +82,8 @@ public:
     std::uint32_t length = 10000;
     std::uint32_t position = 0;
     std::uint32_t volume = 100;
-    int cartIndex = 0;
-    QString fileName;
+    int index = 0;
+    QString path;
     QStringList log;
     std::function<void(FakePlayer&)> onStop;
 };
@@ -92,7 +92,7 @@ class FakeBank : public app::PlayerBank {
 public:
     FakeBank() {
         for (int n = 1; n <= 96; ++n) {
-            carts[n].cartIndex = n;
+            carts[n].index = n;
         }
     }
     app::PlayerControl& cart(int n) override { return carts.at(n); }

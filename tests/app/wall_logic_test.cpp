@@ -15,33 +15,33 @@ class WallLogicTest : public ::testing::Test {
 protected:
     WallLogicTest() {
         for (int n = 1; n <= 96; ++n) {
-            bank.carts[n].onStop = [this](FakePlayer& p) { firing.AUDIO_STOP(p); };
+            bank.carts[n].onStop = [this](FakePlayer& p) { firing.onPlayerStopped(p); };
         }
     }
     void loadCart(int n, const QString& name, int durationMs = 10000, bool fileExists = true) {
-        carts::TCartucho& slot = wall.Cartuchos[n];
-        slot.Nome = name;
-        slot.Arquivo = QStringLiteral("/audio/%1.mp3").arg(n);
-        slot.Duracao = QString::number(durationMs);
-        slot.Parada = QStringLiteral("1");
+        carts::Cart& slot = wall.table[n];
+        slot.name = name;
+        slot.path = QStringLiteral("/audio/%1.mp3").arg(n);
+        slot.durationText = QString::number(durationMs);
+        slot.stopModeText = QStringLiteral("1");
         view.captions[n] = slot.caption();
         if (fileExists) {
-            files.present.insert(slot.Arquivo);
+            files.present.insert(slot.path);
         }
         bank.carts[n].length = static_cast<std::uint32_t>(durationMs);
     }
     // A plain click: a press without Shift (which arms the click), then the click itself.
     void click(int n) {
-        wall.setCartuchoAtual(n);
-        block.SelecionaBloco(n, false);
+        wall.setCurrentCart(n);
+        block.queueCart(n, false);
         if (view.clickEnabled.value(n, true)) {
-            firing.botao_click();
+            firing.onCartClicked();
         }
     }
-    void press(int n, bool shift) { block.SelecionaBloco(n, shift); }
+    void press(int n, bool shift) { block.queueCart(n, shift); }
     FakePlayer& player(int n) { return bank.carts[n]; }
 
-    carts::CartWall wall;
+    carts::Wall wall;
     FakeBank bank;
     FakeView view;
     FakeTimer mixTimer;
@@ -54,25 +54,25 @@ protected:
 };
 
 TEST_F(WallLogicTest, EmptyCartIgnoresClicksEvenWithAPath) {
-    wall.Cartuchos[4].Arquivo = QStringLiteral("/audio/4.mp3");
+    wall.table[4].path = QStringLiteral("/audio/4.mp3");
     files.present.insert(QStringLiteral("/audio/4.mp3"));
     click(4);
     EXPECT_TRUE(player(4).log.isEmpty());
-    EXPECT_TRUE(wall.Cartuchos[4].Loop.isEmpty());
+    EXPECT_TRUE(wall.table[4].loopText.isEmpty());
 }
 
 TEST_F(WallLogicTest, ClickStartsTheCartAtMasterVolumeAndSecondClickStopsIt) {
     loadCart(2, QStringLiteral("VINHETA"));
     view.volume = 70;
     click(2);
-    EXPECT_TRUE(player(2).IsPlaying());
+    EXPECT_TRUE(player(2).isPlaying());
     EXPECT_EQ(player(2).volume, 70u);
     EXPECT_EQ(view.captions[2], QStringLiteral("NO AR"));
     EXPECT_EQ(view.frameColour[2], 255);
     EXPECT_EQ(view.frameWidths[2], 10);
 
     click(2); // stop mode "1": a cut, and the stop event gives back the idle look
-    EXPECT_FALSE(player(2).IsPlaying());
+    EXPECT_FALSE(player(2).isPlaying());
     EXPECT_EQ(view.captions[2], QStringLiteral("VINHETA"));
     EXPECT_EQ(view.frameWidths[2], 1);
     EXPECT_EQ(view.clock, QStringLiteral("00:00:00"));
@@ -81,17 +81,17 @@ TEST_F(WallLogicTest, ClickStartsTheCartAtMasterVolumeAndSecondClickStopsIt) {
 
 TEST_F(WallLogicTest, StopModeDecidesBetweenFadeAndCut) {
     loadCart(1, QStringLiteral("A"));
-    wall.Cartuchos[1].Parada = QStringLiteral("0");
+    wall.table[1].stopModeText = QStringLiteral("0");
     click(1);
     click(1);
     EXPECT_TRUE(player(1).fading);
     EXPECT_EQ(player(1).log.last(), QStringLiteral("FadeOut 800"));
 
     loadCart(3, QStringLiteral("B"));
-    wall.Cartuchos[3].Parada.clear(); // never set: counts as a cut
+    wall.table[3].stopModeText.clear(); // never set: counts as a cut
     click(3);
     click(3);
-    EXPECT_FALSE(player(3).IsPlaying());
+    EXPECT_FALSE(player(3).isPlaying());
     EXPECT_EQ(player(3).log.last(), QStringLiteral("Stop"));
 }
 
@@ -103,7 +103,7 @@ TEST_F(WallLogicTest, MissingFileIsReportedAndNothingFades) {
     click(7);
     EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Arquivo:/audio/7.mp3 Não encontrado")});
     EXPECT_FALSE(player(1).fading);
-    EXPECT_TRUE(player(7).IsEmpty());
+    EXPECT_TRUE(player(7).isEmpty());
 }
 
 TEST_F(WallLogicTest, AutoFadeFadesEveryCartOnAirAndCartsMixWithoutIt) {
@@ -112,14 +112,14 @@ TEST_F(WallLogicTest, AutoFadeFadesEveryCartOnAirAndCartsMixWithoutIt) {
     loadCart(3, QStringLiteral("C"));
     click(1);
     click(2);
-    EXPECT_TRUE(player(1).IsPlaying() && player(2).IsPlaying());
+    EXPECT_TRUE(player(1).isPlaying() && player(2).isPlaying());
     EXPECT_FALSE(player(1).fading);
 
     view.fadeOn = true;
     click(3);
     EXPECT_TRUE(player(1).fading);
     EXPECT_TRUE(player(2).fading);
-    EXPECT_TRUE(player(3).IsPlaying());
+    EXPECT_TRUE(player(3).isPlaying());
     EXPECT_FALSE(player(3).fading);
 }
 
@@ -127,25 +127,25 @@ TEST_F(WallLogicTest, ReplacedFileIsReloadedOnTheNextClick) {
     loadCart(5, QStringLiteral("OLD"));
     click(5);
     click(5);
-    wall.Cartuchos[5].Arquivo = QStringLiteral("/audio/new.mp3");
+    wall.table[5].path = QStringLiteral("/audio/new.mp3");
     files.present.insert(QStringLiteral("/audio/new.mp3"));
     click(5);
-    EXPECT_EQ(player(5).fileName, QStringLiteral("/audio/new.mp3"));
-    EXPECT_TRUE(player(5).IsPlaying());
+    EXPECT_EQ(player(5).path, QStringLiteral("/audio/new.mp3"));
+    EXPECT_TRUE(player(5).isPlaying());
 }
 
 TEST_F(WallLogicTest, LoopRestartsAtTheEndAndAClickStopsForGood) {
     loadCart(8, QStringLiteral("BED"));
     click(8);
-    wall.setCartuchoAtual(8);
-    firing.Loop1Click();
+    wall.setCurrentCart(8);
+    firing.toggleLoop();
     EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
-    player(8).Stop(); // the end of the audio
-    EXPECT_TRUE(player(8).IsPlaying());
+    player(8).stop(); // the end of the audio
+    EXPECT_TRUE(player(8).isPlaying());
     EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
     click(8); // clears the flag, then cuts
-    EXPECT_FALSE(player(8).IsPlaying());
-    EXPECT_EQ(wall.Cartuchos[8].Loop, QStringLiteral("0"));
+    EXPECT_FALSE(player(8).isPlaying());
+    EXPECT_EQ(wall.table[8].loopText, QStringLiteral("0"));
     EXPECT_EQ(view.captions[8], QStringLiteral("BED"));
 }
 
@@ -155,26 +155,26 @@ TEST_F(WallLogicTest, CartsFadedByTheWallDoNotLoopBackAtTheFadedVolume) {
     loadCart(3, QStringLiteral("B"));
     loadCart(4, QStringLiteral("C"));
     click(1);
-    wall.setCartuchoAtual(1);
-    firing.Loop1Click();
+    wall.setCurrentCart(1);
+    firing.toggleLoop();
     view.fadeOn = true;
-    click(2); // AUTO FADE fades the looping bed
-    EXPECT_EQ(wall.Cartuchos[1].Loop, QStringLiteral("0"));
-    player(1).Stop(); // the end of its fade
-    EXPECT_FALSE(player(1).IsPlaying());
+    click(2); // AUTO fadeMs fades the looping bed
+    EXPECT_EQ(wall.table[1].loopText, QStringLiteral("0"));
+    player(1).stop(); // the end of its fade
+    EXPECT_FALSE(player(1).isPlaying());
 
     view.fadeOn = false;
     press(3, true);
     press(4, true);
     click(3);
-    wall.setCartuchoAtual(3);
-    firing.Loop1Click();
+    wall.setCurrentCart(3);
+    firing.toggleLoop();
     player(3).position = 9500; // the mix point fades the looping block cart
-    block.Timer_mix_botoneraTimer();
-    EXPECT_EQ(wall.Cartuchos[3].Loop, QStringLiteral("0"));
-    player(3).Stop();
-    EXPECT_FALSE(player(3).IsPlaying());
-    EXPECT_TRUE(player(4).IsPlaying());
+    block.onMixTick();
+    EXPECT_EQ(wall.table[3].loopText, QStringLiteral("0"));
+    player(3).stop();
+    EXPECT_FALSE(player(3).isPlaying());
+    EXPECT_TRUE(player(4).isPlaying());
 }
 
 TEST_F(WallLogicTest, OnlyTheStoppedCartReturnsToItsIdleLook) {
@@ -182,7 +182,7 @@ TEST_F(WallLogicTest, OnlyTheStoppedCartReturnsToItsIdleLook) {
     loadCart(2, QStringLiteral("B"));
     click(1);
     click(2);
-    player(1).Stop();
+    player(1).stop();
     EXPECT_EQ(view.captions[1], QStringLiteral("A"));
     EXPECT_EQ(view.captions[2], QStringLiteral("NO AR"));
     EXPECT_EQ(view.frameWidths[2], 10);
@@ -193,66 +193,66 @@ TEST_F(WallLogicTest, CtrlLetterFiresTheFirstIdleCartWithThatMarker) {
     loadCart(9, QStringLiteral("&VOZ"));
     loadCart(1, QStringLiteral("&vinte"));
     EXPECT_TRUE(firing.fireByKey(QLatin1Char('v')));
-    EXPECT_TRUE(player(3).IsPlaying());
-    EXPECT_FALSE(player(1).IsPlaying());
+    EXPECT_TRUE(player(3).isPlaying());
+    EXPECT_FALSE(player(1).isPlaying());
     EXPECT_TRUE(firing.fireByKey(QLatin1Char('V'))); // cart 3 is on air: skipped
-    EXPECT_TRUE(player(9).IsPlaying());
-    EXPECT_EQ(wall.CartuchoAtual(), 9);
+    EXPECT_TRUE(player(9).isPlaying());
+    EXPECT_EQ(wall.currentCart(), 9);
     EXPECT_FALSE(firing.fireByKey(QLatin1Char('Q')));
 }
 
 TEST_F(WallLogicTest, AltCutsTheCurrentCartEvenWhenItFades) {
     loadCart(4, QStringLiteral("A"));
-    wall.Cartuchos[4].Parada = QStringLiteral("0");
+    wall.table[4].stopModeText = QStringLiteral("0");
     click(4);
     click(4);
     ASSERT_TRUE(player(4).fading);
     firing.cutCurrentCart();
-    EXPECT_FALSE(player(4).IsPlaying());
+    EXPECT_FALSE(player(4).isPlaying());
 }
 
 TEST_F(WallLogicTest, PreviewOfCartOneIsStoppedByClickingCartOne) {
     loadCart(1, QStringLiteral("A"));
-    bank.cuePlayer.Load(QStringLiteral("/search/x.mp3"));
-    bank.cuePlayer.SetCartIndex(1);
-    bank.cuePlayer.Play();
+    bank.cuePlayer.load(QStringLiteral("/search/x.mp3"));
+    bank.cuePlayer.setCartIndex(1);
+    bank.cuePlayer.play();
     click(1);
-    EXPECT_FALSE(bank.cuePlayer.IsPlaying());
-    EXPECT_TRUE(bank.cuePlayer.IsEmpty());
-    EXPECT_FALSE(player(1).IsPlaying());
+    EXPECT_FALSE(bank.cuePlayer.isPlaying());
+    EXPECT_TRUE(bank.cuePlayer.isEmpty());
+    EXPECT_FALSE(player(1).isPlaying());
     click(1);
-    EXPECT_TRUE(player(1).IsPlaying());
+    EXPECT_TRUE(player(1).isPlaying());
 }
 
 TEST_F(WallLogicTest, CueModeSendsIdleCartsToTheCuePlayer) {
     loadCart(5, QStringLiteral("A"));
     loadCart(6, QStringLiteral("B"));
     click(6); // on air before CUE mode
-    firing.ColorBtn1Click();
+    firing.toggleCueMode();
     EXPECT_TRUE(view.cueLook);
     click(5);
-    EXPECT_TRUE(bank.cuePlayer.IsPlaying());
-    EXPECT_EQ(bank.cuePlayer.CartIndex(), 5);
-    EXPECT_FALSE(player(5).IsPlaying());
+    EXPECT_TRUE(bank.cuePlayer.isPlaying());
+    EXPECT_EQ(bank.cuePlayer.cartIndex(), 5);
+    EXPECT_FALSE(player(5).isPlaying());
     EXPECT_FALSE(view.captions[5] == QStringLiteral("NO AR"));
     click(6); // a cart on air still stops on the output
-    EXPECT_FALSE(player(6).IsPlaying());
-    firing.ColorBtn1Click(); // off: the cue keeps playing
-    EXPECT_TRUE(bank.cuePlayer.IsPlaying());
+    EXPECT_FALSE(player(6).isPlaying());
+    firing.toggleCueMode(); // off: the cue keeps playing
+    EXPECT_TRUE(bank.cuePlayer.isPlaying());
     click(5); // first click stops the cue
-    EXPECT_FALSE(bank.cuePlayer.IsPlaying());
-    EXPECT_FALSE(player(5).IsPlaying());
+    EXPECT_FALSE(bank.cuePlayer.isPlaying());
+    EXPECT_FALSE(player(5).isPlaying());
     click(5); // the next puts the cart on air
-    EXPECT_TRUE(player(5).IsPlaying());
+    EXPECT_TRUE(player(5).isPlaying());
 }
 
 TEST_F(WallLogicTest, StatusLineNamesTheCartAndItsLength) {
     loadCart(7, QStringLiteral("Vinheta"), 12000);
-    firing.botao_mouseMove(7);
+    firing.onPointerOverCart(7);
     EXPECT_EQ(view.status, QStringLiteral("Cartucho 07 - Vinheta - 00:00:12"));
-    EXPECT_EQ(wall.CartuchoAtual(), 7);
-    EXPECT_EQ(wall.CartuchoMouse(), 7);
-    firing.botao_mouseMove(3);
+    EXPECT_EQ(wall.currentCart(), 7);
+    EXPECT_EQ(wall.mouseCart(), 7);
+    firing.onPointerOverCart(3);
     EXPECT_EQ(view.status, QStringLiteral("Cartucho 03 - Quallon Cartucheira Digital"));
 }
 
@@ -271,16 +271,16 @@ TEST_F(WallLogicTest, BlockPlaysInQueueOrderThenClicksPlayTheClickedCart) {
 
     view.mixOn = false;
     click(50);
-    EXPECT_TRUE(player(12).IsPlaying());
-    EXPECT_FALSE(player(50).IsPlaying());
+    EXPECT_TRUE(player(12).isPlaying());
+    EXPECT_FALSE(player(50).isPlaying());
     EXPECT_FALSE(view.queued[12]);
     click(50);
-    EXPECT_TRUE(player(3).IsPlaying());
+    EXPECT_TRUE(player(3).isPlaying());
     click(50);
-    EXPECT_TRUE(player(40).IsPlaying());
+    EXPECT_TRUE(player(40).isPlaying());
     EXPECT_TRUE(view.lines.isEmpty());
     click(50);
-    EXPECT_TRUE(player(50).IsPlaying());
+    EXPECT_TRUE(player(50).isPlaying());
 }
 
 TEST_F(WallLogicTest, ShiftPressOnAQueuedCartRemovesItAndKeepsTheOrder) {
@@ -315,7 +315,7 @@ TEST_F(WallLogicTest, QueuedCartWithMissingFileStaysFirst) {
     click(11);
     EXPECT_EQ(messages.shown.last(), QStringLiteral("Arquivo:/audio/10.mp3 Não encontrado"));
     EXPECT_EQ(view.lines, (QStringList{"10", "11"}));
-    EXPECT_FALSE(player(11).IsPlaying());
+    EXPECT_FALSE(player(11).isPlaying());
 }
 
 TEST_F(WallLogicTest, AutoMixSeguesAtTheMixPointAndFadesTheOutgoingCart) {
@@ -326,25 +326,25 @@ TEST_F(WallLogicTest, AutoMixSeguesAtTheMixPointAndFadesTheOutgoingCart) {
     press(2, true);
     press(3, true);
     click(1); // the first click plays cart 1
-    ASSERT_TRUE(player(1).IsPlaying());
+    ASSERT_TRUE(player(1).isPlaying());
     EXPECT_TRUE(mixTimer.enabled);
-    EXPECT_EQ(block.cartuchoMix(), 1);
+    EXPECT_EQ(block.mixCart(), 1);
 
-    player(1).position = 10000 - settings.MIXAGEM; // exactly MIXAGEM left: not yet
-    block.Timer_mix_botoneraTimer();
-    EXPECT_FALSE(player(2).IsPlaying());
-    player(1).position += 50; // the next tick: below MIXAGEM
-    block.Timer_mix_botoneraTimer();
+    player(1).position = 10000 - settings.mixLeadMs; // exactly mixLeadMs left: not yet
+    block.onMixTick();
+    EXPECT_FALSE(player(2).isPlaying());
+    player(1).position += 50; // the next tick: below mixLeadMs
+    block.onMixTick();
     EXPECT_TRUE(player(1).fading);
-    EXPECT_TRUE(player(2).IsPlaying());
-    EXPECT_EQ(block.cartuchoMix(), 2);
+    EXPECT_TRUE(player(2).isPlaying());
+    EXPECT_EQ(block.mixCart(), 2);
     EXPECT_TRUE(mixTimer.enabled);
 
     player(2).position = 9990;
-    block.Timer_mix_botoneraTimer();
-    EXPECT_TRUE(player(3).IsPlaying());
+    block.onMixTick();
+    EXPECT_TRUE(player(3).isPlaying());
     player(3).position = 9990; // block empty at the mix point: the cart plays to its end
-    block.Timer_mix_botoneraTimer();
+    block.onMixTick();
     EXPECT_FALSE(mixTimer.enabled);
     EXPECT_FALSE(player(3).fading);
 }
@@ -358,9 +358,9 @@ TEST_F(WallLogicTest, AutoMixSwitchedOffAtTheMixPointStopsTheSegue) {
     click(1);
     view.mixOn = false;
     player(1).position = 9500;
-    block.Timer_mix_botoneraTimer();
+    block.onMixTick();
     EXPECT_FALSE(mixTimer.enabled);
-    EXPECT_FALSE(player(2).IsPlaying());
+    EXPECT_FALSE(player(2).isPlaying());
     EXPECT_FALSE(player(1).fading);
 }
 
@@ -368,8 +368,8 @@ TEST_F(WallLogicTest, MixTimerStopsWhenTheWatchedCartStopped) {
     loadCart(1, QStringLiteral("A"), 10000);
     press(1, true);
     click(1);
-    player(1).Stop();
-    block.Timer_mix_botoneraTimer();
+    player(1).stop();
+    block.onMixTick();
     EXPECT_FALSE(mixTimer.enabled);
 }
 
@@ -380,26 +380,26 @@ TEST_F(WallLogicTest, QueuedCartOnAirRestartsFromTheBeginning) {
     player(1).position = 4000;
     press(1, true);
     click(2);
-    EXPECT_TRUE(player(1).IsPlaying());
+    EXPECT_TRUE(player(1).isPlaying());
     EXPECT_EQ(player(1).position, 0u);
-    EXPECT_FALSE(player(2).IsPlaying());
+    EXPECT_FALSE(player(2).isPlaying());
 }
 
 TEST_F(WallLogicTest, DisplayTickCountsDownAndBlinksEveryPlayingCart) {
     loadCart(4, QStringLiteral("TRES MINUTOS"), 180000);
     click(4);
     player(4).position = 500;
-    display.Timer2Timer();
+    display.onDisplayTick();
     EXPECT_EQ(view.captions[4], QStringLiteral("00:02:59"));
     EXPECT_EQ(view.clock, QStringLiteral("00:02:59"));
     // The frame changes at the 5th and 10th tick: off, then on again.
     std::vector<int> widths;
     for (int tick = 2; tick <= 11; ++tick) {
-        display.Timer2Timer();
+        display.onDisplayTick();
         widths.push_back(view.frameWidths[4]);
     }
     EXPECT_EQ(widths, (std::vector<int>{10, 10, 10, 1, 1, 1, 1, 1, 10, 10}));
-    EXPECT_EQ(display.contaTique(), 0);
+    EXPECT_EQ(display.tickCount(), 0);
 }
 
 TEST_F(WallLogicTest, ClockAddsTheBlockAndFollowsTheHighestPlayingCart) {
@@ -415,7 +415,7 @@ TEST_F(WallLogicTest, ClockAddsTheBlockAndFollowsTheHighestPlayingCart) {
     player(30).levelA = 22800;
     player(30).levelB = 4400;
     player(5).levelA = 200;
-    display.Timer2Timer();
+    display.onDisplayTick();
     EXPECT_EQ(view.clock, QStringLiteral("00:01:00"));
     EXPECT_EQ(view.meters, std::make_pair(114, 22));
 }
@@ -428,7 +428,7 @@ TEST_F(WallLogicTest, MetersKeepTheLevelsOfTheCartBelowWhenTheLastHasNoData) {
     player(5).levelA = 4400;
     player(5).levelB = 200;
     player(30).hasLevels = false;
-    display.Timer2Timer();
+    display.onDisplayTick();
     EXPECT_EQ(view.meters, std::make_pair(22, 1));
     EXPECT_EQ(view.clock, QStringLiteral("00:00:15"));
 }
@@ -436,9 +436,9 @@ TEST_F(WallLogicTest, MetersKeepTheLevelsOfTheCartBelowWhenTheLastHasNoData) {
 TEST_F(WallLogicTest, MasterFaderSetsLoadedCartPlayersButNotTheCue) {
     loadCart(1, QStringLiteral("A"));
     click(1);
-    bank.cuePlayer.Load(QStringLiteral("/x.mp3"));
+    bank.cuePlayer.load(QStringLiteral("/x.mp3"));
     bank.cuePlayer.volume = 100;
-    display.MMSlider1Track(50);
+    display.onMasterFaderMoved(50);
     EXPECT_EQ(player(1).volume, 50u);
     EXPECT_EQ(bank.cuePlayer.volume, 100u);
 }

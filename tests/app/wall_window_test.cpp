@@ -1,7 +1,10 @@
 // The real wall window on the no-sound device: carts filled through the menu, fired with mouse
 // and keys, the block and its automatic mix, CUE, loop, paste and rename.
 #include "app/block_sequencer.h"
+#include "app/cart_wall_panel.h"
+#include "app/control_strip.h"
 #include "app/main_window.h"
+#include "app/wall_menus.h"
 #include "audio/engine/sound_engine.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_fakes.h"
@@ -9,7 +12,7 @@
 #include "engine/test_media.h"
 #include "support/recording_messages.h"
 #include "widgets/bgr_color.h"
-#include "widgets/color_btn.h"
+#include "widgets/cart_button.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,7 +28,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-using app::Tfrm_botonera;
+using app::MainWindow;
 
 namespace {
 
@@ -35,16 +38,16 @@ class WallWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         config::DeviceSettings settings; // both players on the no-sound device
-        settings.DVTRA = -1;
-        settings.DVCUE = -1;
-        ASSERT_TRUE(config::GravaConfig(dir.path(), settings));
+        settings.outputDevice = -1;
+        settings.cueDevice = -1;
+        ASSERT_TRUE(config::writeDeviceSettings(dir.path(), settings));
         app::MainWindowEnvironment env;
         env.programDir = dir.path();
         env.messages = &messages;
         env.sound = sound.get();
         env.dialogs = &dialogs;
         env.screenSize = QSize(1280, 1024);
-        w = std::make_unique<Tfrm_botonera>(env);
+        w = std::make_unique<MainWindow>(env);
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
@@ -61,7 +64,7 @@ protected:
     // The pointer moves over cart n. Sent straight to the button: a warp of the real pointer
     // would arrive later, whenever the X server gets to it.
     void hover(int n) {
-        widgets::TColorBtn* b = w->cartButton(n);
+        widgets::CartButton* b = w->cartButton(n);
         const QPointF at = QPointF(b->rect().center());
         QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
@@ -73,48 +76,49 @@ protected:
     }
     void menu(int n, const char* action) {
         hover(n);
-        w->actionByName(QString::fromUtf8(action))->trigger();
+        w->action(QString::fromUtf8(action))->trigger();
     }
     // Fills cart n through "Inserir Áudio no Cartucho"; the colour dialog is cancelled.
     void insert(int n, const QString& path) {
         dialogs.files.push_back(path);
-        menu(n, "Inserirudio1");
+        menu(n, "insertAudioAction");
     }
-    audio::TOrvaneBass& player(int n) { return w->players().Tocador(n); }
+    audio::CartPlayer& player(int n) { return w->players().cartPlayer(n); }
     // Keys go where the X server sends them: to the focused control.
     QWidget* focused() {
         QWidget* focus = QApplication::focusWidget();
         return focus != nullptr ? focus : w.get();
     }
-    carts::TCartucho& slot(int n) { return w->wall().Cartuchos[n]; }
+    carts::Cart& slot(int n) { return w->wall().table[n]; }
 
     QTemporaryDir dir;
     RecordingMessages messages;
     carts::testing::FakeDialogs dialogs;
     std::unique_ptr<audio::engine::SoundEngine> sound = audio::engine::makeSoundEngine();
-    std::unique_ptr<Tfrm_botonera> w;
+    std::unique_ptr<MainWindow> w;
 };
 
 TEST_F(WallWindowTest, InsertedCartFiresWithAClickAndStopsWithTheNext) {
     insert(7, tone(QStringLiteral("vinheta 01.wav"), 440, 3000));
-    EXPECT_EQ(slot(7).Nome, QStringLiteral("VINHETA 01.WAV"));
-    EXPECT_EQ(slot(7).Duracao, QStringLiteral("3000"));
+    EXPECT_EQ(slot(7).name, QStringLiteral("VINHETA 01.WAV"));
+    EXPECT_EQ(slot(7).durationText, QStringLiteral("3000"));
     EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("VINHETA 01.WA"));
     hover(7);
-    EXPECT_EQ(w->Label1->text(), QStringLiteral("Cartucho 07 - VINHETA 01.WAV - 00:00:03"));
+    EXPECT_EQ(w->wallPanel().statusLabel()->text(),
+              QStringLiteral("Cartucho 07 - VINHETA 01.WAV - 00:00:03"));
 
     click(7);
-    EXPECT_TRUE(player(7).IsPlaying());
+    EXPECT_TRUE(player(7).isPlaying());
     EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("NO AR"));
-    EXPECT_EQ(w->cartButton(7)->bordaWidth(), 10);
-    EXPECT_EQ(w->cartButton(7)->bordaCor(), QColor(255, 0, 0));
-    QTRY_VERIFY(player(7).PositionMs() > 100); // the no-sound device consumes in real time
+    EXPECT_EQ(w->cartButton(7)->frameWidth(), 10);
+    EXPECT_EQ(w->cartButton(7)->frameColor(), QColor(255, 0, 0));
+    QTRY_VERIFY(player(7).positionMs() > 100); // the no-sound device consumes in real time
 
     click(7); // never set stop mode: a cut
-    EXPECT_FALSE(player(7).IsPlaying());
+    EXPECT_FALSE(player(7).isPlaying());
     EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("VINHETA 01.WA"));
-    EXPECT_EQ(w->cartButton(7)->bordaWidth(), 1);
-    EXPECT_EQ(w->Label2->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(w->cartButton(7)->frameWidth(), 1);
+    EXPECT_EQ(w->strip().clockLabel()->text(), QStringLiteral("00:00:00"));
 }
 
 TEST_F(WallWindowTest, CtrlLetterSkipsTheCartOnAirAndFiresTheNextWithThatMarker) {
@@ -122,26 +126,26 @@ TEST_F(WallWindowTest, CtrlLetterSkipsTheCartOnAirAndFiresTheNextWithThatMarker)
     for (int n : {4, 9}) {
         insert(n, path);
         dialogs.names.push_back(QStringLiteral("&VINHETA %1").arg(n));
-        menu(n, "RenomearCartucho1");
+        menu(n, "renameAction");
     }
     QTest::keyClick(focused(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_TRUE(player(4).IsPlaying());
-    EXPECT_FALSE(player(9).IsPlaying());
+    EXPECT_TRUE(player(4).isPlaying());
+    EXPECT_FALSE(player(9).isPlaying());
     QTest::keyClick(focused(), Qt::Key_V, Qt::ControlModifier);
-    EXPECT_TRUE(player(9).IsPlaying());
+    EXPECT_TRUE(player(9).isPlaying());
     QTest::keyClick(focused(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_TRUE(player(4).IsPlaying() && player(9).IsPlaying());
+    EXPECT_TRUE(player(4).isPlaying() && player(9).isPlaying());
 }
 
 TEST_F(WallWindowTest, AltCutsAFadingCart) {
     insert(2, tone(QStringLiteral("a.wav"), 440, 5000));
-    menu(2, "PararcomFade1");
-    EXPECT_EQ(slot(2).Parada, QStringLiteral("0"));
+    menu(2, "stopWithFadeAction");
+    EXPECT_EQ(slot(2).stopModeText, QStringLiteral("0"));
     click(2);
     click(2);
-    ASSERT_TRUE(player(2).IsFading());
+    ASSERT_TRUE(player(2).isFading());
     QTest::keyClick(w->cartButton(2), Qt::Key_Alt);
-    EXPECT_FALSE(player(2).IsPlaying());
+    EXPECT_FALSE(player(2).isPlaying());
 }
 
 TEST_F(WallWindowTest, AutoFadeWithAMissingFileShowsTheMessageAndFadesNothing) {
@@ -149,13 +153,13 @@ TEST_F(WallWindowTest, AutoFadeWithAMissingFileShowsTheMessageAndFadesNothing) {
     const QString gone = tone(QStringLiteral("gone.wav"), 880, 1000);
     insert(2, gone);
     QFile::remove(gone);
-    w->CheckBox1->setChecked(true);
+    w->strip().autoFadeBox()->setChecked(true);
     click(1);
     click(2);
     EXPECT_EQ(messages.shown.last(),
               QStringLiteral("Arquivo:") + gone + QStringLiteral(" Não encontrado"));
-    EXPECT_TRUE(player(1).IsPlaying());
-    EXPECT_FALSE(player(1).IsFading());
+    EXPECT_TRUE(player(1).isPlaying());
+    EXPECT_FALSE(player(1).isFading());
 }
 
 TEST_F(WallWindowTest, CueModeStopsACartOnAirAndPreviewsAnIdleOne) {
@@ -163,47 +167,47 @@ TEST_F(WallWindowTest, CueModeStopsACartOnAirAndPreviewsAnIdleOne) {
     insert(5, path);
     insert(6, path);
     click(6);
-    QTest::mouseClick(w->ColorBtn1, Qt::LeftButton);
-    EXPECT_EQ(w->ColorBtn1->buttonColor(), QColor(255, 0, 0));
-    EXPECT_EQ(w->ColorBtn1->bordaWidth(), 4);
+    QTest::mouseClick(w->strip().cueButton(), Qt::LeftButton);
+    EXPECT_EQ(w->strip().cueButton()->buttonColor(), QColor(255, 0, 0));
+    EXPECT_EQ(w->strip().cueButton()->frameWidth(), 4);
     click(6);
-    EXPECT_FALSE(player(6).IsPlaying());
+    EXPECT_FALSE(player(6).isPlaying());
     click(5);
-    EXPECT_TRUE(w->players().TocadorCue().IsPlaying());
-    EXPECT_EQ(w->players().TocadorCue().CartIndex(), 5);
-    EXPECT_FALSE(player(5).IsPlaying());
+    EXPECT_TRUE(w->players().cuePlayer().isPlaying());
+    EXPECT_EQ(w->players().cuePlayer().cartIndex(), 5);
+    EXPECT_FALSE(player(5).isPlaying());
     click(5);
-    EXPECT_FALSE(w->players().TocadorCue().IsPlaying());
+    EXPECT_FALSE(w->players().cuePlayer().isPlaying());
 }
 
 TEST_F(WallWindowTest, PreviewOfCartOneIsStoppedByTheFirstClickOnCartOne) {
     const QString path = tone(QStringLiteral("a.wav"), 440, 5000);
     insert(1, path);
-    audio::TOrvaneBass& cue = w->players().TocadorCue();
-    cue.Load(path);
-    cue.SetCartIndex(1);
-    cue.Play();
+    audio::CartPlayer& cue = w->players().cuePlayer();
+    cue.load(path);
+    cue.setCartIndex(1);
+    cue.play();
     click(1);
-    EXPECT_FALSE(cue.IsPlaying());
-    EXPECT_FALSE(player(1).IsPlaying());
+    EXPECT_FALSE(cue.isPlaying());
+    EXPECT_FALSE(player(1).isPlaying());
     click(1);
-    EXPECT_TRUE(player(1).IsPlaying());
+    EXPECT_TRUE(player(1).isPlaying());
 }
 
 TEST_F(WallWindowTest, LoopRestartsTheCartAtItsEnd) {
     insert(3, tone(QStringLiteral("short.wav"), 440, 400));
     click(3);
-    w->Timer2->stop(); // keep the caption from being replaced by the count-down
-    menu(3, "Loop1");
+    w->displayTimer().stop(); // keep the caption from being replaced by the count-down
+    menu(3, "loopAction");
     EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("LOOP"));
     QElapsedTimer clock;
     clock.start();
     QTest::qWait(700);
-    EXPECT_TRUE(player(3).IsPlaying()); // past its 400 ms: it started again
+    EXPECT_TRUE(player(3).isPlaying()); // past its 400 ms: it started again
     EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("LOOP"));
     click(3); // the click clears the flag, then stops it for good
-    EXPECT_FALSE(player(3).IsPlaying());
-    EXPECT_EQ(slot(3).Loop, QStringLiteral("0"));
+    EXPECT_FALSE(player(3).isPlaying());
+    EXPECT_EQ(slot(3).loopText, QStringLiteral("0"));
 }
 
 TEST_F(WallWindowTest, ShiftPressQueuesInOrderAndSuppressesExactlyOneClick) {
@@ -211,47 +215,47 @@ TEST_F(WallWindowTest, ShiftPressQueuesInOrderAndSuppressesExactlyOneClick) {
     for (int n : {12, 3, 40, 50}) {
         insert(n, path);
     }
-    w->CheckBox2->setChecked(false);
+    w->strip().autoMixBox()->setChecked(false);
     for (int n : {12, 3, 40}) {
         click(n, Qt::ShiftModifier);
     }
-    EXPECT_FALSE(player(12).IsPlaying()); // the click ending a Shift press does nothing
-    ASSERT_EQ(w->ListBox1->count(), 3);
-    EXPECT_EQ(w->ListBox1->item(0)->text(), QStringLiteral("12"));
-    EXPECT_EQ(w->ListBox1->item(1)->text(), QStringLiteral("03"));
-    EXPECT_EQ(w->ListBox1->item(2)->text(), QStringLiteral("40"));
-    EXPECT_EQ(w->Label4->text(), QStringLiteral("3"));
-    EXPECT_EQ(w->Label2->text(), QStringLiteral("00:01:00"));
-    EXPECT_TRUE(w->cartButton(3)->checado());
+    EXPECT_FALSE(player(12).isPlaying()); // the click ending a Shift press does nothing
+    ASSERT_EQ(w->strip().blockList()->count(), 3);
+    EXPECT_EQ(w->strip().blockList()->item(0)->text(), QStringLiteral("12"));
+    EXPECT_EQ(w->strip().blockList()->item(1)->text(), QStringLiteral("03"));
+    EXPECT_EQ(w->strip().blockList()->item(2)->text(), QStringLiteral("40"));
+    EXPECT_EQ(w->strip().blockCountLabel()->text(), QStringLiteral("3"));
+    EXPECT_EQ(w->strip().clockLabel()->text(), QStringLiteral("00:01:00"));
+    EXPECT_TRUE(w->cartButton(3)->marked());
 
     click(50);
-    EXPECT_TRUE(player(12).IsPlaying());
-    EXPECT_FALSE(player(50).IsPlaying());
+    EXPECT_TRUE(player(12).isPlaying());
+    EXPECT_FALSE(player(50).isPlaying());
     click(50);
-    EXPECT_TRUE(player(3).IsPlaying());
+    EXPECT_TRUE(player(3).isPlaying());
     click(50);
-    EXPECT_TRUE(player(40).IsPlaying());
-    EXPECT_EQ(w->ListBox1->count(), 0);
+    EXPECT_TRUE(player(40).isPlaying());
+    EXPECT_EQ(w->strip().blockList()->count(), 0);
     click(50);
-    EXPECT_TRUE(player(50).IsPlaying());
+    EXPECT_TRUE(player(50).isPlaying());
 }
 
 TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
-    const int mixagem = w->deviceSettings().MIXAGEM;
+    const int mixagem = w->deviceSettings().mixLeadMs;
     for (int n : {1, 2, 3}) {
         insert(n, tone(QStringLiteral("c%1.wav").arg(n), 220.0 * n, 1500));
         click(n, Qt::ShiftModifier);
     }
     click(1);
-    ASSERT_TRUE(player(1).IsPlaying());
+    ASSERT_TRUE(player(1).isPlaying());
     // Watch every 2 ms for the moment the next cart starts, and how much the last one had left.
     std::vector<std::int64_t> leftAtSegue;
     int watched = 1;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        if (watched < 3 && player(watched + 1).IsPlaying()) {
-            leftAtSegue.push_back(std::int64_t(player(watched).LengthMs()) -
-                                  std::int64_t(player(watched).PositionMs()));
+        if (watched < 3 && player(watched + 1).isPlaying()) {
+            leftAtSegue.push_back(std::int64_t(player(watched).lengthMs()) -
+                                  std::int64_t(player(watched).positionMs()));
             ++watched;
         }
     });
@@ -263,9 +267,9 @@ TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
         // One mix tick, plus what a busy machine adds before the tick runs.
         EXPECT_GT(left, mixagem - 50 - 120);
     }
-    EXPECT_TRUE(player(1).IsFading() || !player(1).IsPlaying());
-    QTRY_VERIFY_WITH_TIMEOUT(!player(3).IsPlaying(), 5000);
-    EXPECT_FALSE(w->Timer_mix_botonera->Enabled());
+    EXPECT_TRUE(player(1).isFading() || !player(1).isPlaying());
+    QTRY_VERIFY_WITH_TIMEOUT(!player(3).isPlaying(), 5000);
+    EXPECT_FALSE(w->mixTimer().enabled());
 }
 
 TEST_F(WallWindowTest, AutoMixSwitchedOffBeforeTheMixPointEndsTheSegue) {
@@ -274,12 +278,12 @@ TEST_F(WallWindowTest, AutoMixSwitchedOffBeforeTheMixPointEndsTheSegue) {
         click(n, Qt::ShiftModifier);
     }
     click(1);
-    ASSERT_TRUE(player(1).IsPlaying());
-    w->CheckBox2->setChecked(false);
-    QTRY_VERIFY_WITH_TIMEOUT(!player(1).IsPlaying(), 4000);
-    EXPECT_FALSE(player(2).IsPlaying());
-    EXPECT_EQ(w->ListBox1->count(), 1);
-    EXPECT_FALSE(w->Timer_mix_botonera->Enabled());
+    ASSERT_TRUE(player(1).isPlaying());
+    w->strip().autoMixBox()->setChecked(false);
+    QTRY_VERIFY_WITH_TIMEOUT(!player(1).isPlaying(), 4000);
+    EXPECT_FALSE(player(2).isPlaying());
+    EXPECT_EQ(w->strip().blockList()->count(), 1);
+    EXPECT_FALSE(w->mixTimer().enabled());
 }
 
 TEST_F(WallWindowTest, QueuedCartWithAMissingFileStaysAtTheHead) {
@@ -291,41 +295,41 @@ TEST_F(WallWindowTest, QueuedCartWithAMissingFileStaysAtTheHead) {
     click(9);
     EXPECT_EQ(messages.shown.last(),
               QStringLiteral("Arquivo:") + gone + QStringLiteral(" Não encontrado"));
-    EXPECT_EQ(w->ListBox1->count(), 1);
-    EXPECT_FALSE(player(9).IsPlaying());
+    EXPECT_EQ(w->strip().blockList()->count(), 1);
+    EXPECT_FALSE(player(9).isPlaying());
 }
 
 TEST_F(WallWindowTest, PasteCancelledStillRepaintsTheWall) {
     insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
     insert(2, tone(QStringLiteral("b.wav"), 440, 1000));
-    menu(1, "Copia1");
-    slot(2).Cor = QStringLiteral("255"); // a face the button does not show yet
+    menu(1, "copyAction");
+    slot(2).colourText = QStringLiteral("255"); // a face the button does not show yet
     messages.answer = false;
-    menu(2, "Colar1");
+    menu(2, "pasteAction");
     EXPECT_EQ(messages.asked.last(),
               QStringLiteral("Cartucho já está carregado, Deseja substitui-lo ??"));
-    EXPECT_EQ(slot(2).Arquivo, dir.filePath(QStringLiteral("b.wav")));
+    EXPECT_EQ(slot(2).path, dir.filePath(QStringLiteral("b.wav")));
     EXPECT_EQ(w->cartButton(2)->buttonColor(), QColor(255, 0, 0));
 }
 
 TEST_F(WallWindowTest, CartDeletedOnAirStopsAndLosesItsOnAirLook) {
     insert(6, tone(QStringLiteral("a.wav"), 440, 4000));
     click(6);
-    ASSERT_EQ(w->cartButton(6)->bordaWidth(), 10);
-    menu(6, "Excluirudio1");
-    EXPECT_FALSE(player(6).IsPlaying());
-    EXPECT_TRUE(player(6).IsEmpty());
+    ASSERT_EQ(w->cartButton(6)->frameWidth(), 10);
+    menu(6, "deleteAudioAction");
+    EXPECT_FALSE(player(6).isPlaying());
+    EXPECT_TRUE(player(6).isEmpty());
     EXPECT_EQ(w->cartButton(6)->caption(), QString());
-    EXPECT_EQ(w->cartButton(6)->bordaWidth(), 1);
+    EXPECT_EQ(w->cartButton(6)->frameWidth(), 1);
 }
 
 TEST_F(WallWindowTest, RenameShowsTheWholeNameUntilTheNextRefresh) {
     insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
     const QString thirty = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
     dialogs.names.push_back(thirty);
-    menu(1, "RenomearCartucho1");
+    menu(1, "renameAction");
     EXPECT_EQ(w->cartButton(1)->caption(), thirty);
-    EXPECT_TRUE(w->wall().PerfilAlterado);
+    EXPECT_TRUE(w->wall().profileChanged);
 }
 
 TEST_F(WallWindowTest, ReplacedFileIsPlayedOnTheNextClick) {
@@ -335,8 +339,8 @@ TEST_F(WallWindowTest, ReplacedFileIsPlayedOnTheNextClick) {
     const QString fresh = tone(QStringLiteral("new.wav"), 880, 2000);
     insert(4, fresh);
     click(4);
-    EXPECT_EQ(player(4).FileName(), fresh);
-    EXPECT_EQ(player(4).LengthMs(), 2000u);
+    EXPECT_EQ(player(4).fileName(), fresh);
+    EXPECT_EQ(player(4).lengthMs(), 2000u);
 }
 
 TEST_F(WallWindowTest, FileDroppedFromTheFileManagerLandsOnTheCartUnderThePointer) {
@@ -354,8 +358,8 @@ TEST_F(WallWindowTest, FileDroppedFromTheFileManagerLandsOnTheCartUnderThePointe
         QTest::qWait(50); // the drop is handled once the event has returned
     };
     drop({QUrl::fromLocalFile(path)});
-    EXPECT_EQ(slot(21).Nome, QStringLiteral("PALMAS.WAV"));
-    EXPECT_EQ(slot(21).Duracao, QStringLiteral("1500"));
+    EXPECT_EQ(slot(21).name, QStringLiteral("PALMAS.WAV"));
+    EXPECT_EQ(slot(21).durationText, QStringLiteral("1500"));
     EXPECT_EQ(w->cartButton(21)->caption(), QStringLiteral("PALMAS.WAV"));
 
     click(21);
@@ -371,22 +375,23 @@ TEST_F(WallWindowTest, FileDroppedFromTheFileManagerLandsOnTheCartUnderThePointe
 
 TEST_F(WallWindowTest, MenuOfAnEmptyCartOffersOnlyWhatMakesSense) {
     insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
-    menu(1, "Copia1");
+    menu(1, "copyAction");
     hover(30);
-    emit w->PopupMenu1->aboutToShow();
+    emit w->menus().cartMenu()->aboutToShow();
     QStringList enabled;
     for (const char* name :
-         {"SobreoSoftware1", "Inserirudio1", "Excluirudio1", "SelecionarCor1", "CorPadro1",
-          "SelecionarCordeFonte1", "Propriedades1", "Preferncias1", "RenomearCartucho1", "Loop1",
-          "Copia1", "Colar1", "Pesquisaudio1", "ListaPerfis1"}) {
-        if (w->actionByName(QString::fromUtf8(name))->isEnabled()) {
+         {"aboutAction", "insertAudioAction", "deleteAudioAction", "faceColourAction",
+          "defaultColourAction", "captionColourAction", "propertiesAction", "preferencesMenu",
+          "renameAction", "loopAction", "copyAction", "pasteAction", "searchAudioAction",
+          "profileListAction"}) {
+        if (w->action(QString::fromUtf8(name))->isEnabled()) {
             enabled << QString::fromUtf8(name);
         }
     }
-    EXPECT_EQ(enabled, (QStringList{"SobreoSoftware1", "Inserirudio1", "Colar1", "Pesquisaudio1",
-                                    "ListaPerfis1"}));
-    EXPECT_FALSE(w->actionByName(QStringLiteral("PararcomStop1"))->isChecked());
-    EXPECT_FALSE(w->actionByName(QStringLiteral("PararcomFade1"))->isChecked());
+    EXPECT_EQ(enabled, (QStringList{"aboutAction", "insertAudioAction", "pasteAction",
+                                    "searchAudioAction", "profileListAction"}));
+    EXPECT_FALSE(w->action(QStringLiteral("stopWithCutAction"))->isChecked());
+    EXPECT_FALSE(w->action(QStringLiteral("stopWithFadeAction"))->isChecked());
 }
 
 } // namespace

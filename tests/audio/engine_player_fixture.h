@@ -1,7 +1,7 @@
 #pragma once
 // A player on the real sound layer whose device 1 is clocked by the test: audio moves only when
 // the test renders frames, so every timing check is exact.
-#include "audio/orvane_bass.h"
+#include "audio/cart_player.h"
 #include "engine/hand_clock.h"
 #include "engine/test_media.h"
 #include "support/recording_messages.h"
@@ -17,12 +17,12 @@ protected:
     static constexpr std::uint32_t kRate = 44100;
     static constexpr int kHandClockDevice = 1;
 
-    std::unique_ptr<TOrvaneBass> makePlayer() {
-        auto p = std::make_unique<TOrvaneBass>(context);
-        p->InitDevice(kHandClockDevice, false, nullptr);
-        p->SelectDevice(kHandClockDevice);
-        p->SetBufferLength(1000);
-        p->SetOnStop([this](QObject*) { ++stops; });
+    std::unique_ptr<CartPlayer> makePlayer() {
+        auto p = std::make_unique<CartPlayer>(context);
+        p->initDevice(kHandClockDevice, false, nullptr);
+        p->selectDevice(kHandClockDevice);
+        p->setBufferLength(1000);
+        p->setOnStop([this](QObject*) { ++stops; });
         return p;
     }
 
@@ -37,17 +37,17 @@ protected:
     }
 
     void loadTone(std::uint64_t ms) {
-        player->Load(tone("tone.wav", ms));
-        ASSERT_TRUE(player->Loaded()) << messages.shown.join('|').toStdString();
+        player->load(tone("tone.wav", ms));
+        ASSERT_TRUE(player->loaded()) << messages.shown.join('|').toStdString();
     }
 
-    void render(std::uint32_t ms) { clock.renderFed(player->Channel(), kRate * ms / 1000); }
+    void render(std::uint32_t ms) { clock.renderFed(player->channel(), kRate * ms / 1000); }
 
     // One timer period of audio, then the player's tick.
     void tick(int count = 1) {
         for (int i = 0; i < count; ++i) {
-            render(TOrvaneBass::kTickMs);
-            player->Tick();
+            render(CartPlayer::kTickMs);
+            player->tick();
         }
     }
 
@@ -56,7 +56,7 @@ protected:
     RecordingMessages messages;
     PlayerContext context{*clock.engine, messages, [] {}};
     int stops = 0;
-    std::unique_ptr<TOrvaneBass> player = makePlayer();
+    std::unique_ptr<CartPlayer> player = makePlayer();
 };
 
 } // namespace audio::testing

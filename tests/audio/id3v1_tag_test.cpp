@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-using audio::TID3v1Tag;
+using audio::Id3v1Tag;
 
 namespace {
 
@@ -26,8 +26,8 @@ QByteArray tagBlock(const QByteArray& title, const QByteArray& comment = {}, cha
     return block;
 }
 
-TID3v1Tag parsed(const QByteArray& block) {
-    TID3v1Tag tag;
+Id3v1Tag parsed(const QByteArray& block) {
+    Id3v1Tag tag;
     tag.ParseBuffer(block);
     return tag;
 }
@@ -35,7 +35,7 @@ TID3v1Tag parsed(const QByteArray& block) {
 } // namespace
 
 TEST(ID3v1Tag, FieldsAreReadAndCutAtZeroOrTrailingBlanks) {
-    const TID3v1Tag tag = parsed(tagBlock("ABC"));
+    const Id3v1Tag tag = parsed(tagBlock("ABC"));
     EXPECT_TRUE(tag.Exists);
     EXPECT_EQ(tag.Title, "ABC");
     EXPECT_EQ(tag.Artist, "Artist");
@@ -52,13 +52,13 @@ TEST(ID3v1Tag, TextIsWindowsLatin1) {
 }
 
 TEST(ID3v1Tag, TrackNumberOfVersion11) {
-    const TID3v1Tag v11 = parsed(tagBlock("T", "A comment", 0, 7));
+    const Id3v1Tag v11 = parsed(tagBlock("T", "A comment", 0, 7));
     EXPECT_EQ(v11.Track, 7);
     EXPECT_FALSE(v11.IsVersion10);
     EXPECT_EQ(v11.Comment, "A comment");
 
     const QByteArray full = "012345678901234567890123456789";
-    const TID3v1Tag v10 = parsed(tagBlock("T", full, full[28], full[29]));
+    const Id3v1Tag v10 = parsed(tagBlock("T", full, full[28], full[29]));
     EXPECT_EQ(v10.Track, 0);
     EXPECT_TRUE(v10.IsVersion10);
     EXPECT_EQ(v10.Comment, QString::fromLatin1(full));
@@ -71,7 +71,7 @@ TEST(ID3v1Tag, GenreByteAndName) {
     EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 17)).Genre, "Rock");
     EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 0)).Genre, "Blues");
     EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 147)).Genre, "Synthpop");
-    const TID3v1Tag none = parsed(tagBlock("T", {}, 0, 0, 255));
+    const Id3v1Tag none = parsed(tagBlock("T", {}, 0, 0, 255));
     EXPECT_EQ(none.GenreId, 255);
     EXPECT_TRUE(none.Genre.isEmpty());
     EXPECT_TRUE(parsed(tagBlock("T", {}, 0, 0, 148)).Genre.isEmpty());
@@ -92,14 +92,14 @@ TEST(ID3v1Tag, GenreListHasTheProgramsOwnSpellings) {
 TEST(ID3v1Tag, BlocksWithoutTheMarkerAreNoTag) {
     QByteArray lower = tagBlock("ABC");
     lower.replace(0, 3, "tag");
-    const TID3v1Tag tag = parsed(lower);
+    const Id3v1Tag tag = parsed(lower);
     EXPECT_FALSE(tag.Exists);
     EXPECT_TRUE(tag.Title.isEmpty());
     EXPECT_FALSE(parsed(tagBlock("ABC").left(127)).Exists);
 }
 
 TEST(ID3v1Tag, ParsingClearsWhatAPreviousTagLeft) {
-    TID3v1Tag tag = parsed(tagBlock("Old", "c", 0, 3));
+    Id3v1Tag tag = parsed(tagBlock("Old", "c", 0, 3));
     QByteArray noTag(128, 'x');
     tag.ParseBuffer(noTag);
     EXPECT_FALSE(tag.Exists);
@@ -112,7 +112,7 @@ TEST(ID3v1Tag, StreamReadsTheLast128BytesFromItsPosition) {
     QBuffer buffer(&data);
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     buffer.seek(100);
-    TID3v1Tag tag;
+    Id3v1Tag tag;
     tag.ReadFromStream(buffer, 400 + 128);
     EXPECT_TRUE(tag.Exists);
     EXPECT_EQ(tag.Title, "Tail");
@@ -126,7 +126,7 @@ TEST(ID3v1Tag, FilesShortOrMissingHaveNoTag) {
     file.write(tagBlock("Cut").left(127));
     file.close();
 
-    TID3v1Tag tag;
+    Id3v1Tag tag;
     EXPECT_TRUE(tag.ReadFromFile(shortFile));
     EXPECT_FALSE(tag.Exists);
     EXPECT_FALSE(tag.ReadFromFile(dir.filePath("missing.mp3")));
@@ -140,7 +140,7 @@ TEST(ID3v1Tag, FileWithTagAtItsEnd) {
     file.write(QByteArray(4000, '\x55') + tagBlock("Song", "", 0, 12, 13));
     file.close();
 
-    TID3v1Tag tag;
+    Id3v1Tag tag;
     ASSERT_TRUE(tag.ReadFromFile(file.fileName()));
     EXPECT_EQ(tag.Title, "Song");
     EXPECT_EQ(tag.Track, 12);

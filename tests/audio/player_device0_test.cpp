@@ -1,6 +1,6 @@
 // The player on the sound layer's "no sound" device 0, which consumes audio in real time, with
 // its own threaded timer doing the ticks; and a stress run of 98 players on that device.
-#include "audio/orvane_bass.h"
+#include "audio/cart_player.h"
 #include "audio/wait_until.h"
 #include "engine/test_media.h"
 #include "support/recording_messages.h"
@@ -26,11 +26,11 @@ constexpr int kNoSoundDevice = 0;
 
 class Device0Test : public ::testing::Test {
 protected:
-    std::unique_ptr<TOrvaneBass> makePlayer(int& stopCounter) {
-        auto p = std::make_unique<TOrvaneBass>(context);
-        p->InitDevice(kNoSoundDevice, false, nullptr);
-        p->SelectDevice(kNoSoundDevice);
-        p->SetOnStop([&stopCounter](QObject*) { ++stopCounter; });
+    std::unique_ptr<CartPlayer> makePlayer(int& stopCounter) {
+        auto p = std::make_unique<CartPlayer>(context);
+        p->initDevice(kNoSoundDevice, false, nullptr);
+        p->selectDevice(kNoSoundDevice);
+        p->setOnStop([&stopCounter](QObject*) { ++stopCounter; });
         return p;
     }
 
@@ -52,32 +52,32 @@ protected:
 TEST_F(Device0Test, FilePlaysToItsEndAndItsTimerStopsIt) {
     int stops = 0;
     auto player = makePlayer(stops);
-    player->Load(tone("short.wav", 300));
-    ASSERT_TRUE(player->Loaded());
+    player->load(tone("short.wav", 300));
+    ASSERT_TRUE(player->loaded());
     QElapsedTimer clock;
     clock.start();
-    player->Play();
+    player->play();
     ASSERT_TRUE(waitUntil([&] { return stops > 0; }));
-    // Device 0 plays in real time: never early, and stopped about one tick after the end.
+    // device 0 plays in real time: never early, and stopped about one tick after the end.
     EXPECT_GE(clock.elapsed(), 290);
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(stops, 1);
-    EXPECT_FALSE(player->Timer()->Enabled());
-    EXPECT_EQ(player->PositionMs(), 0u);
+    EXPECT_FALSE(player->timer()->enabled());
+    EXPECT_EQ(player->positionMs(), 0u);
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 TEST_F(Device0Test, FadeEndsThePlayerLongBeforeTheFile) {
     int stops = 0;
     auto player = makePlayer(stops);
-    player->Load(tone("long.wav", 5000));
-    player->Play();
-    ASSERT_TRUE(waitUntil([&] { return player->PositionMs() >= 100; }));
-    player->FadeOut(300);
-    EXPECT_TRUE(player->IsFading());
+    player->load(tone("long.wav", 5000));
+    player->play();
+    ASSERT_TRUE(waitUntil([&] { return player->positionMs() >= 100; }));
+    player->fadeOut(300);
+    EXPECT_TRUE(player->isFading());
     ASSERT_TRUE(waitUntil([&] { return stops > 0; }));
-    EXPECT_FALSE(player->Playing());
-    EXPECT_LT(player->Volume(), 5u);
+    EXPECT_FALSE(player->playing());
+    EXPECT_LT(player->volume(), 5u);
 }
 
 int stressSeconds() {
@@ -86,7 +86,7 @@ int stressSeconds() {
 }
 
 // 98 players, as the wall has them, each fired, faded, stopped, seeked and unloaded in random
-// order while their timers tick. OnStop sometimes starts the player again, as looping carts do.
+// order while their timers tick. onStop sometimes starts the player again, as looping carts do.
 TEST_F(Device0Test, NinetyEightPlayersUnderRandomCommands) {
     std::vector<QString> files{tone("a.wav", 100),           tone("b.wav", 250, 48000),
                                tone("c.wav", 800, 22050, 1), tone("d.wav", 1500),
@@ -102,15 +102,15 @@ TEST_F(Device0Test, NinetyEightPlayersUnderRandomCommands) {
     const auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
 
     std::vector<int> stops(98, 0);
-    std::vector<std::unique_ptr<TOrvaneBass>> players;
+    std::vector<std::unique_ptr<CartPlayer>> players;
     for (int i = 0; i < 98; ++i) {
         players.push_back(makePlayer(stops[static_cast<std::size_t>(i)]));
-        TOrvaneBass* p = players.back().get();
+        CartPlayer* p = players.back().get();
         int& counter = stops[static_cast<std::size_t>(i)];
-        p->SetOnStop([p, &counter, &pick](QObject*) {
+        p->setOnStop([p, &counter, &pick](QObject*) {
             ++counter;
             if (pick(4) == 0) {
-                p->Play();
+                p->play();
             }
         });
     }
@@ -121,65 +121,65 @@ TEST_F(Device0Test, NinetyEightPlayersUnderRandomCommands) {
     QElapsedTimer run;
     run.start();
     while (run.elapsed() < stressSeconds() * 1000) {
-        TOrvaneBass& p = *players[static_cast<std::size_t>(pick(98))];
+        CartPlayer& p = *players[static_cast<std::size_t>(pick(98))];
         QElapsedTimer one;
         one.start();
         switch (pick(10)) {
         case 0:
-            p.Load(files[static_cast<std::size_t>(pick(static_cast<int>(files.size())))]);
+            p.load(files[static_cast<std::size_t>(pick(static_cast<int>(files.size())))]);
             break;
         case 1:
         case 2:
-            if (p.IsEmpty()) {
-                p.Load(files[static_cast<std::size_t>(pick(static_cast<int>(files.size())))]);
+            if (p.isEmpty()) {
+                p.load(files[static_cast<std::size_t>(pick(static_cast<int>(files.size())))]);
             }
-            p.SetVolume(static_cast<std::uint32_t>(pick(101)));
-            p.Play();
+            p.setVolume(static_cast<std::uint32_t>(pick(101)));
+            p.play();
             break;
         case 3:
-            p.FadeOut(static_cast<std::uint16_t>(pick(1200)));
+            p.fadeOut(static_cast<std::uint16_t>(pick(1200)));
             break;
         case 4:
-            p.Stop();
+            p.stop();
             break;
         case 5:
-            p.Unload();
+            p.unload();
             break;
         case 6:
-            p.SetPositionMs(pick(static_cast<int>(p.LengthMs()) + 1));
+            p.setPositionMs(pick(static_cast<int>(p.lengthMs()) + 1));
             break;
         case 7: {
             std::int32_t a = 0;
             std::int32_t b = 0;
-            if (p.GetData(std::as_writable_bytes(std::span(fft)), kDataFft512) > 0) {
-                p.GetLevels(fft, a, b);
+            if (p.readData(std::as_writable_bytes(std::span(fft)), kDataFft512) > 0) {
+                p.levelsOf(fft, a, b);
             }
             EXPECT_LE(std::max(a, b), 22800);
             break;
         }
         case 8:
-            p.SetLoop(pick(2) == 0);
-            p.SetPan(pick(201) - 100);
+            p.setLoop(pick(2) == 0);
+            p.setPan(pick(201) - 100);
             break;
         default:
-            if (p.PositionMs() + 200 > p.LengthMs() && !p.IsFading()) {
-                p.FadeOut(800); // what the mix timer does near an end
+            if (p.positionMs() + 200 > p.lengthMs() && !p.isFading()) {
+                p.fadeOut(800); // what the mix timer does near an end
             }
             break;
         }
         slowestMs = std::max(slowestMs, one.elapsed());
         ++commands;
-        if (p.IsPlaying()) {
-            EXPECT_TRUE(p.Timer()->Enabled());
+        if (p.isPlaying()) {
+            EXPECT_TRUE(p.timer()->enabled());
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 2); // ticks run here
     }
 
     for (auto& p : players) {
-        p->Stop();
-        p->Unload();
-        EXPECT_TRUE(p->IsEmpty());
-        EXPECT_FALSE(p->Timer() != nullptr && p->Timer()->Enabled());
+        p->stop();
+        p->unload();
+        EXPECT_TRUE(p->isEmpty());
+        EXPECT_FALSE(p->timer() != nullptr && p->timer()->enabled());
     }
     int totalStops = 0;
     for (const int s : stops) {

@@ -9,21 +9,13 @@
 namespace audio::testing {
 namespace {
 
-using Icon = widgets::MessageSink::Icon;
-
-TEST(ExtractShortName, TakesTheNameAfterTheLastSeparatorOrColon) {
-    EXPECT_EQ(ExtractShortName("C:\\AUDIO\\X.MP3"), "X.MP3");
-    EXPECT_EQ(ExtractShortName("D:SONG.WAV"), "SONG.WAV");
-    EXPECT_EQ(ExtractShortName("SONG.WAV"), "SONG.WAV");
-    EXPECT_EQ(ExtractShortName("/srv/audio/vinheta.wav"), "vinheta.wav");
-    EXPECT_EQ(ExtractShortName("C:\\AUDIO\\"), "");
-}
+using Icon = core::MessageSink::Icon;
 
 TEST_F(PlayerTest, WmaAnywhereInThePathOpensThroughTheWmaReader) {
     load(1000, "C:\\A.WMA\\B.MP3");
     EXPECT_TRUE(sound.creations().back().wma);
-    EXPECT_EQ(player->ShortName(), "B.MP3");
-    EXPECT_EQ(player->FileName(), "C:\\A.WMA\\B.MP3");
+    EXPECT_EQ(player->shortName(), "B.MP3");
+    EXPECT_EQ(player->fileName(), "C:\\A.WMA\\B.MP3");
     load(1000, "/music/song.wma");
     EXPECT_TRUE(sound.creations().back().wma);
     load(1000, "/music/song.mp3");
@@ -33,13 +25,13 @@ TEST_F(PlayerTest, WmaAnywhereInThePathOpensThroughTheWmaReader) {
 TEST_F(PlayerTest, UrlStartsPlayingAtOnce) {
     const QString url = QStringLiteral("http://radio.example/live");
     sound.addMedia(url.toStdString(), {.lengthMs = 3600000});
-    player->Load(url);
+    player->load(url);
     EXPECT_TRUE(sound.creations().back().wma);
-    EXPECT_TRUE(player->IsPlaying());
+    EXPECT_TRUE(player->isPlaying());
     EXPECT_EQ(channel().state, kChannelPlaying);
-    EXPECT_EQ(player->ShortName(), url);
-    EXPECT_EQ(player->FileName(), url);
-    EXPECT_TRUE(player->Timer()->Enabled());
+    EXPECT_EQ(player->shortName(), url);
+    EXPECT_EQ(player->fileName(), url);
+    EXPECT_TRUE(player->timer()->enabled());
     EXPECT_GE(sound.updateCalls(), 1);
 }
 
@@ -47,9 +39,9 @@ TEST_F(PlayerTest, UrlStartsPlayingAtOnce) {
 TEST_F(PlayerTest, UrlThatCannotBeOpenedLeavesThePlayerEmpty) {
     const QString url = QStringLiteral("mms://radio.example/live");
     sound.failCreate(url.toStdString(), kErrNoNet);
-    player->Load(url);
-    EXPECT_TRUE(player->IsEmpty());
-    EXPECT_FALSE(player->Playing());
+    player->load(url);
+    EXPECT_TRUE(player->isEmpty());
+    EXPECT_FALSE(player->playing());
     EXPECT_EQ(messages.shown,
               QStringList{QStringLiteral("Erro ao Carregar URL - Cod:BS32 - Não foi encontrato "
                                          "conexão de Internet\rmms://radio.example/live")});
@@ -65,11 +57,11 @@ TEST_F(PlayerTest, FileIsOpenedAgainWithSoftwareMixingAfterAFailure) {
 }
 
 TEST_F(PlayerTest, FileThatCannotBeOpenedShowsItsPathAndError) {
-    player->Load("/media/missing.mp3");
-    EXPECT_TRUE(player->IsEmpty());
+    player->load("/media/missing.mp3");
+    EXPECT_TRUE(player->isEmpty());
     EXPECT_EQ(sound.creations().size(), 2u);
-    EXPECT_EQ(player->FileName(), "/media/missing.mp3");
-    EXPECT_EQ(player->ShortName(), "missing.mp3");
+    EXPECT_EQ(player->fileName(), "/media/missing.mp3");
+    EXPECT_EQ(player->shortName(), "missing.mp3");
     EXPECT_EQ(messages.shown, QStringList{QStringLiteral(
                                   "ERRO AO CARREGAR CANAL:\r\rArquivo: /media/missing.mp3\r\r"
                                   "Erro Cod:BS2 - Erro ao Abrir Arquivo")});
@@ -79,48 +71,48 @@ TEST_F(PlayerTest, FileThatCannotBeOpenedShowsItsPathAndError) {
 
 TEST_F(PlayerTest, EightBitFilesAreRefusedAndMonoSixteenBitLoads) {
     sound.addMedia("/media/8bit.wav", {.chans = 1, .eightBit = true});
-    player->Load("/media/8bit.wav");
-    EXPECT_TRUE(player->IsEmpty());
+    player->load("/media/8bit.wav");
+    EXPECT_TRUE(player->isEmpty());
     EXPECT_EQ(sound.liveChannels(), 0u);
     EXPECT_EQ(messages.shown, QStringList{QStringLiteral(
                                   "Erro ao Ler arquivo:/media/8bit.wav Dados <> 16-bits stereo")});
 
     sound.addMedia("/media/mono.wav", {.chans = 1});
-    player->Load("/media/mono.wav");
-    EXPECT_TRUE(player->Loaded());
+    player->load("/media/mono.wav");
+    EXPECT_TRUE(player->loaded());
     EXPECT_EQ(static_cast<std::size_t>(messages.shown.size()), 1u);
 }
 
 TEST_F(PlayerTest, NoHandleWithoutAnErrorLeavesThePlayerEmptyAndSilent) {
     sound.giveNullHandle("/media/odd.mp3");
-    player->Load("/media/odd.mp3");
-    EXPECT_TRUE(player->IsEmpty());
+    player->load("/media/odd.mp3");
+    EXPECT_TRUE(player->isEmpty());
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 TEST_F(PlayerTest, LoadingOverAPlayingFileStopsItFirst) {
     load(5000, "/media/first.mp3");
-    const StreamHandle first = player->Channel();
-    player->Play();
+    const StreamHandle first = player->channel();
+    player->play();
     load(5000, "/media/second.mp3");
     EXPECT_EQ(stops, 1);
     EXPECT_EQ(sound.channel(first), nullptr);
-    EXPECT_FALSE(player->Playing());
-    EXPECT_FALSE(player->Timer()->Enabled());
+    EXPECT_FALSE(player->playing());
+    EXPECT_FALSE(player->timer()->enabled());
 }
 
 TEST_F(PlayerTest, LostHandleIsReopenedAndStartedOnce) {
     load();
     sound.failPlaysWithInvalidHandle(1);
-    player->Play();
+    player->play();
     EXPECT_EQ(sound.creations().size(), 2u);
     EXPECT_EQ(sound.playCalls(), 2);
-    EXPECT_TRUE(player->IsPlaying());
+    EXPECT_TRUE(player->isPlaying());
     EXPECT_EQ(channel().state, kChannelPlaying);
 
-    player->Stop();
+    player->stop();
     sound.failPlaysWithInvalidHandle(5);
-    player->Play();
+    player->play();
     EXPECT_EQ(sound.playCalls(), 4); // one retry only
 }
 
@@ -128,64 +120,64 @@ TEST_F(PlayerTest, LostHandleWhoseFileIsGoneEndsEmptyWithTheLoadMessage) {
     load();
     sound.failPlaysWithInvalidHandle(1);
     sound.failCreate(kTone.toStdString(), kErrFileOpen);
-    player->Play();
-    EXPECT_TRUE(player->IsEmpty());
-    EXPECT_FALSE(player->Playing());
-    EXPECT_FALSE(player->Timer()->Enabled());
+    player->play();
+    EXPECT_TRUE(player->isEmpty());
+    EXPECT_FALSE(player->playing());
+    EXPECT_FALSE(player->timer()->enabled());
     ASSERT_EQ(static_cast<std::size_t>(messages.shown.size()), 1u);
     EXPECT_TRUE(messages.shown[0].startsWith("ERRO AO CARREGAR CANAL:"));
 }
 
 TEST_F(PlayerTest, UnloadFreesTheStreamWithoutAnEvent) {
     load();
-    player->Play();
-    player->Unload();
-    EXPECT_TRUE(player->IsEmpty());
-    EXPECT_EQ(player->Channel(), 0u);
+    player->play();
+    player->unload();
+    EXPECT_TRUE(player->isEmpty());
+    EXPECT_EQ(player->channel(), 0u);
     EXPECT_EQ(sound.liveChannels(), 0u);
     EXPECT_EQ(stops, 0);
-    EXPECT_FALSE(player->Timer()->Enabled());
+    EXPECT_FALSE(player->timer()->enabled());
 }
 
 TEST_F(PlayerTest, UnloadThatNeedsASecondFreeFiresOnStop) {
     load();
     sound.failFrees(1);
-    player->Unload();
+    player->unload();
     EXPECT_EQ(stops, 1);
-    EXPECT_TRUE(player->IsEmpty());
+    EXPECT_TRUE(player->isEmpty());
 
     load();
     sound.failFrees(2);
-    player->Unload();
+    player->unload();
     EXPECT_EQ(stops, 2);
-    EXPECT_TRUE(player->Loaded()); // still open: the sound layer kept it
+    EXPECT_TRUE(player->loaded()); // still open: the sound layer kept it
 }
 
 TEST_F(PlayerTest, DestroyingFreesTheStreamWithoutOnStop) {
     load();
-    player->Play();
+    player->play();
     player.reset();
     EXPECT_EQ(stops, 0);
     EXPECT_EQ(sound.liveChannels(), 0u);
 }
 
 TEST_F(PlayerTest, OneDeviceInitialisationForManyPlayers) {
-    std::vector<std::unique_ptr<TOrvaneBass>> players;
+    std::vector<std::unique_ptr<CartPlayer>> players;
     for (int i = 0; i < 96; ++i) {
         players.push_back(makePlayer(kDevice));
     }
     EXPECT_EQ(sound.initCalls(kDevice), 1);
-    EXPECT_EQ(context.OpenedDevices, QList<int>{kDevice});
-    EXPECT_EQ(players.back()->DeviceName(), "Default output");
+    EXPECT_EQ(context.openedDevices, QList<int>{kDevice});
+    EXPECT_EQ(players.back()->deviceName(), "Default output");
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 TEST_F(PlayerTest, InitDeviceAfterALoadChangesNothing) {
     load();
-    player->InitDevice(3, true, nullptr);
-    EXPECT_EQ(player->Device(), kDevice);
+    player->initDevice(3, true, nullptr);
+    EXPECT_EQ(player->device(), kDevice);
     EXPECT_EQ(sound.initCalls(3), 0);
-    EXPECT_EQ(player->TagReader(), nullptr);
+    EXPECT_EQ(player->tagReader(), nullptr);
 }
 
 TEST_F(PlayerTest, DeviceThatFailsIsNotRecordedAndIsTriedAgain) {
@@ -193,8 +185,8 @@ TEST_F(PlayerTest, DeviceThatFailsIsNotRecordedAndIsTriedAgain) {
     auto first = makePlayer(7);
     auto second = makePlayer(7);
     EXPECT_EQ(sound.initCalls(7), 2);
-    EXPECT_FALSE(context.OpenedDevices.contains(7));
-    EXPECT_EQ(first->Device(), 7);
+    EXPECT_FALSE(context.openedDevices.contains(7));
+    EXPECT_EQ(first->device(), 7);
     ASSERT_EQ(static_cast<std::size_t>(messages.shown.size()), 2u);
     EXPECT_EQ(messages.shown[0],
               QStringLiteral("Inicialização da Device com Problemas\rCod:BS23 - Número inválido "
@@ -209,25 +201,25 @@ TEST_F(PlayerTest, WrongVersionAsksToTerminateAndStillOpensTheDevice) {
     EXPECT_EQ(messages.titles[0], QStringLiteral("Incorreta ZEMBS.DLL"));
     EXPECT_EQ(messages.icons[0], Icon::Error);
     EXPECT_EQ(terminateRequests, 1);
-    EXPECT_TRUE(context.OpenedDevices.contains(2));
+    EXPECT_TRUE(context.openedDevices.contains(2));
 }
 
 TEST_F(PlayerTest, DeviceListCountsAtMostTenNamedDevices) {
     for (int device = 1; device <= 11; ++device) {
         sound.setDescription(device, "Sink " + std::to_string(device));
     }
-    EXPECT_EQ(player->CountDevices(), 10);
+    EXPECT_EQ(player->deviceCount(), 10);
     sound.setDescription(3, "   ");
     sound.setDescription(4, std::nullopt);
-    EXPECT_EQ(player->CountDevices(), 8);
-    EXPECT_EQ(player->GetDeviceName(5), "Sink 5");
-    EXPECT_EQ(player->GetDeviceName(4), "");
+    EXPECT_EQ(player->deviceCount(), 8);
+    EXPECT_EQ(player->deviceNameOf(5), "Sink 5");
+    EXPECT_EQ(player->deviceNameOf(4), "");
 }
 
 TEST_F(PlayerTest, TagIsReadWhenAskedAndAnUnreadableTagDoesNotStopTheLoad) {
-    auto tagged = std::make_unique<TOrvaneBass>(context);
-    tagged->InitDevice(kDevice, true, nullptr);
-    ASSERT_NE(tagged->TagReader(), nullptr);
+    auto tagged = std::make_unique<CartPlayer>(context);
+    tagged->initDevice(kDevice, true, nullptr);
+    ASSERT_NE(tagged->tagReader(), nullptr);
 
     QTemporaryDir dir;
     const QString path = dir.filePath("tagged.mp3");
@@ -238,15 +230,15 @@ TEST_F(PlayerTest, TagIsReadWhenAskedAndAnUnreadableTagDoesNotStopTheLoad) {
     file.write(QByteArray(1000, 'x') + block);
     file.close();
     sound.addMedia(path.toStdString(), {});
-    tagged->Load(path);
-    EXPECT_TRUE(tagged->Loaded());
-    EXPECT_EQ(tagged->TagReader()->Title, "Title");
+    tagged->load(path);
+    EXPECT_TRUE(tagged->loaded());
+    EXPECT_EQ(tagged->tagReader()->Title, "Title");
 
     // The sound layer can open this one, but it is not a readable file here.
     sound.addMedia("/nowhere/stream.mp3", {});
-    tagged->Load("/nowhere/stream.mp3");
-    EXPECT_TRUE(tagged->Loaded());
-    EXPECT_FALSE(tagged->TagReader()->Exists);
+    tagged->load("/nowhere/stream.mp3");
+    EXPECT_TRUE(tagged->loaded());
+    EXPECT_FALSE(tagged->tagReader()->Exists);
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 

@@ -9,8 +9,8 @@ namespace {
 
 TEST_F(PlayerTest, OwnTimerStopsThePlayerSoonAfterTheChannelEnds) {
     load(1000);
-    player->Play();
-    ASSERT_TRUE(player->Timer()->Enabled());
+    player->play();
+    ASSERT_TRUE(player->timer()->enabled());
     QElapsedTimer sinceEnd;
     sound.advance(1000); // the channel reaches its end now
     sinceEnd.start();
@@ -19,16 +19,16 @@ TEST_F(PlayerTest, OwnTimerStopsThePlayerSoonAfterTheChannelEnds) {
     // running at its default 1000 ms.
     EXPECT_LT(sinceEnd.elapsed(), 700);
     EXPECT_EQ(stops, 1);
-    EXPECT_FALSE(player->Timer()->Enabled());
+    EXPECT_FALSE(player->timer()->enabled());
 }
 
 TEST_F(PlayerTest, DestroyingAPlayerFromItsOwnOnStop) {
     load(1000);
-    player->SetOnStop([this](QObject*) {
+    player->setOnStop([this](QObject*) {
         ++stops;
         player.reset();
     });
-    player->Play();
+    player->play();
     sound.advance(1000);
     ASSERT_TRUE(waitUntil([&] { return player == nullptr; }));
     QCoreApplication::processEvents();

@@ -9,32 +9,32 @@
 #include <memory>
 #include <vector>
 
-using audio::TThreadedTimer;
-using audio::TThreadPriority;
-using audio::TTimerThread;
-using State = TTimerThread::State;
+using audio::ThreadedTimer;
+using audio::ThreadPriority;
+using audio::TimerThread;
+using State = TimerThread::State;
 
 namespace {
 
 struct CountingTimer {
     explicit CountingTimer(std::uint32_t interval) {
-        timer->SetInterval(interval);
-        timer->SetOnTimer([this](QObject* sender) {
+        timer->setInterval(interval);
+        timer->setOnTimer([this](QObject* sender) {
             ++ticks;
             lastSender = sender;
         });
     }
-    std::unique_ptr<TThreadedTimer> timer = std::make_unique<TThreadedTimer>();
+    std::unique_ptr<ThreadedTimer> timer = std::make_unique<ThreadedTimer>();
     int ticks = 0;
     QObject* lastSender = nullptr;
 };
 
-bool waitForState(const TThreadedTimer& timer, State state) {
+bool waitForState(const ThreadedTimer& timer, State state) {
     return waitUntil([&] { return timer.workerState() == state; });
 }
 
 // Waits, without running the event loop, until the worker has posted a tick and is blocked.
-bool waitForPostedTick(const TThreadedTimer& timer) {
+bool waitForPostedTick(const ThreadedTimer& timer) {
     QDeadlineTimer deadline(5000);
     while (timer.workerState() != State::HandingOver) {
         if (deadline.hasExpired()) {
@@ -48,22 +48,22 @@ bool waitForPostedTick(const TThreadedTimer& timer) {
 } // namespace
 
 TEST(ThreadedTimer, StartsDisabledWithItsDefaults) {
-    TThreadedTimer timer;
-    EXPECT_FALSE(timer.Enabled());
-    EXPECT_EQ(timer.Interval(), 1000u);
-    EXPECT_EQ(timer.ThreadPriority(), TThreadPriority::tpNormal);
+    ThreadedTimer timer;
+    EXPECT_FALSE(timer.enabled());
+    EXPECT_EQ(timer.interval(), 1000u);
+    EXPECT_EQ(timer.threadPriority(), ThreadPriority::Normal);
     EXPECT_TRUE(waitForState(timer, State::Parked));
 }
 
 TEST(ThreadedTimer, TicksOnTheOwnerThreadWithTheTimerAsSender) {
     CountingTimer counting(20);
     Qt::HANDLE tickThread = nullptr;
-    counting.timer->SetOnTimer([&](QObject* sender) {
+    counting.timer->setOnTimer([&](QObject* sender) {
         ++counting.ticks;
         counting.lastSender = sender;
         tickThread = QThread::currentThreadId();
     });
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 3; }));
     EXPECT_EQ(counting.lastSender, counting.timer.get());
     EXPECT_EQ(tickThread, QThread::currentThreadId());
@@ -73,7 +73,7 @@ TEST(ThreadedTimer, FirstTickComesOneFullIntervalAfterEnabling) {
     CountingTimer counting(150);
     QElapsedTimer clock;
     clock.start();
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
     EXPECT_GE(clock.elapsed(), 149);
 }
@@ -84,9 +84,9 @@ TEST(ThreadedTimer, EnablingTwiceDoesNotRestartTheInterval) {
     CountingTimer counting(1500);
     QElapsedTimer clock;
     clock.start();
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return clock.elapsed() >= 1200; }));
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
     EXPECT_LT(clock.elapsed(), 2500);
 }
@@ -94,11 +94,11 @@ TEST(ThreadedTimer, EnablingTwiceDoesNotRestartTheInterval) {
 TEST(ThreadedTimer, NeverEnabledOrDisabledInTimeNeverTicks) {
     CountingTimer never(10);
     CountingTimer cancelled(200);
-    cancelled.timer->SetEnabled(true);
-    cancelled.timer->SetEnabled(false);
+    cancelled.timer->setEnabled(true);
+    cancelled.timer->setEnabled(false);
     // A third timer gives the others time to misbehave: 15 of its ticks pass.
     CountingTimer witness(20);
-    witness.timer->SetEnabled(true);
+    witness.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 15; }));
     EXPECT_EQ(never.ticks, 0);
     EXPECT_EQ(cancelled.ticks, 0);
@@ -107,9 +107,9 @@ TEST(ThreadedTimer, NeverEnabledOrDisabledInTimeNeverTicks) {
 
 TEST(ThreadedTimer, TickPostedBeforeDisablingIsDropped) {
     CountingTimer counting(10);
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitForPostedTick(*counting.timer));
-    counting.timer->SetEnabled(false);
+    counting.timer->setEnabled(false);
     // The worker stays blocked until the owner thread has dropped the tick, then parks.
     ASSERT_TRUE(waitForState(*counting.timer, State::Parked));
     EXPECT_EQ(counting.ticks, 0);
@@ -117,51 +117,51 @@ TEST(ThreadedTimer, TickPostedBeforeDisablingIsDropped) {
 
 TEST(ThreadedTimer, TickPostedBeforeADisableEnableCycleIsDropped) {
     CountingTimer counting(80);
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitForPostedTick(*counting.timer));
-    counting.timer->SetEnabled(false);
+    counting.timer->setEnabled(false);
     QElapsedTimer clock;
     clock.start();
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
     EXPECT_GE(clock.elapsed(), 79); // the stale tick did not count as the first new one
 }
 
 TEST(ThreadedTimer, DisablingInsideTheHandlerStopsFurtherTicks) {
     CountingTimer counting(10);
-    counting.timer->SetOnTimer([&](QObject*) {
+    counting.timer->setOnTimer([&](QObject*) {
         ++counting.ticks;
-        counting.timer->SetEnabled(false);
+        counting.timer->setEnabled(false);
     });
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
     ASSERT_TRUE(waitForState(*counting.timer, State::Parked));
     CountingTimer witness(10);
-    witness.timer->SetEnabled(true);
+    witness.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 10; }));
     EXPECT_EQ(counting.ticks, 1);
 }
 
 TEST(ThreadedTimer, RunsWithoutHandlerAndCallsNothing) {
-    TThreadedTimer timer;
-    timer.SetInterval(5);
-    timer.SetEnabled(true);
+    ThreadedTimer timer;
+    timer.setInterval(5);
+    timer.setEnabled(true);
     CountingTimer witness(10);
-    witness.timer->SetEnabled(true);
+    witness.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 5; }));
     int ticks = 0;
-    timer.SetOnTimer([&](QObject*) { ++ticks; });
+    timer.setOnTimer([&](QObject*) { ++ticks; });
     ASSERT_TRUE(waitUntil([&] { return ticks >= 1; })); // it kept running all along
 }
 
 TEST(ThreadedTimer, IntervalChangeFrom1000To60RestartsWithTheNewInterval) {
     CountingTimer counting(1000);
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     ASSERT_TRUE(waitForState(*counting.timer, State::Timing));
     QElapsedTimer clock;
     clock.start();
-    counting.timer->SetInterval(60);
-    EXPECT_TRUE(counting.timer->Enabled());
+    counting.timer->setInterval(60);
+    EXPECT_TRUE(counting.timer->enabled());
     ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
     EXPECT_GE(clock.elapsed(), 59);
     EXPECT_LT(clock.elapsed(), 900); // not the old interval
@@ -169,22 +169,22 @@ TEST(ThreadedTimer, IntervalChangeFrom1000To60RestartsWithTheNewInterval) {
 
 TEST(ThreadedTimer, ZeroIntervalDeliversNothingUntilANewIntervalIsSet) {
     CountingTimer counting(0);
-    counting.timer->SetEnabled(true);
+    counting.timer->setEnabled(true);
     EXPECT_TRUE(waitForState(*counting.timer, State::Parked));
     CountingTimer witness(10);
-    witness.timer->SetEnabled(true);
+    witness.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 5; }));
     EXPECT_EQ(counting.ticks, 0);
 
-    counting.timer->SetInterval(30);
+    counting.timer->setInterval(30);
     ASSERT_TRUE(waitUntil([&] { return counting.ticks >= 1; }));
 }
 
 TEST(ThreadedTimer, IntervalChangeOfADisabledTimerKeepsItDisabled) {
     CountingTimer counting(1000);
-    counting.timer->SetInterval(10);
-    EXPECT_FALSE(counting.timer->Enabled());
-    EXPECT_EQ(counting.timer->Interval(), 10u);
+    counting.timer->setInterval(10);
+    EXPECT_FALSE(counting.timer->enabled());
+    EXPECT_EQ(counting.timer->interval(), 10u);
     EXPECT_EQ(counting.timer->workerState(), State::Parked);
 }
 
@@ -193,7 +193,7 @@ TEST(ThreadedTimer, DestroyingInAnyStateEndsTheWorker) {
     disabled.reset();
 
     auto timing = std::make_unique<CountingTimer>(10000);
-    timing->timer->SetEnabled(true);
+    timing->timer->setEnabled(true);
     ASSERT_TRUE(waitForState(*timing->timer, State::Timing));
     QElapsedTimer clock;
     clock.start();
@@ -202,7 +202,7 @@ TEST(ThreadedTimer, DestroyingInAnyStateEndsTheWorker) {
 
     // The worker is blocked in a hand-over that the owner thread never runs.
     auto blocked = std::make_unique<CountingTimer>(5);
-    blocked->timer->SetEnabled(true);
+    blocked->timer->setEnabled(true);
     ASSERT_TRUE(waitForPostedTick(*blocked->timer));
     clock.restart();
     blocked.reset();
@@ -212,14 +212,14 @@ TEST(ThreadedTimer, DestroyingInAnyStateEndsTheWorker) {
 }
 
 TEST(ThreadedTimer, DestroyedFromInsideItsOwnHandler) {
-    auto timer = std::make_unique<TThreadedTimer>();
+    auto timer = std::make_unique<ThreadedTimer>();
     int ticks = 0;
-    timer->SetInterval(5);
-    timer->SetOnTimer([&](QObject*) {
+    timer->setInterval(5);
+    timer->setOnTimer([&](QObject*) {
         ++ticks;
         timer.reset();
     });
-    timer->SetEnabled(true);
+    timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return timer == nullptr; }));
     QCoreApplication::processEvents();
     EXPECT_EQ(ticks, 1);
@@ -229,16 +229,16 @@ TEST(ThreadedTimer, HandlersNeverOverlapAndTicksDoNotQueue) {
     CountingTimer slow(5);
     int depth = 0;
     int maxDepth = 0;
-    slow.timer->SetOnTimer([&](QObject*) {
+    slow.timer->setOnTimer([&](QObject*) {
         maxDepth = std::max(maxDepth, ++depth);
         ++slow.ticks;
         // A handler that runs a nested event loop for longer than the interval.
         waitUntil([] { return false; }, 30);
         --depth;
     });
-    slow.timer->SetEnabled(true);
+    slow.timer->setEnabled(true);
     ASSERT_TRUE(waitUntil([&] { return slow.ticks >= 3; }));
-    slow.timer->SetEnabled(false);
+    slow.timer->setEnabled(false);
     EXPECT_EQ(maxDepth, 1);
 }
 
@@ -246,7 +246,7 @@ TEST(ThreadedTimer, HundredTimersTickAndStopTogether) {
     std::vector<std::unique_ptr<CountingTimer>> timers;
     for (int i = 0; i < 100; ++i) {
         timers.push_back(std::make_unique<CountingTimer>(20 + i % 7));
-        timers.back()->timer->SetEnabled(true);
+        timers.back()->timer->setEnabled(true);
     }
     const auto allTicked = [&](int n) {
         return std::all_of(timers.begin(), timers.end(),
@@ -254,7 +254,7 @@ TEST(ThreadedTimer, HundredTimersTickAndStopTogether) {
     };
     ASSERT_TRUE(waitUntil([&] { return allTicked(3); }, 20000));
     for (auto& t : timers) {
-        t->timer->SetEnabled(false);
+        t->timer->setEnabled(false);
     }
     std::vector<int> counts;
     for (const auto& t : timers) {

@@ -1,6 +1,6 @@
 #include "carts/cart_editing.h"
 #include "editing_fakes.h"
-#include "qstring_print.h"
+#include "support/qstring_print.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,12 @@ const QString kHint = "Clique com o botão direito do Mouse para Listar as funç
 
 class CartEditingTest : public ::testing::Test {
 protected:
-    TCartucho& slot(int n) { return wall.Cartuchos[n]; }
-    void loadCart(int n, const QString& nome, const QString& arquivo = "/a/x.mp3") {
-        slot(n) = {nome, arquivo, "65280", "1", "1", "16777215", "4000"};
+    Cart& slot(int n) { return wall.table[n]; }
+    void loadCart(int n, const QString& name, const QString& path = "/a/x.mp3") {
+        slot(n) = {name, path, "65280", "1", "1", "16777215", "4000"};
     }
 
-    CartWall wall;
+    Wall wall;
     FakeButtons buttons;
     FakePlayers players;
     FakeDialogs dialogs;
@@ -29,105 +29,105 @@ protected:
 } // namespace
 
 TEST_F(CartEditingTest, MenuOnEmptyCartOffersOnlyTheGeneralItems) {
-    EXPECT_EQ(editing.PopupMenu1Popup(), std::nullopt); // no current cart: menu left alone
-    slot(4).Arquivo = "/a/sem nome.mp3"; // a path without a name is still an empty cart
+    EXPECT_EQ(editing.menuState(), std::nullopt); // no current cart: menu left alone
+    slot(4).path = "/a/sem nome.mp3";             // a path without a name is still an empty cart
     wall.mouseMovedOver(4);
-    PopupMenu1State expected; // defaults: only the items that are always enabled
-    EXPECT_EQ(editing.PopupMenu1Popup(), expected);
+    CartMenuState expected; // defaults: only the items that are always enabled
+    EXPECT_EQ(editing.menuState(), expected);
 
-    wall.CopiaCartucho.Nome = "COPIA";
-    expected.Colar1 = true;
-    EXPECT_EQ(editing.PopupMenu1Popup(), expected);
+    wall.copyBuffer.name = "COPIA";
+    expected.paste = true;
+    EXPECT_EQ(editing.menuState(), expected);
 }
 
 TEST_F(CartEditingTest, MenuOnLoadedCartEnablesCartItemsAndSetsCheckMarks) {
     loadCart(5, "SPOT");
     wall.mouseMovedOver(5);
-    auto state = editing.PopupMenu1Popup();
+    auto state = editing.menuState();
     ASSERT_TRUE(state);
-    EXPECT_TRUE(state->Excluirudio1 && state->SelecionarCor1 && state->CorPadro1 &&
-                state->SelecionarCordeFonte1 && state->Propriedades1 && state->Preferncias1 &&
-                state->RenomearCartucho1 && state->Loop1 && state->Copia1);
-    EXPECT_FALSE(state->Colar1);
-    EXPECT_TRUE(state->PararcomStop1Checked);
-    EXPECT_FALSE(state->PararcomFade1Checked);
-    EXPECT_TRUE(state->Loop1Checked);
+    EXPECT_TRUE(state->deleteAudio && state->chooseColour && state->defaultColour &&
+                state->chooseCaptionColour && state->properties && state->preferences &&
+                state->rename && state->loop && state->copy);
+    EXPECT_FALSE(state->paste);
+    EXPECT_TRUE(state->stopWithCutChecked);
+    EXPECT_FALSE(state->stopWithFadeChecked);
+    EXPECT_TRUE(state->loopChecked);
 
-    slot(5).Parada = "0";
-    slot(5).Loop = "0";
-    state = editing.PopupMenu1Popup();
-    EXPECT_FALSE(state->PararcomStop1Checked);
-    EXPECT_TRUE(state->PararcomFade1Checked);
-    EXPECT_FALSE(state->Loop1Checked);
+    slot(5).stopModeText = "0";
+    slot(5).loopText = "0";
+    state = editing.menuState();
+    EXPECT_FALSE(state->stopWithCutChecked);
+    EXPECT_TRUE(state->stopWithFadeChecked);
+    EXPECT_FALSE(state->loopChecked);
 
-    slot(5).Parada = ""; // never set: neither radio item is checked
-    state = editing.PopupMenu1Popup();
-    EXPECT_FALSE(state->PararcomStop1Checked || state->PararcomFade1Checked);
+    slot(5).stopModeText = ""; // never set: neither radio item is checked
+    state = editing.menuState();
+    EXPECT_FALSE(state->stopWithCutChecked || state->stopWithFadeChecked);
 }
 
 TEST_F(CartEditingTest, CartCommandsDoNothingWithoutCurrentCart) {
-    wall.CopiaCartucho = {"COPIA", "/c.mp3", "1", "0", "0", "0", "10"};
-    editing.Inserirudio1Click();
-    editing.Colar1Click();
-    editing.DropFiles({QUrl::fromLocalFile("/a/b.mp3")});
+    wall.copyBuffer = {"COPIA", "/c.mp3", "1", "0", "0", "0", "10"};
+    editing.insertAudio();
+    editing.pasteCart();
+    editing.dropFiles({QUrl::fromLocalFile("/a/b.mp3")});
     EXPECT_TRUE(dialogs.fileTitles.isEmpty());
     EXPECT_EQ(buttons.facesApplied, 0);
     EXPECT_TRUE(players.measured.isEmpty());
-    EXPECT_FALSE(wall.PerfilAlterado);
+    EXPECT_FALSE(wall.profileChanged);
 }
 
 TEST_F(CartEditingTest, InsertNamesTheCartAfterTheFileAndCutsTheCaption) {
     const QString path = "C:\\AUDIO\\vinheta 01.mp3";
     players.lengths[path] = 12345;
-    slot(7).Parada = "1";
-    slot(7).Loop = "1";
+    slot(7).stopModeText = "1";
+    slot(7).loopText = "1";
     wall.mouseMovedOver(7);
     dialogs.files = {path};
     dialogs.colours = {65280};
 
-    editing.Inserirudio1Click();
+    editing.insertAudio();
 
     EXPECT_EQ(dialogs.fileTitles, QStringList{"Incluir Áudio no Cartucho ->7"});
-    EXPECT_EQ(slot(7), (TCartucho{"VINHETA 01.MP3", path, "65280", "1", "1", "0", "12345"}));
+    EXPECT_EQ(slot(7), (Cart{"VINHETA 01.MP3", path, "65280", "1", "1", "0", "12345"}));
     EXPECT_EQ(buttons.at(7).caption, "VINHETA 01.MP");
     EXPECT_EQ(buttons.at(7).faceColour, 65280);
     EXPECT_EQ(buttons.at(7).captionColour, 0);
-    EXPECT_TRUE(wall.PerfilAlterado);
+    EXPECT_TRUE(wall.profileChanged);
     EXPECT_TRUE(players.unloaded.isEmpty()); // a playing cart finishes its old audio
 }
 
 TEST_F(CartEditingTest, InsertCancelledChangesNothing) {
     loadCart(2, "ANTIGO");
-    const TCartucho before = slot(2);
+    const Cart before = slot(2);
     wall.mouseMovedOver(2);
-    editing.Inserirudio1Click();
+    editing.insertAudio();
     EXPECT_EQ(slot(2), before);
     EXPECT_EQ(dialogs.colourDialogs, 0);
-    EXPECT_FALSE(wall.PerfilAlterado);
+    EXPECT_FALSE(wall.profileChanged);
 }
 
 TEST_F(CartEditingTest, FileThatCannotBeOpenedStillLoadsWithZeroLength) {
-    slot(3).Duracao = "9000";
+    slot(3).durationText = "9000";
     wall.mouseMovedOver(3);
     dialogs.files = {"/srv/audio/ quebrado.wma "};
-    editing.Inserirudio1Click();
-    EXPECT_EQ(slot(3).Nome, "QUEBRADO.WMA");
-    EXPECT_EQ(slot(3).Duracao, "0");
+    editing.insertAudio();
+    EXPECT_EQ(slot(3).name, "QUEBRADO.WMA");
+    EXPECT_EQ(slot(3).durationText, "0");
     EXPECT_EQ(players.measured, QStringList{"/srv/audio/ quebrado.wma "});
-    EXPECT_EQ(slot(3).Cor, "9818331"); // colour dialog cancelled: default stays
+    EXPECT_EQ(slot(3).colourText, "9818331"); // colour dialog cancelled: default stays
 }
 
 TEST_F(CartEditingTest, NewCartRefusesRedAndTakesTheDefault) {
     wall.mouseMovedOver(1);
     dialogs.files = {"/a/hino.mp3"};
     dialogs.colours = {255};
-    editing.Inserirudio1Click();
+    editing.insertAudio();
     EXPECT_EQ(messages.shown, QStringList{"Vermelho cor Reservada para o Sistema"});
-    EXPECT_EQ(slot(1).Cor, "9818331");
+    EXPECT_EQ(slot(1).colourText, "9818331");
     EXPECT_EQ(buttons.at(1).faceColour, 9818331);
 
     editing.applyNewCartColour(1, 16711680); // a colour preset by the search window
-    EXPECT_EQ(slot(1).Cor, "16711680");
+    EXPECT_EQ(slot(1).colourText, "16711680");
 }
 
 TEST_F(CartEditingTest, FaceColourCommandKeepsTheOldColourOnRedOrCancel) {
@@ -135,35 +135,35 @@ TEST_F(CartEditingTest, FaceColourCommandKeepsTheOldColourOnRedOrCancel) {
     wall.mouseMovedOver(6);
     dialogs.colours = {255, std::nullopt, 4210752};
 
-    editing.SelecionarCor1Click();
+    editing.chooseFaceColour();
     EXPECT_EQ(messages.shown, QStringList{"Vermelho cor Reservada para o Sistema"});
-    editing.SelecionarCor1Click();
-    EXPECT_EQ(slot(6).Cor, "65280");
-    EXPECT_FALSE(wall.PerfilAlterado);
+    editing.chooseFaceColour();
+    EXPECT_EQ(slot(6).colourText, "65280");
+    EXPECT_FALSE(wall.profileChanged);
 
-    editing.SelecionarCor1Click();
-    EXPECT_EQ(slot(6).Cor, "4210752");
+    editing.chooseFaceColour();
+    EXPECT_EQ(slot(6).colourText, "4210752");
     EXPECT_EQ(buttons.at(6).faceColour, 4210752);
-    EXPECT_TRUE(wall.PerfilAlterado);
+    EXPECT_TRUE(wall.profileChanged);
 }
 
 TEST_F(CartEditingTest, CaptionColourTakesAnyColourAndDefaultColoursResetBoth) {
     loadCart(8, "SPOT");
     wall.mouseMovedOver(8);
     dialogs.colours = {255};
-    editing.SelecionarCordeFonte1Click();
-    EXPECT_EQ(slot(8).CorFonte, "255");
+    editing.chooseCaptionColour();
+    EXPECT_EQ(slot(8).captionColourText, "255");
     EXPECT_EQ(buttons.at(8).captionColour, 255);
     EXPECT_TRUE(messages.shown.isEmpty());
-    EXPECT_TRUE(wall.PerfilAlterado);
+    EXPECT_TRUE(wall.profileChanged);
 
-    wall.PerfilAlterado = false;
-    editing.CorPadro1Click();
-    EXPECT_EQ(slot(8).Cor, "9818331");
-    EXPECT_EQ(slot(8).CorFonte, "0");
+    wall.profileChanged = false;
+    editing.resetFaceColour();
+    EXPECT_EQ(slot(8).colourText, "9818331");
+    EXPECT_EQ(slot(8).captionColourText, "0");
     EXPECT_EQ(buttons.at(8).faceColour, 9818331);
     EXPECT_EQ(buttons.at(8).captionColour, 0);
-    EXPECT_TRUE(wall.PerfilAlterado);
+    EXPECT_TRUE(wall.profileChanged);
 }
 
 TEST_F(CartEditingTest, DeleteResetsSlotAndButtonAndUnloadsThePlayer) {
@@ -172,21 +172,21 @@ TEST_F(CartEditingTest, DeleteResetsSlotAndButtonAndUnloadsThePlayer) {
     buttons.at(10) = {10, "SPOT", kHint, 65280, 16777215};
     wall.mouseMovedOver(10);
 
-    editing.Excluirudio1Click();
+    editing.deleteAudio();
 
-    EXPECT_EQ(slot(10), (TCartucho{"", "", "9818331", "0", "0", "0", "0"}));
+    EXPECT_EQ(slot(10), (Cart{"", "", "9818331", "0", "0", "0", "0"}));
     EXPECT_EQ(buttons.at(10).caption, "");
     EXPECT_EQ(buttons.at(10).faceColour, 9818331);
     EXPECT_EQ(buttons.at(10).captionColour, 0);
     EXPECT_EQ(players.unloaded, QList<int>{10});
     EXPECT_TRUE(messages.asked.isEmpty());
-    EXPECT_TRUE(wall.PerfilAlterado);
+    EXPECT_TRUE(wall.profileChanged);
 }
 
 TEST_F(CartEditingTest, PropertiesShowsThePath) {
     loadCart(11, "SPOT", "/srv/ARQUIVOS/spot 1.mp3");
     wall.mouseMovedOver(11);
-    editing.Propriedades1Click();
+    editing.showProperties();
     EXPECT_EQ(messages.shown, QStringList{"/srv/ARQUIVOS/spot 1.mp3"});
 }
 
@@ -197,14 +197,14 @@ TEST_F(CartEditingTest, RenameShowsTheWholeNameUntilTheNextWallRefresh) {
     ASSERT_EQ(thirty.size(), 30);
     dialogs.names = {thirty};
 
-    editing.RenomearCartucho1Click();
+    editing.renameCart();
 
     EXPECT_EQ(dialogs.renamedCart, 12);
     EXPECT_EQ(dialogs.renameShown, "VINHETA");
-    EXPECT_EQ(slot(12).Nome, thirty);
+    EXPECT_EQ(slot(12).name, thirty);
     EXPECT_EQ(buttons.at(12).caption, thirty);
-    EXPECT_TRUE(wall.PerfilAlterado);
-    AtualizaParede(wall.Cartuchos, buttons);
+    EXPECT_TRUE(wall.profileChanged);
+    refreshWall(wall.table, buttons);
     EXPECT_EQ(buttons.at(12).caption, "ABERTURA DO P");
 }
 
@@ -214,18 +214,18 @@ TEST_F(CartEditingTest, CancelledRenameStillShowsWholeNameAndMarksTheProfile) {
     buttons.at(13).caption = "NOME COM MAIS";
     wall.mouseMovedOver(13);
     dialogs.names = {std::nullopt};
-    editing.RenomearCartucho1Click();
-    EXPECT_EQ(slot(13).Nome, longName);
+    editing.renameCart();
+    EXPECT_EQ(slot(13).name, longName);
     EXPECT_EQ(buttons.at(13).caption, longName);
-    EXPECT_TRUE(wall.PerfilAlterado);
+    EXPECT_TRUE(wall.profileChanged);
 }
 
 TEST_F(CartEditingTest, PasteOntoEmptyCartAsksNothingAndCopiesAllFields) {
     loadCart(1, "ORIGEM", "/a/origem.wav");
     wall.mouseMovedOver(1);
-    editing.Copia1Click();
+    editing.copyCart();
     wall.mouseMovedOver(2);
-    editing.Colar1Click();
+    editing.pasteCart();
     EXPECT_TRUE(messages.asked.isEmpty());
     EXPECT_EQ(slot(2), slot(1));
     EXPECT_EQ(buttons.facesApplied, 96);
@@ -233,7 +233,7 @@ TEST_F(CartEditingTest, PasteOntoEmptyCartAsksNothingAndCopiesAllFields) {
     EXPECT_EQ(buttons.at(2).caption, "ORIGEM");
     EXPECT_EQ(buttons.at(2).hint, kHint);
     EXPECT_EQ(buttons.at(2).faceColour, 65280);
-    EXPECT_FALSE(wall.PerfilAlterado);
+    EXPECT_FALSE(wall.profileChanged);
     EXPECT_TRUE(players.unloaded.isEmpty());
 }
 
@@ -242,33 +242,33 @@ TEST_F(CartEditingTest, PasteOntoLoadedCartAsksAndCancelStillRefreshesTheWall) {
     loadCart(2, "DESTINO", "/a/destino.mp3");
     buttons.at(2).caption = "DESTINO COM NOME INTEIRO"; // as after a rename
     wall.mouseMovedOver(1);
-    editing.Copia1Click();
+    editing.copyCart();
     wall.mouseMovedOver(2);
 
     messages.answer = false;
-    editing.Colar1Click();
+    editing.pasteCart();
     EXPECT_EQ(messages.asked, QStringList{"Cartucho já está carregado, Deseja substitui-lo ??"});
-    EXPECT_EQ(slot(2).Nome, "DESTINO");
+    EXPECT_EQ(slot(2).name, "DESTINO");
     EXPECT_EQ(buttons.facesApplied, 96);
     EXPECT_EQ(buttons.at(2).caption, "DESTINO");
 
     messages.answer = true;
-    editing.Colar1Click();
+    editing.pasteCart();
     EXPECT_EQ(slot(2), slot(1));
     EXPECT_EQ(buttons.facesApplied, 192);
-    EXPECT_FALSE(wall.PerfilAlterado);
+    EXPECT_FALSE(wall.profileChanged);
 }
 
 TEST_F(CartEditingTest, CopyDeletePasteRestoresTheDeletedCart) {
     loadCart(20, "JINGLE", "/a/jingle.mp3");
-    const TCartucho original = slot(20);
+    const Cart original = slot(20);
     wall.mouseMovedOver(20);
-    editing.Copia1Click();
-    editing.Excluirudio1Click();
+    editing.copyCart();
+    editing.deleteAudio();
     EXPECT_FALSE(slot(20).isLoaded());
-    auto state = editing.PopupMenu1Popup();
-    EXPECT_TRUE(state && state->Colar1);
-    editing.Colar1Click();
+    auto state = editing.menuState();
+    EXPECT_TRUE(state && state->paste);
+    editing.pasteCart();
     EXPECT_EQ(slot(20), original);
     EXPECT_TRUE(messages.asked.isEmpty());
 }
@@ -276,55 +276,55 @@ TEST_F(CartEditingTest, CopyDeletePasteRestoresTheDeletedCart) {
 TEST_F(CartEditingTest, DropLoadsTheFirstLocalFileWithTheWholeName) {
     slot(30) = {"", "", "", "0", "1", "16777215", ""};
     wall.mouseMovedOver(30);
-    wall.setCartuchoAtual(5); // the drop follows the mouse cart, not the current cart
+    wall.setCurrentCart(5); // the drop follows the mouse cart, not the current cart
     const QString path = "/srv/ARQUIVOS/abertura do jornal.wav";
     players.lengths[path] = 61000;
     dialogs.colours = {32768};
 
-    editing.DropFiles({QUrl::fromLocalFile(path), QUrl::fromLocalFile("/srv/outro.mp3")});
+    editing.dropFiles({QUrl::fromLocalFile(path), QUrl::fromLocalFile("/srv/outro.mp3")});
 
     EXPECT_EQ(slot(30),
-              (TCartucho{"ABERTURA DO JORNAL.WAV", path, "32768", "0", "1", "16777215", "61000"}));
+              (Cart{"ABERTURA DO JORNAL.WAV", path, "32768", "0", "1", "16777215", "61000"}));
     EXPECT_EQ(buttons.at(30).caption, "ABERTURA DO JORNAL.WAV");
     EXPECT_EQ(buttons.at(30).faceColour, 32768);
     EXPECT_EQ(players.measured, QStringList{path});
     EXPECT_FALSE(slot(5).isLoaded());
-    EXPECT_TRUE(wall.PerfilAlterado);
+    EXPECT_TRUE(wall.profileChanged);
 
     const QString longPath = "/srv/" + QString(300, u'p') + "/longo.mp3"; // kept whole
-    editing.DropFiles({QUrl::fromLocalFile(longPath)});
-    EXPECT_EQ(slot(30).Arquivo, longPath);
-    EXPECT_EQ(slot(30).Nome, "LONGO.MP3");
+    editing.dropFiles({QUrl::fromLocalFile(longPath)});
+    EXPECT_EQ(slot(30).path, longPath);
+    EXPECT_EQ(slot(30).name, "LONGO.MP3");
 }
 
 TEST_F(CartEditingTest, DropTestsTheExtensionAnywhereInThePath) {
     wall.mouseMovedOver(9);
-    editing.DropFiles({QUrl::fromLocalFile("/home/op/notes.txt")});
+    editing.dropFiles({QUrl::fromLocalFile("/home/op/notes.txt")});
     EXPECT_EQ(messages.shown, QStringList{"Arquivo de áudio Inválido: /home/op/notes.txt"});
     EXPECT_FALSE(slot(9).isLoaded());
-    EXPECT_FALSE(wall.PerfilAlterado);
+    EXPECT_FALSE(wall.profileChanged);
 
-    editing.DropFiles({QUrl::fromLocalFile("/mnt/D/X.WAVES/notes.txt")});
-    EXPECT_EQ(slot(9).Nome, "NOTES.TXT");
-    EXPECT_EQ(slot(9).Arquivo, "/mnt/D/X.WAVES/notes.txt");
+    editing.dropFiles({QUrl::fromLocalFile("/mnt/D/X.WAVES/notes.txt")});
+    EXPECT_EQ(slot(9).name, "NOTES.TXT");
+    EXPECT_EQ(slot(9).path, "/mnt/D/X.WAVES/notes.txt");
 }
 
 TEST_F(CartEditingTest, DropRefusesWhatIsNotALocalFile) {
     loadCart(9, "FICA");
-    const TCartucho before = slot(9);
+    const Cart before = slot(9);
     wall.mouseMovedOver(9);
-    editing.DropFiles({QUrl("http://radio.example/stream.mp3")});
-    editing.DropFiles({QUrl::fromLocalFile("/srv/audio.mp3/")}); // a folder: no name
+    editing.dropFiles({QUrl("http://radio.example/stream.mp3")});
+    editing.dropFiles({QUrl::fromLocalFile("/srv/audio.mp3/")}); // a folder: no name
     EXPECT_EQ(messages.shown, (QStringList{"Arquivo de áudio Inválido: "
                                            "http://radio.example/stream.mp3",
                                            "Arquivo de áudio Inválido: /srv/audio.mp3/"}));
     EXPECT_EQ(slot(9), before);
     EXPECT_TRUE(players.measured.isEmpty());
-    editing.DropFiles({});
+    editing.dropFiles({});
     EXPECT_EQ(messages.shown.size(), 2);
 
     players.playing.insert(9);
-    editing.DropFiles({QUrl::fromLocalFile("/a/novo.mp3")});
+    editing.dropFiles({QUrl::fromLocalFile("/a/novo.mp3")});
     EXPECT_EQ(messages.shown.last(), "Cartucho em Execução - Aguarde o Término");
     EXPECT_EQ(slot(9), before);
 }
@@ -342,9 +342,9 @@ TEST(CartNames, NameIsTheUpperCasedTrimmedFileNamePart) {
 
 namespace {
 struct RecordingSparePlayer {
-    void Unload() { calls.append("Unload"); }
-    void Load(const QString& path) { calls.append("Load " + path); }
-    quint32 LengthMs() {
+    void unload() { calls.append("Unload"); }
+    void load(const QString& path) { calls.append("Load " + path); }
+    quint32 lengthMs() {
         calls.append("LengthMs");
         return length;
     }

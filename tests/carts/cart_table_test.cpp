@@ -5,79 +5,79 @@
 
 using namespace carts;
 
-TEST(TCartucho, NumbersAreReadLeniently) {
-    TCartucho c;
+TEST(Cart, NumbersAreReadLeniently) {
+    Cart c;
     EXPECT_EQ(c.faceColour(), 9818331); // fields are empty at start
     EXPECT_EQ(c.captionColour(), 0);
     EXPECT_EQ(c.durationMs(), 0);
 
-    c.Cor = "verde";
-    c.CorFonte = "preto";
-    c.Duracao = "12000ms";
+    c.colourText = "verde";
+    c.captionColourText = "preto";
+    c.durationText = "12000ms";
     EXPECT_EQ(c.faceColour(), 9818331);
     EXPECT_EQ(c.captionColour(), 0);
     EXPECT_EQ(c.durationMs(), 0);
 
-    c.Cor = " 65280";
+    c.colourText = " 65280";
     EXPECT_EQ(c.faceColour(), 9818331);
-    c.Cor = "65280";
-    c.CorFonte = "16777215";
-    c.Duracao = "12000";
+    c.colourText = "65280";
+    c.captionColourText = "16777215";
+    c.durationText = "12000";
     EXPECT_EQ(c.faceColour(), 65280);
     EXPECT_EQ(c.captionColour(), 16777215);
     EXPECT_EQ(c.durationMs(), 12000);
 }
 
-TEST(TCartucho, LoadedByNameOnly) {
-    TCartucho c;
-    c.Arquivo = "/radio/ARQUIVOS/vinheta.mp3";
-    c.Duracao = "5000";
+TEST(Cart, LoadedByNameOnly) {
+    Cart c;
+    c.path = "/radio/ARQUIVOS/vinheta.mp3";
+    c.durationText = "5000";
     EXPECT_FALSE(c.isLoaded());
-    c.Nome = "Vinheta";
+    c.name = "Vinheta";
     EXPECT_TRUE(c.isLoaded());
 }
 
-TEST(TCartucho, StopModeAndLoopFlags) {
-    TCartucho c;
+TEST(Cart, StopModeAndLoopFlags) {
+    Cart c;
     EXPECT_FALSE(c.stopsWithFade()); // never set counts as cut
     EXPECT_FALSE(c.loops());
-    c.Parada = "0";
-    c.Loop = "1";
+    c.stopModeText = "0";
+    c.loopText = "1";
     EXPECT_TRUE(c.stopsWithFade());
     EXPECT_TRUE(c.loops());
-    c.Parada = "2";
-    c.Loop = "01";
+    c.stopModeText = "2";
+    c.loopText = "01";
     EXPECT_FALSE(c.stopsWithFade());
     EXPECT_FALSE(c.loops());
 }
 
-TEST(TCartucho, CaptionIsFirstThirteenCharacters) {
-    TCartucho c;
-    c.Nome = "ABERTURA DO JORNAL 1"; // 20 characters
+TEST(Cart, CaptionIsFirstThirteenCharacters) {
+    Cart c;
+    c.name = "ABERTURA DO JORNAL 1"; // 20 characters
     EXPECT_EQ(c.caption(), "ABERTURA DO J");
-    c.Nome = QString::fromUtf8("Canção curta");
-    EXPECT_EQ(c.caption(), c.Nome);
+    c.name = QString::fromUtf8("Canção curta");
+    EXPECT_EQ(c.caption(), c.name);
 }
 
-TEST(TCartucho, ResetGivesTheDeleteValues) {
-    TCartucho c{"Nome", "/a.mp3", "255", "1", "1", "99", "7000"};
+TEST(Cart, ResetGivesTheDeleteValues) {
+    Cart c{"Nome", "/a.mp3", "255", "1", "1", "99", "7000"};
     c.reset();
-    EXPECT_EQ(c, (TCartucho{"", "", "9818331", "0", "0", "0", "0"}));
+    EXPECT_EQ(c, (Cart{"", "", "9818331", "0", "0", "0", "0"}));
 }
 
-TEST(TCartucho, FieldsKeepProfileOrder) {
-    const TCartucho c{"N", "A", "1", "0", "1", "2", "300"};
+TEST(Cart, FieldsKeepProfileOrder) {
+    const Cart c{"N", "A", "1", "0", "1", "2", "300"};
     EXPECT_EQ(c.toFields(), (QStringList{"N", "A", "1", "0", "1", "2", "300"}));
-    EXPECT_EQ(TCartucho::fromFields(c.toFields()), c);
-    EXPECT_EQ(TCartucho::fromFields({"N", "A"}), (TCartucho{"N", "A", "", "", "", "", ""}));
+    EXPECT_EQ(Cart::fromFields(c.toFields()), c);
+    EXPECT_EQ(Cart::fromFields({"N", "A"}), (Cart{"N", "A", "", "", "", "", ""}));
 }
 
 TEST(CartTable, IndexedOneToNinetySix) {
     CartTable table;
-    table[1].Nome = "primeiro";
-    table[96].Nome = "ultimo";
-    EXPECT_EQ(table.slot(1).Nome, "primeiro");
-    EXPECT_EQ(table.slot(96).Nome, "ultimo");
+    table[1].name = "primeiro";
+    table[96].name = "ultimo";
+    EXPECT_EQ(table.slot(1).name, "primeiro");
+    EXPECT_EQ(table.slot(96).name, "ultimo");
     EXPECT_FALSE(table[2].isLoaded());
     EXPECT_THROW(table[0], std::out_of_range);
     EXPECT_THROW(table[97], std::out_of_range);
@@ -101,25 +101,25 @@ TEST(CartTable, WallRefreshFace) {
     EXPECT_EQ(table.face(96), (CartFace{96, "", hint, 9818331, 0}));
 }
 
-TEST(CartWall, SharedStateStartsEmptyAndTracksTheMouse) {
-    CartWall wall;
-    EXPECT_EQ(wall.CartuchoAtual(), 0);
-    EXPECT_EQ(wall.CartuchoMouse(), 0);
-    EXPECT_FALSE(wall.PerfilAlterado);
-    EXPECT_TRUE(wall.PerfilAtual.isEmpty());
-    EXPECT_EQ(wall.CopiaCartucho, TCartucho{});
-    EXPECT_THROW(wall.atual(), std::out_of_range);
+TEST(Wall, SharedStateStartsEmptyAndTracksTheMouse) {
+    Wall wall;
+    EXPECT_EQ(wall.currentCart(), 0);
+    EXPECT_EQ(wall.mouseCart(), 0);
+    EXPECT_FALSE(wall.profileChanged);
+    EXPECT_TRUE(wall.currentProfile.isEmpty());
+    EXPECT_EQ(wall.copyBuffer, Cart{});
+    EXPECT_THROW(wall.current(), std::out_of_range);
 
     wall.mouseMovedOver(12);
-    EXPECT_EQ(wall.CartuchoAtual(), 12);
-    EXPECT_EQ(wall.CartuchoMouse(), 12);
-    wall.atual().Nome = "doze";
-    EXPECT_EQ(wall.Cartuchos[12].Nome, "doze");
+    EXPECT_EQ(wall.currentCart(), 12);
+    EXPECT_EQ(wall.mouseCart(), 12);
+    wall.current().name = "doze";
+    EXPECT_EQ(wall.table[12].name, "doze");
 
-    wall.setCartuchoAtual(3);
-    EXPECT_EQ(wall.CartuchoMouse(), 12);
-    EXPECT_THROW(wall.setCartuchoAtual(0), std::out_of_range);
+    wall.setCurrentCart(3);
+    EXPECT_EQ(wall.mouseCart(), 12);
+    EXPECT_THROW(wall.setCurrentCart(0), std::out_of_range);
     EXPECT_THROW(wall.mouseMovedOver(97), std::out_of_range);
-    EXPECT_EQ(wall.CartuchoAtual(), 3);
-    EXPECT_EQ(wall.CartuchoMouse(), 12);
+    EXPECT_EQ(wall.currentCart(), 3);
+    EXPECT_EQ(wall.mouseCart(), 12);
 }

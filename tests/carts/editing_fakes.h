@@ -2,8 +2,8 @@
 // Recording fakes of what the cart editing commands talk to.
 #include "carts/cart_buttons.h"
 #include "carts/editing_ports.h"
+#include "core/message_sink.h"
 #include "support/recording_messages.h"
-#include "widgets/message_sink.h"
 
 #include <QMap>
 #include <QSet>
@@ -81,7 +81,7 @@ private:
     }
 };
 
-// Messages and questions are recorded, never shown.
+// messages and questions are recorded, never shown.
 using FakeMessages = RecordingMessages;
 
 } // namespace carts::testing

@@ -99,31 +99,31 @@ TEST_F(SettingsFiles, FailedWriteReportsAndKeepsTheOldFile) {
 }
 
 TEST_F(SettingsFiles, DeviceSettingsDefaultsWithoutFile) {
-    EXPECT_EQ(CarregaConfig(dir.path()), (DeviceSettings{3000, 0, 0, 900, 800}));
+    EXPECT_EQ(readDeviceSettings(dir.path()), (DeviceSettings{3000, 0, 0, 900, 800}));
 }
 
 TEST_F(SettingsFiles, DeviceSettingsWrittenInSevenLinesAndReadBack) {
     const DeviceSettings s{500, 2, 1, 5000, 2500};
-    ASSERT_TRUE(GravaConfig(dir.path(), s));
+    ASSERT_TRUE(writeDeviceSettings(dir.path(), s));
     const auto lines = readTextLines(cfgPath());
     ASSERT_TRUE(lines.has_value());
     ASSERT_EQ(lines->size(), 7);
     EXPECT_EQ(lines->mid(2),
               (QStringList{"TAMBR=0500", "DVTRA=2", "DVCUE=1", "MIXAGEM=5000", "FADE=2500"}));
     EXPECT_TRUE(fileBytes(cfgPath()).endsWith("FADE=2500\r\n"));
-    EXPECT_EQ(CarregaConfig(dir.path()), s);
+    EXPECT_EQ(readDeviceSettings(dir.path()), s);
 }
 
 TEST_F(SettingsFiles, DeviceSettingsSubstringAndCaseRules) {
     writeRaw(cfgPath(), "XTAMBR=1500\nTAMBR=3000\nFADE=800=900\nfade=500\nMIXAGEM=1200\n");
-    EXPECT_EQ(CarregaConfig(dir.path()), (DeviceSettings{1500, 0, 0, 1200, 800}));
+    EXPECT_EQ(readDeviceSettings(dir.path()), (DeviceSettings{1500, 0, 0, 1200, 800}));
 }
 
 TEST_F(SettingsFiles, BadDeviceValuesFallBackPerKey) {
     writeRaw(cfgPath(), "TAMBR=40000\r\nDVTRA=-1\r\nDVCUE= 1\r\nMIXAGEM=-1\r\nFADE=abc\r\n");
-    EXPECT_EQ(CarregaConfig(dir.path()), (DeviceSettings{3000, -1, 0, 900, 800}));
+    EXPECT_EQ(readDeviceSettings(dir.path()), (DeviceSettings{3000, -1, 0, 900, 800}));
 
     writeRaw(cfgPath(), "TAMBR=-32768\r\nDVTRA=32767\r\nDVCUE=32768\r\nMIXAGEM=65535\r\n"
                         "FADE=65536\r\n");
-    EXPECT_EQ(CarregaConfig(dir.path()), (DeviceSettings{-32768, 32767, 0, 65535, 800}));
+    EXPECT_EQ(readDeviceSettings(dir.path()), (DeviceSettings{-32768, 32767, 0, 65535, 800}));
 }

@@ -1,11 +1,11 @@
 #pragma once
 // A message sink that records every message and question instead of showing a modal box.
-#include "widgets/message_sink.h"
+#include "core/message_sink.h"
 
 #include <QList>
 #include <QStringList>
 
-class RecordingMessages : public widgets::MessageSink {
+class RecordingMessages : public core::MessageSink {
 public:
     void showMessage(const QString& text, Icon icon, const QString& title) override {
         shown.append(text);

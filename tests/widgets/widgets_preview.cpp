@@ -1,9 +1,9 @@
 // Not a test: renders the cart button states, the meters and the fader into a PNG so a
 // developer can look at them (run under Xvfb: widgets_preview out.png).
 #include "widgets/bgr_color.h"
-#include "widgets/color_btn.h"
-#include "widgets/mm_led_gauge.h"
-#include "widgets/mm_slider.h"
+#include "widgets/cart_button.h"
+#include "widgets/fader.h"
+#include "widgets/led_meter.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -12,14 +12,14 @@ using namespace widgets;
 
 namespace {
 
-TColorBtn* cart(QWidget* parent, int n, const QString& caption, int x, int y) {
-    auto* b = new TColorBtn(parent);
+CartButton* cart(QWidget* parent, int n, const QString& caption, int x, int y) {
+    auto* b = new CartButton(parent);
     b->setGeometry(x, y, 120, 42);
     b->setFont(QFont(QStringLiteral("Times New Roman"), 8));
-    b->setBordas(false);
-    b->setBordaWidth(1);
+    b->setBorders(false);
+    b->setFrameWidth(1);
     b->setButtonColor(colorFromBgr(9818331));
-    b->setNumero(QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')));
+    b->setBadge(QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')));
     b->setCaption(caption);
     return b;
 }
@@ -35,23 +35,23 @@ int main(int argc, char** argv) {
     panel.setAutoFillBackground(true);
     panel.resize(620, 200);
     cart(&panel, 1, QStringLiteral("&Vinheta"), 4, 28);
-    TColorBtn* onAir = cart(&panel, 2, QStringLiteral("NO AR"), 125, 28);
-    onAir->setBordaCor(Qt::red);
-    onAir->setBordaWidth(10);
-    cart(&panel, 3, QStringLiteral("Bloco && Cia"), 246, 28)->setChecado(true);
-    TColorBtn* held = cart(&panel, 4, QStringLiteral("Pressed"), 367, 28);
-    held->setIsActive(true);
+    CartButton* onAir = cart(&panel, 2, QStringLiteral("NO AR"), 125, 28);
+    onAir->setFrameColor(Qt::red);
+    onAir->setFrameWidth(10);
+    cart(&panel, 3, QStringLiteral("Bloco && Cia"), 246, 28)->setMarked(true);
+    CartButton* held = cart(&panel, 4, QStringLiteral("Pressed"), 367, 28);
+    held->setActive(true);
     held->setDown(true);
     cart(&panel, 5, QStringLiteral("Disabled"), 488, 28)->setEnabled(false);
     cart(&panel, 6, QString(), 4, 72);
 
-    auto* cue = new TColorBtn(&panel);
+    auto* cue = new CartButton(&panel);
     cue->setGeometry(130, 80, 115, 28);
     cue->setButtonColor(colorFromBgr(32768));
     cue->setFont(QFont(QStringLiteral("Arial Rounded MT Bold"), -1));
     cue->setCaption(QStringLiteral("CUE"));
     cue->setFrame3D(true);
-    auto* cueDown = new TColorBtn(&panel);
+    auto* cueDown = new CartButton(&panel);
     cueDown->setGeometry(250, 80, 115, 28);
     cueDown->setButtonColor(colorFromBgr(32768));
     cueDown->setCaption(QStringLiteral("CUE"));
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     cueDown->setDown(true);
 
     for (int i = 0; i < 2; ++i) {
-        auto* meter = new TMMLEDGauge(&panel);
+        auto* meter = new LedMeter(&panel);
         meter->setGeometry(19, 130 + 18 * i, 137, 13);
         meter->setPoint1(45);
         meter->setPoint2(75);
@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
         meter->setInactiveColor(2, QColor(192, 192, 192));
         meter->setProgress(i == 0 ? 60 : 90);
     }
-    auto* fader = new TMMSlider(&panel);
+    auto* fader = new Fader(&panel);
     fader->setGeometry(400, 85, 30, 106);
-    fader->setOrientation(TMMSlider::orVertical);
+    fader->setOrientation(Fader::Vertical);
     fader->setMaxValue(100);
     fader->setThumbWidth(22);
     fader->setThumbHeight(10);

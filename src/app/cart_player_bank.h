@@ -1,0 +1,76 @@
+#pragma once
+// The window's 98 players behind the small interfaces that the wall logic uses.
+#include "app/wall_ports.h"
+#include "audio/cart_player.h"
+#include "audio/threaded_timer.h"
+
+#include <array>
+#include <memory>
+
+namespace app {
+
+class PlayerAdapter : public PlayerControl {
+public:
+    explicit PlayerAdapter(std::unique_ptr<audio::CartPlayer> player)
+        : owned_(std::move(player)), p_(*owned_) {}
+    bool isPlaying() override { return p_.isPlaying(); }
+    bool isEmpty() override { return p_.isEmpty(); }
+    bool isFading() override { return p_.isFading(); }
+    void load(const QString& path) override { p_.load(path); }
+    void unload() override { p_.unload(); }
+    void play() override { p_.play(); }
+    void stop() override { p_.stop(); }
+    void fadeOut(std::uint16_t ms) override { p_.fadeOut(ms); }
+    void setVolume(std::uint32_t volume) override { p_.setVolume(volume); }
+    std::uint32_t lengthMs() override { return p_.lengthMs(); }
+    std::uint32_t positionMs() override { return p_.positionMs(); }
+    QString fileName() const override { return p_.fileName(); }
+    bool readLevels(std::int32_t& levelA, std::int32_t& levelB) override;
+    int cartIndex() const override { return p_.cartIndex(); }
+    void setCartIndex(int index) override { p_.setCartIndex(index); }
+    audio::CartPlayer& player() { return p_; }
+
+private:
+    std::unique_ptr<audio::CartPlayer> owned_;
+    audio::CartPlayer& p_;
+};
+
+// `Tocadores` 1..96, `cuePlayer` and `sparePlayer`, created in that order. The window
+// releases them before anything their stop events reach.
+class CartPlayerBank : public PlayerBank {
+public:
+    explicit CartPlayerBank(audio::PlayerContext& context);
+
+    PlayerControl& cart(int n) override { return *carts_.at(static_cast<std::size_t>(n)); }
+    PlayerControl& cue() override { return *cue_; }
+    PlayerControl& spare() override { return *spare_; }
+
+    audio::CartPlayer& cartPlayer(int n) {
+        return carts_.at(static_cast<std::size_t>(n))->player();
+    }
+    audio::CartPlayer& cuePlayer() { return cue_->player(); }
+    audio::CartPlayer& sparePlayer() { return spare_->player(); }
+
+private:
+    static std::unique_ptr<PlayerAdapter> make(audio::PlayerContext& context, int cartIndex);
+    std::array<std::unique_ptr<PlayerAdapter>, 97> carts_; // index 0 unused
+    std::unique_ptr<PlayerAdapter> cue_;
+    std::unique_ptr<PlayerAdapter> spare_;
+};
+
+class ThreadedTimerSwitch : public TimerSwitch {
+public:
+    explicit ThreadedTimerSwitch(audio::ThreadedTimer& timer) : t_(timer) {}
+    void setEnabled(bool enabled) override { t_.setEnabled(enabled); }
+    bool isEnabled() const override { return t_.enabled(); }
+
+private:
+    audio::ThreadedTimer& t_;
+};
+
+class DiskFiles : public FileProbe {
+public:
+    bool exists(const QString& path) const override;
+};
+
+} // namespace app

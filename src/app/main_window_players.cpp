@@ -1,0 +1,118 @@
+// The players of the wall, their devices, and what clicks, cart keys and the block do.
+#include "app/block_sequencer.h"
+#include "app/cart_firing.h"
+#include "app/cart_player_bank.h"
+#include "app/control_strip.h"
+#include "app/main_window.h"
+#include "app/status_display.h"
+#include "app/wall_menus.h"
+#include "widgets/cart_button.h"
+#include "widgets/fader.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTimer>
+
+namespace app {
+
+void MainWindow::createPlayers() {
+    playerContext_ = std::make_unique<audio::PlayerContext>(*env_.sound, *env_.messages);
+    players_ = std::make_unique<CartPlayerBank>(*playerContext_);
+    for (int n = 1; n <= carts::kCartCount; ++n) {
+        players_->cartPlayer(n).setOnStop(
+            [this, n](QObject*) { firing_->onPlayerStopped(players_->cart(n)); });
+    }
+
+    mixTimer_ = new audio::ThreadedTimer(this);
+    mixTimer_->setObjectName(QStringLiteral("mixTimer"));
+    mixTimer_->setInterval(50);
+    mixTimer_->setOnTimer([this](QObject*) { block_->onMixTick(); });
+    mixSwitch_ = std::make_unique<ThreadedTimerSwitch>(*mixTimer_);
+
+    block_ = std::make_unique<BlockSequencer>(wall_, *players_, view_, *env_.messages, files_,
+                                              deviceSettings_, *mixSwitch_);
+    firing_ = std::make_unique<CartFiring>(wall_, *players_, view_, *block_, *env_.messages, files_,
+                                           deviceSettings_);
+    connectCartButtons();
+    connectDisplay();
+    createEditing();
+}
+
+void MainWindow::releasePlayers() {
+    // Timers and players go first, so no tick or stop event reaches a half-destroyed window.
+    delete mixTimer_;
+    mixTimer_ = nullptr;
+    players_.reset();
+}
+
+void MainWindow::connectCartButtons() {
+    for (int n = 1; n <= carts::kCartCount; ++n) {
+        widgets::CartButton* b = cartButton(n);
+        connect(b, &widgets::CartButton::clicked, this, [this] { firing_->onCartClicked(); });
+        connect(b, &QWidget::customContextMenuRequested, this,
+                [this, b](const QPoint& pos) { menus_->cartMenu()->popup(b->mapToGlobal(pos)); });
+        connect(b, &widgets::CartButton::mouseMoved, this,
+                [this, n] { firing_->onPointerOverCart(n); });
+        connect(b, &widgets::CartButton::mousePressed, this,
+                [this, n](Qt::MouseButton, Qt::KeyboardModifiers modifiers, QPoint) {
+                    block_->queueCart(n, modifiers.testFlag(Qt::ShiftModifier));
+                });
+    }
+    connect(strip_->cueButton(), &widgets::CartButton::clicked, this,
+            [this] { firing_->toggleCueMode(); });
+}
+
+void MainWindow::connectDisplay() {
+    display_ = std::make_unique<StatusDisplay>(*players_, view_, *block_);
+    connect(displayTimer_, &QTimer::timeout, this, [this] {
+        display_->onDisplayTick();
+        displayTimer_->setProperty("Tag", display_->tickCount());
+    });
+    connect(strip_->masterFader(), &widgets::Fader::track, this,
+            [this](int position) { display_->onMasterFaderMoved(position); });
+}
+
+void MainWindow::openPlayerDevices() {
+    const int output = deviceSettings_.outputDevice + 1;
+    const int cue = deviceSettings_.cueDevice + 1;
+    const auto buffer = static_cast<std::uint16_t>(deviceSettings_.bufferMs);
+    void* window = reinterpret_cast<void*>(winId());
+    auto openOn = [&](audio::CartPlayer& player, int device, std::uint32_t volume) {
+        player.initDevice(device, false, window);
+        player.selectDevice(device);
+        player.setBufferLength(buffer);
+        player.setVolume(volume);
+    };
+    const auto masterVolume = static_cast<std::uint32_t>(strip_->masterFader()->position());
+    for (int n = 1; n <= carts::kCartCount; ++n) {
+        openOn(players_->cartPlayer(n), output, masterVolume);
+    }
+    openOn(players_->cuePlayer(), cue, 100);
+    openOn(players_->sparePlayer(), output, 100);
+}
+
+void MainWindow::onWindowKey(QKeyEvent* event) {
+    const int key = event->key();
+    if (event->modifiers() == Qt::ControlModifier && key >= Qt::Key_A && key <= Qt::Key_Z) {
+        firing_->fireByKey(QChar(u'A' + (key - Qt::Key_A)));
+    }
+    if (key == Qt::Key_Alt) {
+        firing_->cutCurrentCart();
+    }
+}
+
+bool MainWindow::isKeyForThisWindow(QObject* watched, QEvent* event) const {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) {
+        return false;
+    }
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this) {
+        return false;
+    }
+    // A key is offered to the focus widget first and then to its parents: take it once.
+    QWidget* focus = QApplication::focusWidget();
+    return focus != nullptr ? widget == focus : widget == this;
+}
+
+} // namespace app

@@ -1,0 +1,16 @@
+#include "config/settings_lines.h"
+#include "core/text_helpers.h"
+
+namespace config {
+
+QString settingValue(const QStringList& lines, const QString& key, const QString& fallback) {
+    constexpr qsizetype kMaxValue = 255;
+    const QString marker = key + u'=';
+    for (const QString& line : lines) {
+        if (line.contains(marker))
+            return core::leftChars(line.mid(line.indexOf(u'=') + 1), kMaxValue);
+    }
+    return fallback;
+}
+
+} // namespace config

@@ -1,0 +1,12 @@
+#pragma once
+// Key lookup in the KEY=value lines of the settings files.
+#include <QString>
+#include <QStringList>
+
+namespace config {
+
+// The value of the first line that contains `key` + "=" anywhere (case-sensitive): the text
+// after that line's first "=", unchanged, at most 255 characters. Else `fallback`.
+QString settingValue(const QStringList& lines, const QString& key, const QString& fallback);
+
+} // namespace config

@@ -1,0 +1,36 @@
+#include "widgets/dialog_message_sink.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace widgets {
+
+namespace {
+QString applicationTitle() {
+    const QString name = QApplication::applicationDisplayName();
+    return name.isEmpty() ? QApplication::applicationName() : name;
+}
+// messages separate their lines with carriage returns; the message box breaks lines on "\n".
+QString displayText(QString text) {
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+} // namespace
+
+void DialogMessageSink::showMessage(const QString& text, Icon icon, const QString& title) {
+    QMessageBox box(icon == Icon::Error         ? QMessageBox::Critical
+                    : icon == Icon::Information ? QMessageBox::Information
+                                                : QMessageBox::NoIcon,
+                    title.isEmpty() ? applicationTitle() : title, displayText(text),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+bool DialogMessageSink::confirm(const QString& text) {
+    QApplication::beep();
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quallon Sistemas"), displayText(text),
+                    QMessageBox::Ok | QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+} // namespace widgets
