@@ -35,7 +35,7 @@ private:
     audio::CartPlayer& p_;
 };
 
-// `Tocadores` 1..96, `cuePlayer` and `sparePlayer`, created in that order. The window
+// The 96 cart players, the cue player and the spare player, created in that order. The window
 // releases them before anything their stop events reach.
 class CartPlayerBank : public PlayerBank {
 public:

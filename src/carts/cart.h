@@ -1,6 +1,8 @@
 #pragma once
-// One cart slot: what the cart plays and how its button looks, all held as text in the field
-// order of a profile line.
+// One cart slot: what the cart plays and how its button looks. The fields are held as the text
+// of a profile line, in its order: a profile written by another program may hold any text in a
+// numeric field, and saving must give it back unchanged. The typed readings below are what the
+// wall uses.
 #include <QString>
 #include <QStringList>
 

@@ -18,7 +18,7 @@ class MessageSink;
 
 namespace carts {
 
-// enabled items and check marks of PopupMenu1 for the current cart, named after the items.
+// Enabled items and check marks of the cart menu for the current cart, named after the items.
 struct CartMenuState {
     bool about = true;
     bool insertAudio = true;

@@ -241,7 +241,7 @@ TEST_F(WallWindowTest, ShiftPressQueuesInOrderAndSuppressesExactlyOneClick) {
 }
 
 TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
-    const int mixagem = w->deviceSettings().mixLeadMs;
+    const int mixLead = w->deviceSettings().mixLeadMs;
     for (int n : {1, 2, 3}) {
         insert(n, tone(QStringLiteral("c%1.wav").arg(n), 220.0 * n, 1500));
         click(n, Qt::ShiftModifier);
@@ -263,9 +263,9 @@ TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
     QTRY_VERIFY_WITH_TIMEOUT(watched == 3, 5000);
     ASSERT_EQ(leftAtSegue.size(), 2u);
     for (std::int64_t left : leftAtSegue) {
-        EXPECT_LT(left, mixagem);
+        EXPECT_LT(left, mixLead);
         // One mix tick, plus what a busy machine adds before the tick runs.
-        EXPECT_GT(left, mixagem - 50 - 120);
+        EXPECT_GT(left, mixLead - 50 - 120);
     }
     EXPECT_TRUE(player(1).isFading() || !player(1).isPlaying());
     QTRY_VERIFY_WITH_TIMEOUT(!player(3).isPlaying(), 5000);

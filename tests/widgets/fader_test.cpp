@@ -97,7 +97,7 @@ TEST_F(MasterFader, DragFollowsThePointerUpwards) {
     EXPECT_EQ(tracks.last().at(0).toInt(), 75);
 }
 
-TEST(Slider, ClickOnGrooveJumpsThereAndTracks) {
+TEST(Fader, ClickOnGrooveJumpsThereAndTracks) {
     Fader bar; // as the search window's preview position
     bar.resize(100, 25);
     bar.setPageSize(10);
@@ -114,7 +114,7 @@ TEST(Slider, ClickOnGrooveJumpsThereAndTracks) {
     EXPECT_EQ(bar.position(), 9200);
 }
 
-TEST(Slider, RangeKeepsMaxAboveMinAndClampsPosition) {
+TEST(Fader, RangeKeepsMaxAboveMinAndClampsPosition) {
     Fader bar;
     bar.setMaxValue(100);
     bar.setPosition(80);
