@@ -13,7 +13,7 @@ std::unique_ptr<PlayerAdapter> CartPlayerBank::make(audio::PlayerContext& contex
 }
 
 CartPlayerBank::CartPlayerBank(audio::PlayerContext& context) {
-    for (int n = 1; n <= 96; ++n) {
+    for (int n = 1; n <= carts::kCartCount; ++n) {
         carts_[static_cast<std::size_t>(n)] = make(context, n);
     }
     cue_ = make(context, 0);

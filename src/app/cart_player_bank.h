@@ -3,6 +3,7 @@
 #include "app/wall_ports.h"
 #include "audio/cart_player.h"
 #include "audio/threaded_timer.h"
+#include "carts/cart_table.h"
 
 #include <array>
 #include <memory>
@@ -53,7 +54,7 @@ public:
 
 private:
     static std::unique_ptr<PlayerAdapter> make(audio::PlayerContext& context, int cartIndex);
-    std::array<std::unique_ptr<PlayerAdapter>, 97> carts_; // index 0 unused
+    std::array<std::unique_ptr<PlayerAdapter>, carts::kCartCount + 1> carts_; // index 0 unused
     std::unique_ptr<PlayerAdapter> cue_;
     std::unique_ptr<PlayerAdapter> spare_;
 };

@@ -2,6 +2,7 @@
 
 #include "app/block_sequencer.h"
 #include "app/cart_firing.h"
+#include "carts/cart_table.h"
 #include "core/time_text.h"
 
 namespace app {
@@ -12,14 +13,14 @@ constexpr int kLevelScale = 200;
 
 StatusDisplay::StatusDisplay(PlayerBank& players, WallView& view, const BlockSequencer& block)
     : players_(players), view_(view), block_(block) {
-    playing_.reserve(96);
+    playing_.reserve(carts::kCartCount);
 }
 
 void StatusDisplay::onDisplayTick() {
     ++tickCount_;
     const bool blink = tickCount_ % 5 == 0;
     playing_.clear();
-    for (int n = 1; n <= 96; ++n) {
+    for (int n = 1; n <= carts::kCartCount; ++n) {
         PlayerControl& player = players_.cart(n);
         if (!player.isPlaying()) {
             continue;
@@ -62,7 +63,7 @@ void StatusDisplay::showLastPlaying(const std::vector<int>& playing) {
 }
 
 void StatusDisplay::onMasterFaderMoved(int position) {
-    for (int n = 1; n <= 96; ++n) {
+    for (int n = 1; n <= carts::kCartCount; ++n) {
         players_.cart(n).setVolume(static_cast<std::uint32_t>(position));
     }
 }
