@@ -39,7 +39,7 @@ std::int64_t nowMs() {
 //    still applied and channels end as stopped;
 //  - the supervisor thread: after a loss, starts the fallback clock and looks for the sink on a
 //    fresh connection every kRetryInterval until the stream is back.
-// Exactly one thread renders the mixer at any moment; every handover passes through a thread
+// At most one thread renders the mixer at any moment; every handover passes through a thread
 // join or a mainloop lock, so each renderer sees what the previous one did. Attempts to come
 // back (supervisor or reconnect()) hold attemptMutex_, so only one runs at a time. link_ is
 // swapped under linkMutex_, which is taken before a mainloop lock, never while holding one.
