@@ -247,9 +247,20 @@ TEST_F(PlaybackTest, HandlesErrorsAndDevices) {
     EXPECT_EQ(api().deviceDescription(0), "No sound");
     EXPECT_EQ(api().deviceDescription(1), "Hand clock");
     EXPECT_FALSE(api().deviceDescription(2).has_value());
-    EXPECT_FALSE(api().setDevice(0));
-    EXPECT_EQ(api().lastError(), kErrInit);
     EXPECT_FALSE(api().setConfig(42, 1));
+
+    // A device that is not initialised (or failed to) is never swapped for the one chosen
+    // before: streams fail until a usable device is chosen.
+    writeWav(dir.path("a.wav"), {kRate, 2, SampleFormat::S16, 1000}, sine(440, kRate));
+    for (const int notInitialised : {0, 2, 11}) {
+        EXPECT_FALSE(api().setDevice(notInitialised));
+        EXPECT_EQ(api().lastError(), notInitialised == 11 ? kErrDevice : kErrInit);
+        EXPECT_FALSE(api().deviceUsable(notInitialised));
+        EXPECT_EQ(api().createFileStream(dir.path("a.wav").string(), 0), 0u);
+        EXPECT_EQ(api().lastError(), kErrInit) << "device " << notInitialised;
+    }
+    EXPECT_TRUE(api().deviceUsable(1));
+    ASSERT_TRUE(api().setDevice(1));
 
     const StreamHandle h = load("a.wav", {kRate, 2, SampleFormat::S16, 1000}, sine(440, kRate));
     ChannelInfo info;

@@ -54,9 +54,9 @@ void Mixer::renderBlock(float* out, std::size_t frames) {
     while (commands_.tryPop(command)) {
         apply(command);
     }
-    const bool lost = lost_.load(std::memory_order_acquire);
-    if (lost && !lostHandled_) {
-        lostHandled_ = true;
+    const std::uint32_t losses = losses_.load(std::memory_order_acquire);
+    if (losses != lossesHandled_) {
+        lossesHandled_ = losses;
         for (std::size_t i = 0; i < channelCount_; ++i) {
             channels_[i]->mix.playing = false;
             channels_[i]->mix.quietPublished = false;

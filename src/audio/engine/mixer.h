@@ -45,8 +45,14 @@ public:
 
     // User-interface thread.
     bool post(const Command& command);
-    // Any thread: the output is gone; every channel stops and play is refused from now on.
-    void markDeviceLost() { lost_.store(true, std::memory_order_release); }
+    // Any thread: the output is gone; every channel stops at the next block and play is
+    // refused until the output is back.
+    void markDeviceLost() {
+        lost_.store(true, std::memory_order_release);
+        losses_.fetch_add(1, std::memory_order_release);
+    }
+    // Any thread: the output reaches its device again. Channels stay as the loss left them.
+    void markDeviceRestored() { lost_.store(false, std::memory_order_release); }
     bool deviceLost() const { return lost_.load(std::memory_order_acquire); }
 
     // Mixing thread: fills `out` with `frames` stereo frames.
@@ -82,7 +88,10 @@ private:
     std::vector<float> scratch_; // ring frames read for one block, sized once
     DeclickTails tails_;
     std::atomic<bool> lost_{false};
-    bool lostHandled_ = false;
+    // Counted, so every loss stops the channels once even if the output is back before the
+    // next block.
+    std::atomic<std::uint32_t> losses_{0};
+    std::uint32_t lossesHandled_ = 0; // mixing thread
     std::atomic<std::uint64_t> rendered_{0};
 };
 

@@ -26,6 +26,10 @@ public:
     virtual std::uint64_t underruns() const { return 0; }
     // The latency target (ms) the sound server has agreed to for the stream (0: no server).
     virtual std::uint32_t bufferMs() { return 0; }
+    // After the mixer was marked lost: one attempt, at once, to reach the same device again.
+    // A SoundError code, 0 when the device is back. A sink that cannot be lost has nothing to
+    // do.
+    virtual int reconnect() { return 0; }
 };
 
 // Consumes audio in real time and discards it: a thread that wakes on an absolute clock once

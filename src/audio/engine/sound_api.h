@@ -113,7 +113,18 @@ public:
     // Devices: 0 = no sound (consumes in real time), 1..n = sound server sinks, 1 = default.
     virtual bool init(int device, std::uint32_t rate, std::uint32_t flags, void* window) = 0;
     virtual std::optional<std::string> deviceDescription(int device) = 0;
+    // Makes `device` the one new streams are created on. For a device that is not initialised
+    // it fails with kErrInit (kErrDevice out of range) and no device stays selected, so the next
+    // stream creation fails too instead of landing on the device chosen before.
     virtual bool setDevice(int device) = 0;
+    // Whether `device` can play now. False with lastError() kErrDevice (no such number),
+    // kErrInit (not initialised) or kErrStart (initialised, but its output is gone: the sound
+    // server or the sink went away; the layer reconnects by itself, and play gives the same
+    // code meanwhile). Doubles that do not model devices keep this default: always usable.
+    virtual bool deviceUsable(int device) {
+        static_cast<void>(device);
+        return true;
+    }
     virtual bool setConfig(int option, std::uint32_t value) = 0;
 
     // Paths are UTF-8. createWmaStream also takes URLs.

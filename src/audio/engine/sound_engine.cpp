@@ -39,7 +39,6 @@ SoundEngine::SoundEngine(std::unique_ptr<DeviceProvider> provider, unsigned deco
 SoundEngine::~SoundEngine() {
     pool_.reset();
     devices_.clear(); // stops every sink: no mixer runs from here on
-    retiredDevices_.clear();
 }
 
 std::unique_ptr<SoundEngine> makeSoundEngine() {
@@ -313,7 +312,7 @@ bool SoundEngine::play(StreamHandle handle, bool restart) {
         return fail(kErrHandle);
     }
     if (slot->device->mixer->deviceLost()) {
-        return fail(kErrStart);
+        return fail(kErrStart); // until the output is back; deviceUsable() tells
     }
     refreshShadow(*slot);
     const PublishedState& pub = slot->stream->pub;

@@ -5,6 +5,11 @@
 // Construct it with makeSoundEngine() (devices 1..n are the PulseAudio sinks), or with a
 // DeviceProvider of your own (tests use hand-clocked sinks). All SoundApi calls come from one
 // thread; the engine's own threads never call back.
+//
+// When a device's output goes away (the sound server restarts, the sink is removed), its mixer
+// and streams stay: channels on air end as stopped, play fails with kErrStart, and the output
+// reconnects by itself to the same sink once it is back (see pulse_output.cpp); then the same
+// device number and its streams play again. init() on such a device tries at once.
 
 #include "audio/engine/output_sink.h"
 #include "audio/engine/sound_api.h"
@@ -36,6 +41,7 @@ public:
     bool init(int device, std::uint32_t rate, std::uint32_t flags, void* window) override;
     std::optional<std::string> deviceDescription(int device) override;
     bool setDevice(int device) override;
+    bool deviceUsable(int device) override;
     bool setConfig(int option, std::uint32_t value) override;
     StreamHandle createFileStream(const std::string& path, std::uint32_t flags) override;
     StreamHandle createWmaStream(const std::string& pathOrUrl, std::uint32_t flags) override;
@@ -67,7 +73,6 @@ public:
     double outputLatencySeconds(int device);
     std::uint64_t outputUnderruns(int device);
     std::uint32_t outputBufferMs(int device);
-    bool deviceLost(int device);
     // Waits until `frames` frames are decoded ahead of the mixer (or the file is decoded to
     // its end); false on timeout.
     bool waitBuffered(StreamHandle handle, std::size_t frames, std::chrono::milliseconds timeout);
@@ -89,12 +94,12 @@ private:
     void collectFreed();
     const std::vector<DeviceInfo>& devices(bool refresh);
     Device* device(int number);
+    bool reconnect(Device& existing, int device);
 
     std::unique_ptr<DeviceProvider> provider_;
     std::vector<DeviceInfo> deviceList_;
     std::int64_t deviceListTime_ = 0;
     std::map<int, std::unique_ptr<Device>> devices_;
-    std::vector<std::unique_ptr<Device>> retiredDevices_;
     std::unique_ptr<DecoderPool> pool_;
     std::vector<Slot> slots_;
     // Free slots are searched from here on, so reuse spreads over all slots and a stale handle
@@ -102,7 +107,7 @@ private:
     std::size_t nextSlot_ = 0;
     std::vector<std::unique_ptr<Stream>> freed_; // detached from the pool, waiting for the mixer
     std::unique_ptr<Spectrum> spectrum_;
-    int current_ = -1;
+    int current_ = -1; // -1: none, so stream creation fails
     std::uint32_t bufferMs_ = 500;
     int lastError_ = kErrOk;
 };

@@ -42,12 +42,7 @@ bool SoundEngine::init(int device, std::uint32_t rate, std::uint32_t, void*) {
         return fail(kErrDevice);
     }
     if (Device* existing = this->device(device)) {
-        if (!existing->mixer->deviceLost()) {
-            return fail(kErrAlready);
-        }
-        // The device went away earlier: open it afresh. Its old streams keep their mixer.
-        retiredDevices_.push_back(std::move(devices_[device]));
-        devices_.erase(device);
+        return reconnect(*existing, device);
     }
     auto created = std::make_unique<Device>();
     int error = kErrOk;
@@ -75,6 +70,22 @@ bool SoundEngine::init(int device, std::uint32_t rate, std::uint32_t, void*) {
     return true;
 }
 
+// The device's output went away and has not come back by itself yet: one attempt now, on the
+// same sink (by its name, whatever number the server's list gives it today). Its mixer and
+// streams stay; they play again once it is back.
+bool SoundEngine::reconnect(Device& existing, int device) {
+    if (!existing.mixer->deviceLost()) {
+        return fail(kErrAlready);
+    }
+    const int error = existing.sink->reconnect();
+    if (error != kErrOk) {
+        return fail(error);
+    }
+    current_ = device;
+    lastError_ = kErrOk;
+    return true;
+}
+
 std::optional<std::string> SoundEngine::deviceDescription(int device) {
     lastError_ = kErrOk;
     if (device == 0) {
@@ -88,8 +99,11 @@ std::optional<std::string> SoundEngine::deviceDescription(int device) {
     return list[static_cast<std::size_t>(device) - 1].description;
 }
 
+// A failed choice selects no device: a stream created next must not land on the device chosen
+// before.
 bool SoundEngine::setDevice(int device) {
     device = device == -1 ? 1 : device;
+    current_ = -1;
     if (device < 0 || device > kMaxDeviceNumber) {
         return fail(kErrDevice);
     }
@@ -97,6 +111,22 @@ bool SoundEngine::setDevice(int device) {
         return fail(kErrInit);
     }
     current_ = device;
+    lastError_ = kErrOk;
+    return true;
+}
+
+bool SoundEngine::deviceUsable(int device) {
+    device = device == -1 ? 1 : device;
+    if (device < 0 || device > kMaxDeviceNumber) {
+        return fail(kErrDevice);
+    }
+    const Device* d = this->device(device);
+    if (!d) {
+        return fail(kErrInit);
+    }
+    if (d->mixer->deviceLost()) {
+        return fail(kErrStart);
+    }
     lastError_ = kErrOk;
     return true;
 }
@@ -123,11 +153,6 @@ std::uint64_t SoundEngine::outputUnderruns(int device) {
 std::uint32_t SoundEngine::outputBufferMs(int device) {
     Device* d = this->device(device);
     return d ? d->sink->bufferMs() : 0;
-}
-
-bool SoundEngine::deviceLost(int device) {
-    Device* d = this->device(device);
-    return d && d->mixer->deviceLost();
 }
 
 } // namespace audio::engine
