@@ -1,0 +1,135 @@
+#include "search/file_scanner.h"
+
+#include "search/tree_walk.h"
+
+#include <QLocale>
+#include <QMetaObject>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
+namespace search {
+
+namespace {
+
+// Found paths go to the owner's thread in batches: one queued call per batch instead of one
+// per path, yet a slow walk still shows its first finds within a fraction of a second.
+constexpr qsizetype kBatchSize = 256;
+constexpr std::chrono::milliseconds kBatchDelay{50};
+
+} // namespace
+
+// Shared by the owner's thread and the worker of one search.
+struct FileScanner::Job {
+    ScanRequest request;             // written before the worker starts, then only read
+    std::atomic<bool> cancelled{false};
+    std::mutex mutex;                // guards the two members below
+    QStringList pending;             // found by the worker, not yet emitted
+    bool deliveryQueued = false;     // a deliverFound call for this job is queued
+};
+
+FileScanner::FileScanner(QObject* parent) : QObject(parent) {}
+
+FileScanner::~FileScanner() {
+    cancel();
+}
+
+bool FileScanner::start() {
+    if (isRunning())
+        return false;
+    auto job = std::make_shared<Job>();
+    job->request = {filePath_, searchFilter_, subDirectories_, QLocale()};
+    job_ = job;
+    worker_ = std::thread([this, job] { runWorker(job); });
+    return true;
+}
+
+void FileScanner::cancel() {
+    if (!job_)
+        return;
+    job_->cancelled.store(true, std::memory_order_relaxed);
+    stopWorker();
+    job_.reset(); // calls still queued for the job find it gone and emit nothing
+}
+
+bool FileScanner::search() {
+    if (isRunning())
+        return false;
+    searchingHere_ = true;
+    const ScanRequest request{filePath_, searchFilter_, subDirectories_, QLocale()};
+    QStringList result = scanTree(request, [this](const QString& path) { emit fileFound(path); });
+    searchingHere_ = false;
+    searchResult_ = std::move(result);
+    emit ready(searchResult_);
+    return true;
+}
+
+// Worker thread: walks, hands found paths over in batches, and queues the end of the search.
+void FileScanner::runWorker(std::shared_ptr<Job> job) {
+    using Clock = std::chrono::steady_clock;
+    QStringList batch;
+    auto lastHandOver = Clock::now();
+    const auto handOver = [&] {
+        bool queueDelivery = false;
+        {
+            const std::lock_guard lock(job->mutex);
+            job->pending.append(std::move(batch));
+            queueDelivery = !job->deliveryQueued;
+            job->deliveryQueued = true;
+        }
+        batch.clear();
+        lastHandOver = Clock::now();
+        if (queueDelivery)
+            QMetaObject::invokeMethod(
+                this, [this, job] { deliverFound(job); }, Qt::QueuedConnection);
+    };
+    const auto collect = [&](const QString& path) {
+        batch.append(path);
+        if (batch.size() >= kBatchSize || Clock::now() - lastHandOver >= kBatchDelay)
+            handOver();
+    };
+    QStringList result = scanTree(job->request, collect, &job->cancelled);
+    if (job->cancelled.load(std::memory_order_relaxed))
+        return;
+    if (!batch.isEmpty())
+        handOver();
+    QMetaObject::invokeMethod(
+        this, [this, job, result = std::move(result)]() mutable { finish(job, std::move(result)); },
+        Qt::QueuedConnection);
+}
+
+void FileScanner::deliverFound(const std::shared_ptr<Job>& job) {
+    if (job != job_)
+        return;
+    QStringList paths;
+    {
+        const std::lock_guard lock(job->mutex);
+        paths.swap(job->pending);
+        job->deliveryQueued = false;
+    }
+    for (const QString& path : paths) {
+        if (job != job_)
+            return; // a handler cancelled the search
+        emit fileFound(path);
+    }
+}
+
+void FileScanner::finish(const std::shared_ptr<Job>& job, QStringList result) {
+    if (job != job_)
+        return;
+    deliverFound(job); // every fileFound comes before ready
+    if (job != job_)
+        return;
+    stopWorker();
+    job_.reset();
+    searchResult_ = std::move(result);
+    emit ready(searchResult_);
+}
+
+void FileScanner::stopWorker() {
+    if (worker_.joinable())
+        worker_.join();
+}
+
+} // namespace search
