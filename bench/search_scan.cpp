@@ -39,9 +39,9 @@ private:
     unsigned long long state_ = 20240611;
 };
 
-const char* const kSyllables[] = {"ma", "ri", "a",  "jo", "se", "can", "lu", "pe", "dro",
-                                  "na", "be", "to", "ro", "sa", "mi",  "gu", "el", "vi",
-                                  "da", "no", "te", "sol", "ção", "ão", "é"};
+const char* const kSyllables[] = {"ma", "ri", "a",  "jo",  "se",  "can", "lu", "pe", "dro",
+                                  "na", "be", "to", "ro",  "sa",  "mi",  "gu", "el", "vi",
+                                  "da", "no", "te", "sol", "ção", "ão",  "é"};
 const char* const kAudioEndings[] = {".mp3", ".MP3", ".Mp3", ".wav", ".WAV",
                                      ".Wav", ".wma", ".WMA", ".wMa"};
 const char* const kOtherEndings[] = {".txt", ".jpg", ".flac", ".ogg", ".m3u",
@@ -90,7 +90,8 @@ void makeTree(const std::filesystem::path& root) {
         const auto topFolder = root / (word(rng) + " " + std::to_string(top));
         std::vector<std::filesystem::path> folders{topFolder};
         for (int sub = 0; sub < kSubfoldersEach; ++sub)
-            folders.push_back(topFolder / (word(rng) + " " + word(rng) + " " + std::to_string(sub)));
+            folders.push_back(topFolder /
+                              (word(rng) + " " + word(rng) + " " + std::to_string(sub)));
         for (const auto& folder : folders) {
             std::filesystem::create_directories(folder);
             for (int i = 0; i < kFilesPerFolder; ++i)
@@ -103,7 +104,9 @@ void makeTree(const std::filesystem::path& root) {
 QStringList masksFor(const QString& query, bool contains) {
     QStringList masks{query + "*.mp3", query + "*.wav", query + "*.wma"};
     if (contains)
-        masks << "*" + query + "*.mp3" << "*" + query + "*.wav" << "*" + query + "*.wma";
+        masks << "*" + query + "*.mp3"
+              << "*" + query + "*.wav"
+              << "*" + query + "*.wma";
     return masks;
 }
 
@@ -149,11 +152,11 @@ ScanFigures scanSeconds(search::FileScanner& scanner) {
     QEventLoop loop;
     const auto counting = QObject::connect(&scanner, &search::FileScanner::fileFound,
                                            [&](const QString&) { ++figures.events; });
-    const auto stopping = QObject::connect(&scanner, &search::FileScanner::ready,
-                                           [&](const QStringList& result) {
-                                               figures.results = result.size();
-                                               loop.quit();
-                                           });
+    const auto stopping =
+        QObject::connect(&scanner, &search::FileScanner::ready, [&](const QStringList& result) {
+            figures.results = result.size();
+            loop.quit();
+        });
     const double start = bench::now();
     scanner.start();
     loop.exec();
@@ -183,7 +186,8 @@ Options parse(int argc, char** argv) {
             options.locale = QString::fromLocal8Bit(argv[i + 1]);
     }
     if (options.queries.isEmpty())
-        options.queries << "" << "MA";
+        options.queries << ""
+                        << "MA";
     return options;
 }
 

@@ -22,11 +22,11 @@ constexpr std::chrono::milliseconds kBatchDelay{50};
 
 // Shared by the owner's thread and the worker of one search.
 struct FileScanner::Job {
-    ScanRequest request;             // written before the worker starts, then only read
+    ScanRequest request; // written before the worker starts, then only read
     std::atomic<bool> cancelled{false};
-    std::mutex mutex;                // guards the two members below
-    QStringList pending;             // found by the worker, not yet emitted
-    bool deliveryQueued = false;     // a deliverFound call for this job is queued
+    std::mutex mutex;            // guards the two members below
+    QStringList pending;         // found by the worker, not yet emitted
+    bool deliveryQueued = false; // a deliverFound call for this job is queued
 };
 
 FileScanner::FileScanner(QObject* parent) : QObject(parent) {}

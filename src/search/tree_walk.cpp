@@ -100,8 +100,8 @@ private:
         int matches = 0;
         for (size_t i = 0; i < masks_.size(); ++i) {
             const WildcardMask& mask = masks_[i];
-            const bool match = (ascii && mask.isAscii()) ? mask.matchesAscii(name)
-                                                         : mask.matches(nameText());
+            const bool match =
+                (ascii && mask.isAscii()) ? mask.matchesAscii(name) : mask.matches(nameText());
             if (match) {
                 firstMask = firstMask < 0 ? int(i) : firstMask;
                 ++matches;

@@ -11,10 +11,10 @@
 namespace search {
 
 struct ScanRequest {
-    QString root;        // the folder to walk; a missing trailing '/' is added
-    QStringList filter;  // one mask per line; only the part after the last '/', '\' or ':'
+    QString root;       // the folder to walk; a missing trailing '/' is added
+    QStringList filter; // one mask per line; only the part after the last '/', '\' or ':'
     bool subDirectories = true;
-    QLocale locale;      // collation of the result
+    QLocale locale; // collation of the result
 };
 
 // Called once per mask that an entry matches, with the entry's full path, in walk order.

@@ -18,8 +18,7 @@ public:
     bool matches(QStringView name) const;
 
     // Fast test for a name whose bytes are all ASCII (the common case on disk), without making
-    // a QString of it. Only for masks that are ASCII themselves (isAscii()); other masks can
-    // match ASCII names through characters that fold to ASCII (KELVIN SIGN and 'k').
+    // a QString of it. Only for masks that are ASCII once case-folded (isAscii()).
     bool isAscii() const { return ascii_; }
     bool matchesAscii(std::string_view name) const;
 
