@@ -75,7 +75,7 @@ protected:
 TEST_F(Grid, TextKeepsTwoPixelsFromTheBorderOfItsAlignment) {
     grid.setCell(1, 0, kBlock);
     const QRect cell = grid.cellRect(1, 0);
-    for (const auto [alignment, flag] :
+    for (const auto& [alignment, flag] :
          {std::pair{H::Left, Qt::AlignLeft}, std::pair{H::Right, Qt::AlignRight}}) {
         grid.setAlignment(alignment);
         QRect handed;
