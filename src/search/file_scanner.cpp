@@ -2,8 +2,9 @@
 
 #include "search/tree_walk.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLocale>
-#include <QMetaObject>
 
 #include <atomic>
 #include <chrono>
@@ -13,7 +14,7 @@ namespace search {
 
 namespace {
 
-// Found paths go to the owner's thread in batches: one queued call per batch instead of one
+// Found paths go to the owner's thread in batches: one posted event per batch instead of one
 // per path, yet a slow walk still shows its first finds within a fraction of a second.
 constexpr qsizetype kBatchSize = 256;
 constexpr std::chrono::milliseconds kBatchDelay{50};
@@ -26,7 +27,24 @@ struct FileScanner::Job {
     std::atomic<bool> cancelled{false};
     std::mutex mutex;            // guards the two members below
     QStringList pending;         // found by the worker, not yet emitted
-    bool deliveryQueued = false; // a deliverFound call for this job is queued
+    bool deliveryQueued = false; // a hand-over of found paths for this job is posted
+};
+
+// Carries a job's news from the worker to the owner's thread: found paths waiting in the job,
+// or the end of the walk with its result. Posted events are handed over under Qt's queue lock
+// and dropped with the scanner if it goes first.
+class FileScanner::HandOverEvent : public QEvent {
+public:
+    static QEvent::Type kind() {
+        static const auto type = QEvent::Type(QEvent::registerEventType());
+        return type;
+    }
+    HandOverEvent(std::shared_ptr<Job> job, bool finished, QStringList result = {})
+        : QEvent(kind()), job(std::move(job)), finished(finished), result(std::move(result)) {}
+
+    std::shared_ptr<Job> job;
+    bool finished;
+    QStringList result;
 };
 
 FileScanner::FileScanner(QObject* parent) : QObject(parent) {}
@@ -50,7 +68,7 @@ void FileScanner::cancel() {
         return;
     job_->cancelled.store(true, std::memory_order_relaxed);
     stopWorker();
-    job_.reset(); // calls still queued for the job find it gone and emit nothing
+    job_.reset(); // hand-overs still posted for the job find it gone and emit nothing
 }
 
 bool FileScanner::search() {
@@ -81,8 +99,7 @@ void FileScanner::runWorker(std::shared_ptr<Job> job) {
         batch.clear();
         lastHandOver = Clock::now();
         if (queueDelivery)
-            QMetaObject::invokeMethod(
-                this, [this, job] { deliverFound(job); }, Qt::QueuedConnection);
+            QCoreApplication::postEvent(this, new HandOverEvent(job, false));
     };
     const auto collect = [&](const QString& path) {
         batch.append(path);
@@ -94,9 +111,18 @@ void FileScanner::runWorker(std::shared_ptr<Job> job) {
         return;
     if (!batch.isEmpty())
         handOver();
-    QMetaObject::invokeMethod(
-        this, [this, job, result = std::move(result)]() mutable { finish(job, std::move(result)); },
-        Qt::QueuedConnection);
+    QCoreApplication::postEvent(this, new HandOverEvent(job, true, std::move(result)));
+}
+
+bool FileScanner::event(QEvent* event) {
+    if (event->type() != HandOverEvent::kind())
+        return QObject::event(event);
+    auto* handOver = static_cast<HandOverEvent*>(event);
+    if (handOver->finished)
+        finish(handOver->job, std::move(handOver->result));
+    else
+        deliverFound(handOver->job);
+    return true;
 }
 
 void FileScanner::deliverFound(const std::shared_ptr<Job>& job) {

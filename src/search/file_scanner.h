@@ -59,8 +59,12 @@ signals:
     // Once at the end of every search that was not cancelled, also when nothing was found.
     void ready(const QStringList& result);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     struct Job;
+    class HandOverEvent;
 
     void deliverFound(const std::shared_ptr<Job>& job);
     void finish(const std::shared_ptr<Job>& job, QStringList result);
