@@ -1,1 +1,0 @@
-// The file scanner and search window come later.
