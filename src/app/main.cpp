@@ -1,5 +1,6 @@
 // Program entry: the application title, then the windows in their creation order, then the
 // message loop.
+#include "app/hint_look.h"
 #include "app/main_window.h"
 #include "audio/engine/sound_engine.h"
 #include "widgets/dialog_message_sink.h"
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quallon Cartucheira Digital"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quallon Cartucheira Digital"));
+
+    app::applyHintLook(application);
 
     widgets::DialogMessageSink messages;
     const std::unique_ptr<audio::engine::SoundEngine> sound = audio::engine::makeSoundEngine();

@@ -12,6 +12,7 @@
 #include "app/status_display.h"
 #include "app/strip_widgets.h"
 #include "app/wall_menus.h"
+#include "app/widget_scaling.h"
 #include "core/message_sink.h"
 #include "widgets/cart_button.h"
 
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QRubberBand>
 #include <QScreen>
+#include <QTemporaryFile>
 #include <QTimer>
 
 namespace app {
@@ -57,7 +59,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     createPlayers();      // 6
     const QSize screen = screenSize();
     if (screen.width() >= 1024) {
-        scaleForScreen(100, 98); // 7
+        scaleWidgetTree(*this, 100, 98); // 7
     }
     if (!screenIsSupported()) { // 8
         env_.messages->showMessage(
@@ -84,6 +86,18 @@ QString MainWindow::audioFolder() const {
 
 void MainWindow::createAudioFolder() {
     QDir().mkpath(audioFolder()); // a failure is not reported: the wall works without it
+}
+
+void MainWindow::warnIfProgramFolderReadOnly() {
+    // Said once here rather than by every later save: profiles and settings live in this folder.
+    QTemporaryFile probe(QDir(env_.programDir).filePath(QStringLiteral(".bandora-XXXXXX")));
+    if (!probe.open()) {
+        env_.messages->showMessage(
+            QStringLiteral("A pasta do programa não permite gravação:\r") +
+            QDir::toNativeSeparators(env_.programDir) +
+            QStringLiteral("\rPerfis e configurações não poderão ser salvos.\r"
+                           "Copie o programa para uma pasta com permissão de gravação."));
+    }
 }
 
 QString MainWindow::startHint() const {
@@ -133,6 +147,7 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::onFirstActivation() {
+    warnIfProgramFolderReadOnly();
     openPlayerDevices();
     listProfiles();
     displayTimer_->start();
@@ -202,25 +217,6 @@ QList<QWidget*> MainWindow::stripControls() const {
     QList<QWidget*> controls = strip_->controls();
     controls.append(wallPanel_);
     return controls;
-}
-
-void MainWindow::scaleForScreen(int m, int d) {
-    const QList<QWidget*> all = findChildren<QWidget*>();
-    for (QWidget* w : all) {
-        if (w->isWindow()) {
-            continue;
-        }
-        w->setGeometry(scaleBy(w->geometry(), m, d));
-        if (w->testAttribute(Qt::WA_SetFont)) {
-            QFont f = w->font();
-            if (f.pixelSize() > 0) {
-                f.setPixelSize(mulDiv(f.pixelSize(), m, d));
-            } else {
-                f.setPointSizeF(f.pointSizeF() * m / d);
-            }
-            w->setFont(f);
-        }
-    }
 }
 
 void MainWindow::fitControl(QWidget* c) {

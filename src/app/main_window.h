@@ -124,7 +124,6 @@ private:
     void connectMenus();
     void readWindowSettings();
     void createPlayers();
-    void scaleForScreen(int m, int d);
     bool screenIsSupported() const;
     QSize screenSize() const;
     QString startHint() const;
@@ -141,6 +140,7 @@ private:
 
     // First activation.
     void onFirstActivation();
+    void warnIfProgramFolderReadOnly();
     void openPlayerDevices();
     void listProfiles();
 

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using app::MainWindow;
@@ -30,9 +31,10 @@ namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    std::unique_ptr<MainWindow> makeWindow(QSize screen = QSize(1280, 1024)) {
+    std::unique_ptr<MainWindow> makeWindow(QSize screen = QSize(1280, 1024),
+                                           const QString& programDir = QString()) {
         app::MainWindowEnvironment env;
-        env.programDir = dir.path();
+        env.programDir = programDir.isEmpty() ? dir.path() : programDir;
         env.messages = &messages;
         env.sound = &sound;
         env.screenSize = screen;
@@ -237,3 +239,20 @@ TEST_F(MainWindowTest, MovingOverTheStripShowsTheProfileLine) {
 }
 
 } // namespace
+
+TEST_F(MainWindowTest, ProgramFolderThatCannotBeWrittenIsSaidOnceAtStart) {
+    // /proc refuses new files even to root, as a read-only mount or a folder without rights does.
+    auto w = makeWindow(QSize(1280, 1024), QStringLiteral("/proc/self"));
+    w->showOnScreen();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    const auto isReadOnlyWarning = [](const QString& text) {
+        return text.startsWith(QStringLiteral("A pasta do programa não permite gravação:"));
+    };
+    EXPECT_EQ(std::count_if(messages.shown.begin(), messages.shown.end(), isReadOnlyWarning), 1);
+
+    messages.shown.clear();
+    auto ok = makeWindow(); // a writable folder says nothing
+    ok->showOnScreen();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(ok.get()));
+    EXPECT_EQ(std::count_if(messages.shown.begin(), messages.shown.end(), isReadOnlyWarning), 0);
+}
