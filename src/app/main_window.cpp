@@ -13,6 +13,7 @@
 #include "app/strip_widgets.h"
 #include "app/wall_menus.h"
 #include "core/message_sink.h"
+#include "search/search_window.h"
 #include "widgets/cart_button.h"
 
 #include <QApplication>
@@ -68,6 +69,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     }
     refWidth_ = 1035; // 9
     refHeight_ = 768;
+    createSearchWindow(); // after the scaling, which would reach into its controls
     // The window sees every key before the focused control, and the strip's mouse events for
     // the window drag, through one application-wide filter.
     qApp->installEventFilter(this);
@@ -139,6 +141,9 @@ void MainWindow::onFirstActivation() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (searchWindow_ != nullptr) {
+        searchWindow_->close(); // ends a search under way
+    }
     if (!closing_) {
         closing_ = true;
         saveWindowSettings();
@@ -173,7 +178,7 @@ void MainWindow::showProfileList() {
 }
 
 void MainWindow::showSearch() {
-    // The search window joins here when it is built.
+    searchWindow_->showWindow();
 }
 
 void MainWindow::showSetup() {
