@@ -3,7 +3,7 @@
 output on one PulseAudio null sink and its cue on the other. F3, part of a name, Enter; the
 preview must sound on the cue sink only (both sinks recorded with parec). Then the first row
 is dragged onto cart 1 with real X button and motion events, and the cart, fired, must sound
-on the output sink at the file's own pitch."""
+on the output sink at the file's own pitch. The file's name is not UTF-8."""
 
 import os
 import shutil
@@ -103,7 +103,10 @@ def main():
             f.write("VOLUME=100\r\nAUTO_FADE=0\r\nAUTO_MIX=0\r\n")
         audio = os.path.join(work, "ARQUIVOS")
         os.makedirs(os.path.join(audio, "vinhetas"))
-        write_tone(os.path.join(audio, "vinhetas", "Sinal Horario.wav"), TONE_HZ, 2500)
+        # Named in Latin-1, as on an old disc: the name is not UTF-8 and must still be found,
+        # dragged and played.
+        write_tone(os.path.join(audio, "vinhetas", os.fsdecode(b"Sinal Hor\xe1rio.wav")),
+                   TONE_HZ, 2500)
         write_tone(os.path.join(audio, "abertura.wav"), 440, 500)
         write_tone(os.path.join(audio, "encerramento sinal.wav"), 440, 500)
 
