@@ -40,6 +40,8 @@ const QString kHeaderPrefix = QStringLiteral("Descrição do áudio  - ");
 const QStringList kAudioEndings = {QStringLiteral("*.mp3"), QStringLiteral("*.wav"),
                                    QStringLiteral("*.wma")};
 constexpr int kPreviewTickMs = 100;
+// core::decodePathBytes keeps byte b of a name that is not UTF-8 as U+DC00 + b.
+constexpr char16_t kEscapeBase = 0xDC00;
 constexpr char16_t kFirstEscapedByte = 0xDC80;
 constexpr char16_t kLastEscapedByte = 0xDCFF;
 
@@ -117,7 +119,7 @@ QString resultName(const QString& path) {
     QString name = core::fileNameOf(path);
     for (QChar& c : name) {
         if (c.unicode() >= kFirstEscapedByte && c.unicode() <= kLastEscapedByte) {
-            const char byte = char(c.unicode() - 0xDC00);
+            const char byte = char(c.unicode() - kEscapeBase);
             c = core::fromWindows1252(QByteArrayView(&byte, 1)).at(0);
         }
     }
@@ -299,11 +301,9 @@ void SearchWindow::showEvent(QShowEvent* event) {
 
 // Keeps the header row: it shows the type-ahead, which lives on between shows.
 void SearchWindow::clearResults() {
-    for (int row = grid_->fixedRowCount(); row < grid_->rowCount(); ++row) {
-        for (int column = 0; column < grid_->columnCount(); ++column)
-            grid_->setCell(row, column, QString());
-    }
-    grid_->setRowCount(2);
+    grid_->setRowCount(2); // rows dropped here come back empty
+    for (int column = 0; column < grid_->columnCount(); ++column)
+        grid_->setCell(1, column, QString());
 }
 
 // Closing hides the window. A search under way ends here and reports nothing; the preview
@@ -314,7 +314,8 @@ void SearchWindow::closeEvent(QCloseEvent* event) {
     cue_.stop();
     showIdlePreviewButtons();
     QWidget::closeEvent(event);
-    // The keyboard goes back to the owner, also where no window manager hands it on.
+    // The keyboard goes back to the owner, also where no window manager hands it on (a
+    // close of the hidden window leaves it where it is).
     if (isVisible() && parentWidget() != nullptr)
         parentWidget()->activateWindow();
 }
