@@ -353,6 +353,20 @@ TEST_F(SearchWindowTest, NameThatIsNotUtf8IsFoundShownAndPlayed) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
+// A path cut to 255 characters would name another file or none: the row keeps it whole.
+TEST_F(SearchWindowTest, LongPathsAreKeptWhole) {
+    const QByteArray folder(120, 'd');
+    tree.file("ARQUIVOS/" + folder + "/" + folder + "/long.mp3");
+    show();
+    searchFor(QStringLiteral("LONG"));
+    ASSERT_EQ(paths().size(), 1);
+    EXPECT_GT(paths()[0].size(), 255);
+    EXPECT_TRUE(core::isFileAt(paths()[0]));
+    press(1);
+    ASSERT_EQ(dragged.size(), 1);
+    EXPECT_EQ(dragged[0].path, paths()[0]);
+}
+
 TEST_F(SearchWindowTest, ShowingEmptiesTheResultsAndKeepsTheChoices) {
     show();
     fillRows({"ALFA.MP3", "BETA.MP3"});
