@@ -1,6 +1,6 @@
 #include "app/cart_player_bank.h"
 
-#include <QFileInfo>
+#include "core/path_bytes.h"
 
 #include <cstring>
 
@@ -32,7 +32,7 @@ bool PlayerAdapter::readLevels(std::int32_t& levelA, std::int32_t& levelB) {
 }
 
 bool DiskFiles::exists(const QString& path) const {
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    return core::isFileAt(path); // by its bytes, so a name that is not UTF-8 is found too
 }
 
 } // namespace app

@@ -14,6 +14,7 @@
 #include "app/wall_menus.h"
 #include "app/widget_scaling.h"
 #include "core/message_sink.h"
+#include "search/search_window.h"
 #include "widgets/cart_button.h"
 
 #include <QApplication>
@@ -70,6 +71,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     }
     refWidth_ = 1035; // 9
     refHeight_ = 768;
+    createSearchWindow(); // after the scaling, which would reach into its controls
     // The window sees every key before the focused control, and the strip's mouse events for
     // the window drag, through one application-wide filter.
     qApp->installEventFilter(this);
@@ -154,6 +156,9 @@ void MainWindow::onFirstActivation() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (searchWindow_ != nullptr) {
+        searchWindow_->close(); // ends a search under way
+    }
     if (!closing_) {
         closing_ = true;
         saveWindowSettings();
@@ -188,7 +193,7 @@ void MainWindow::showProfileList() {
 }
 
 void MainWindow::showSearch() {
-    // The search window joins here when it is built.
+    searchWindow_->showWindow();
 }
 
 void MainWindow::showSetup() {

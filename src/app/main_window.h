@@ -31,6 +31,10 @@ namespace core {
 class MessageSink;
 }
 
+namespace search {
+class SearchWindow;
+}
+
 namespace widgets {
 class CartButton;
 }
@@ -90,6 +94,7 @@ public:
     CartFiring& firing() { return *firing_; }
     BlockSequencer& block() { return *block_; }
     carts::CartEditing& editing();
+    search::SearchWindow& searchWindow() const { return *searchWindow_; }
 
     // The wall's model and the device and time settings, owned by the window.
     carts::Wall& wall() { return wall_; }
@@ -114,6 +119,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -147,6 +153,12 @@ private:
     // Closing.
     void saveWindowSettings();
 
+    // The search window and its rows dropped on carts.
+    void createSearchWindow();
+    int cartUnder(const QPoint& point) const; // 0 when no cart of the wall is there
+    bool takeSearchDrag(QDragMoveEvent* event);
+    bool takeSearchDrop(QDropEvent* event);
+
     // Window drag on the strip.
     void onStripPress(QMouseEvent* event);
     void onStripMove(QMouseEvent* event);
@@ -172,7 +184,8 @@ private:
     std::unique_ptr<BlockSequencer> block_;
     std::unique_ptr<CartFiring> firing_;
     std::unique_ptr<StatusDisplay> display_;
-    RenameCartDialog* renameDialog_ = nullptr; // created once
+    RenameCartDialog* renameDialog_ = nullptr;     // created once
+    search::SearchWindow* searchWindow_ = nullptr; // created once, released with the players
     struct Editing;
     std::unique_ptr<Editing> editing_;
     bool creationRefused_ = false;

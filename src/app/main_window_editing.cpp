@@ -57,12 +57,18 @@ void MainWindow::updateCartMenu() {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (takeSearchDrag(event)) {
+        return;
+    }
     if (event->mimeData()->hasUrls()) {
         event->acceptProposedAction();
     }
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
+    if (takeSearchDrop(event)) {
+        return;
+    }
     if (!event->mimeData()->hasUrls()) {
         return;
     }

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/status_display.h"
 #include "app/wall_menus.h"
+#include "search/search_window.h"
 #include "widgets/cart_button.h"
 #include "widgets/fader.h"
 
@@ -41,6 +42,9 @@ void MainWindow::createPlayers() {
 
 void MainWindow::releasePlayers() {
     // Timers and players go first, so no tick or stop event reaches a half-destroyed window.
+    // The search window previews on the cue player: it goes before the players.
+    delete searchWindow_;
+    searchWindow_ = nullptr;
     delete mixTimer_;
     mixTimer_ = nullptr;
     players_.reset();

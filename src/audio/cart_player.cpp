@@ -1,4 +1,5 @@
 #include "audio/cart_player.h"
+#include "core/path_bytes.h"
 #include "core/text_helpers.h"
 
 #include "audio/audio_error_text.h"
@@ -189,11 +190,12 @@ void CartPlayer::loadFile(const QString& path) {
 }
 
 StreamHandle CartPlayer::createStream(const QString& path, std::uint32_t flags) {
-    const std::string utf8 = path.toStdString();
+    // The file's exact name bytes, also for a name that is not UTF-8 (see core/path_bytes.h).
+    const std::string bytes = core::encodePathBytes(path).toStdString();
     if (path.toUpper().contains(QStringLiteral(".WMA"))) {
-        return sound_.createWmaStream(utf8, flags);
+        return sound_.createWmaStream(bytes, flags);
     }
-    return sound_.createFileStream(utf8, flags);
+    return sound_.createFileStream(bytes, flags);
 }
 
 // A freed handle is forgotten so that no later call can reach a stream reusing its number.

@@ -1,5 +1,7 @@
 #include "core/path_bytes.h"
 
+#include <sys/stat.h>
+
 namespace core {
 
 namespace {
@@ -129,6 +131,15 @@ bool hasEscapedBytes(QStringView text) {
         }
     }
     return false;
+}
+
+bool isFileAt(QStringView path) {
+    if (path.isEmpty())
+        return false;
+    bool ok = false;
+    const QByteArray bytes = encodePathBytes(path, &ok);
+    struct stat info {};
+    return ok && ::stat(bytes.constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 } // namespace core

@@ -25,4 +25,8 @@ QByteArray encodePathBytes(QStringView text, bool* ok = nullptr);
 // True when the text holds a byte escaped by decodePathBytes (the name was not valid UTF-8).
 bool hasEscapedBytes(QStringView text);
 
+// True when the path names a regular file (links followed). Asks the file system with the
+// path's exact bytes: Qt's own file classes cannot name a file whose name is not UTF-8.
+bool isFileAt(QStringView path);
+
 } // namespace core

@@ -1,6 +1,13 @@
 // File names as bytes: every byte string survives decoding and encoding unchanged.
 #include "core/path_bytes.h"
 
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -84,6 +91,27 @@ TEST(PathBytes, SurrogatePairIsNotAnEscape) {
     EXPECT_EQ(text.size(), 2);
     EXPECT_FALSE(core::hasEscapedBytes(text));
     expectRoundTrip(bytes);
+}
+
+// Qt's own file classes cannot name a file whose name is not UTF-8; the check by bytes can.
+TEST(PathBytes, FileCheckNamesFilesByTheirBytes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray root = core::encodePathBytes(dir.path()) + '/';
+    const QByteArray odd = root + "caf\xE9.mp3";
+    const int fd = ::open(odd.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    ASSERT_EQ(::mkdir((root + "folder.mp3").constData(), 0755), 0);
+    ASSERT_EQ(::symlink(odd.constData(), (root + "link.mp3").constData()), 0);
+
+    EXPECT_TRUE(core::isFileAt(core::decodePathBytes(odd)));
+    EXPECT_FALSE(QFileInfo(core::decodePathBytes(odd)).isFile()); // why the check exists
+    EXPECT_TRUE(core::isFileAt(core::decodePathBytes(root + "link.mp3")));
+    EXPECT_FALSE(core::isFileAt(core::decodePathBytes(root + "folder.mp3")));
+    EXPECT_FALSE(core::isFileAt(core::decodePathBytes(root + "missing.mp3")));
+    EXPECT_FALSE(core::isFileAt(QString()));
+    ::unlink(odd.constData());
 }
 
 } // namespace

@@ -1,0 +1,70 @@
+// The search window, created once with the wall, and its rows dropped on the wall's carts.
+#include "app/main_window.h"
+#include "app/main_window_editing.h"
+#include "app/search_drop.h"
+#include "search/dragged_row.h"
+#include "search/search_window.h"
+#include "widgets/cart_button.h"
+
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
+
+namespace app {
+
+void MainWindow::createSearchWindow() {
+    searchWindow_ =
+        new search::SearchWindow(audioFolder(), players_->cuePlayer(), *env_.messages, this);
+}
+
+int MainWindow::cartUnder(const QPoint& point) const {
+    for (QWidget* w = childAt(point); w != nullptr && w != this; w = w->parentWidget()) {
+        const auto* button = qobject_cast<const widgets::CartButton*>(w);
+        // The CUE switch is a cart button too, but no cart.
+        if (button != nullptr && carts::isCartNumber(button->tag()) &&
+            cartButton(button->tag()) == button) {
+            return button->tag();
+        }
+    }
+    return 0;
+}
+
+// A search row is taken only over a cart; anything else is left to the file-manager drop.
+bool MainWindow::takeSearchDrag(QDragMoveEvent* event) {
+    if (!search::carriesDraggedRow(event->mimeData())) {
+        return false;
+    }
+    if (cartUnder(event->position().toPoint()) != 0) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+    return true;
+}
+
+bool MainWindow::takeSearchDrop(QDropEvent* event) {
+    const std::optional<search::DraggedRow> row = search::draggedRowFrom(event->mimeData());
+    if (!row) {
+        return search::carriesDraggedRow(event->mimeData()); // unreadable: taken, ignored
+    }
+    const int n = cartUnder(event->position().toPoint());
+    if (n == 0) {
+        event->ignore();
+        return true;
+    }
+    event->acceptProposedAction();
+    // Loaded once the drag has ended: loading may open the colour dialog or a message.
+    QTimer::singleShot(0, this, [this, n, row = *row] {
+        loadDraggedRow(wall_, editing_->buttons, editing_->editing, n, row);
+    });
+    return true;
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (!takeSearchDrag(event)) {
+        QWidget::dragMoveEvent(event);
+    }
+}
+
+} // namespace app
