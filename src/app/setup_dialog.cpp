@@ -232,8 +232,13 @@ void SetupDialog::save() {
 }
 
 void SetupDialog::showOwnMessage(const QString& text) {
-    const QScopedValueRollback<bool> shown(ownMessageShown_, true);
-    players_.messages.showMessage(text);
+    {
+        const QScopedValueRollback<bool> shown(ownMessageShown_, true);
+        players_.messages.showMessage(text);
+    }
+    if (isVisible()) {
+        activateWindow(); // back from the box, so leaving the dialog later still closes it
+    }
 }
 
 void SetupDialog::changeEvent(QEvent* event) {

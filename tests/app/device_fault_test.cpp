@@ -2,7 +2,9 @@
 // the start or the whole server dying during the show. What really sounds is recorded from the
 // sinks' monitors.
 #include "app/cart_firing.h"
+#include "app/control_strip.h"
 #include "app/main_window.h"
+#include "app/setup_dialog.h"
 #include "audio/engine/sound_engine.h"
 #include "config/device_settings.h"
 #include "engine/monitor_recorder.h"
@@ -12,6 +14,8 @@
 #include "support/recording_messages.h"
 #include "widgets/cart_button.h"
 
+#include <QComboBox>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -189,6 +193,36 @@ TEST_F(DeviceFaultTest, CartsSoundAgainAfterTheSoundServerRestarts) {
         "air", [&] { click(1); }, 500);
     EXPECT_TRUE(loudSpan(onAirBefore, 0).found) << "so does the cart that was on air";
     EXPECT_EQ(messages.shown.size(), 1);
+}
+
+// The sinks are listed by the sound server's descriptions, asked for again when the dialog
+// opens and when "Info Device Atual" is pressed: an interface plugged in after the start can be
+// chosen without restarting.
+TEST_F(DeviceFaultTest, SetupListsTheSinksByDescriptionAndOnesPluggedInLater) {
+    ASSERT_NO_FATAL_FAILURE(startServer({"air", "cue"}));
+    ASSERT_NO_FATAL_FAILURE(startProgram(0, 1));
+    server.addSink("usb");
+    QTest::qWait(1100); // the sound layer's device list is at most 1 s old
+    window->strip().setupButton()->click();
+    auto* setup = window->findChild<app::SetupDialog*>();
+    ASSERT_NE(setup, nullptr);
+    const QStringList listed = {QStringLiteral("Air"), QStringLiteral("Cue"),
+                                QStringLiteral("Usb")};
+    for (QComboBox* list : {setup->outputList(), setup->cueList()}) {
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i) {
+            names.append(list->itemText(i));
+        }
+        EXPECT_EQ(names, listed);
+    }
+    EXPECT_EQ(setup->cueList()->currentText(), QStringLiteral("Cue"));
+
+    run("pactl unload-module $(pactl list short modules | grep sink_name=usb | cut -f1)");
+    QTest::qWait(1100);
+    setup->cueInfoButton()->click();
+    EXPECT_EQ(setup->cueList()->count(), 2);
+    EXPECT_EQ(setup->outputList()->count(), 3) << "only the list beside the button";
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 } // namespace

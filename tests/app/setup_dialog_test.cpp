@@ -243,6 +243,41 @@ TEST_F(SetupDialogTest, LosingTheFocusClosesWithoutSaving) {
     EXPECT_EQ(running, config::DeviceSettings{});
 }
 
+// A message box takes the focus while it is up, as a real one does.
+class FocusTakingMessages : public RecordingMessages {
+public:
+    void showMessage(const QString& text, Icon icon, const QString& title) override {
+        RecordingMessages::showMessage(text, icon, title);
+        QWidget box;
+        box.setGeometry(300, 10, 100, 50);
+        box.show();
+        box.activateWindow();
+        tookFocus = QTest::qWaitFor([&] { return box.isActiveWindow(); }, 3000);
+    }
+    bool tookFocus = false;
+};
+
+// The dialog's own message is no reason to close; afterwards, leaving the dialog still is.
+TEST_F(SetupDialogTest, OwnMessageKeepsTheDialogAndLeavingItLaterClosesIt) {
+    FocusTakingMessages boxes;
+    audio::PlayerContext boxContext{sound, boxes, [] {}};
+    QWidget elsewhere;
+    elsewhere.setGeometry(10, 10, 100, 100);
+    elsewhere.show();
+    dialog = new SetupDialog(dir.path(), boxContext, running);
+    dialog->showWithSavedSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    sound.setDescription(1, std::nullopt);
+    sound.setDescription(2, std::nullopt);
+    dialog->outputInfoButton()->click();
+    ASSERT_TRUE(boxes.tookFocus);
+    EXPECT_EQ(boxes.shown.size(), 1);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog)) << "the focus comes back to the dialog";
+    EXPECT_FALSE(closedAndDeleted());
+    elsewhere.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closedAndDeleted(); }));
+}
+
 TEST_F(SetupDialogTest, CancelarClosesWithoutSaving) {
     ASSERT_NO_FATAL_FAILURE(open());
     dialog->mixEdit()->setValue(3000);
