@@ -27,6 +27,10 @@ namespace {
 
 constexpr std::uint32_t kRate = 44100; // the null sinks' rate
 constexpr float kSilence = 0.01f;
+// The carts' tones are 440 and 880 Hz; telling them apart is all a check here needs. On a busy
+// machine the test server's recording can drop a few blocks, which lowers the count of zero
+// crossings by a few per cent: exact pitch and length are the sound layer's own tests.
+constexpr double kPitchTolerance = 0.1;
 
 const QString kNoSuchDevice = QStringLiteral("Cod:BS23 - Número inválido para Device");
 const QString kProblem = QStringLiteral("Inicialização da Device com Problemas\r");
@@ -132,7 +136,7 @@ TEST_F(DeviceFaultTest, MissingCueDeviceIsReportedOnceAndPreListeningNeverGoesOn
         "air", [&] { click(1); }, 1200);
     const Span span = loudSpan(airTake, 0);
     ASSERT_TRUE(span.found) << "the same cart, fired on air, is heard there";
-    EXPECT_NEAR(zeroCrossingHz(airTake, 0, span, kRate), 440.0, 4.0);
+    EXPECT_NEAR(zeroCrossingHz(airTake, 0, span, kRate), 440.0, 440.0 * kPitchTolerance);
 }
 
 TEST_F(DeviceFaultTest, MissingOutputDeviceIsReportedOnceAndCartsNeverPlayInTheHeadphones) {
@@ -156,7 +160,7 @@ TEST_F(DeviceFaultTest, MissingOutputDeviceIsReportedOnceAndCartsNeverPlayInTheH
         "cue", [&] { click(1); }, 1200);
     const Span span = loudSpan(cueTake, 0);
     ASSERT_TRUE(span.found) << "pre-listening still works on its own device";
-    EXPECT_NEAR(zeroCrossingHz(cueTake, 0, span, kRate), 440.0, 4.0);
+    EXPECT_NEAR(zeroCrossingHz(cueTake, 0, span, kRate), 440.0, 440.0 * kPitchTolerance);
 }
 
 // Killed as a crash would, while a cart is on air, and started again: the cart on air ends with
@@ -186,8 +190,8 @@ TEST_F(DeviceFaultTest, CartsSoundAgainAfterTheSoundServerRestarts) {
         "air", [&] { click(2); }, 800);
     const Span span = loudSpan(again, 0);
     ASSERT_TRUE(span.found) << "a cart fired 3 s after the return sounds";
-    EXPECT_NEAR(double(span.last - span.first) / kRate, 0.5, 0.02);
-    EXPECT_NEAR(zeroCrossingHz(again, 0, span, kRate), 880.0, 4.0);
+    EXPECT_NEAR(double(span.last - span.first) / kRate, 0.5, 0.1);
+    EXPECT_NEAR(zeroCrossingHz(again, 0, span, kRate), 880.0, 880.0 * kPitchTolerance);
 
     const std::vector<float> onAirBefore = record(
         "air", [&] { click(1); }, 500);

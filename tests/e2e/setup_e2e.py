@@ -111,7 +111,7 @@ def pre_listen(work, tone):
     on_cue = levels(cue.stop(), TONE_HZ)
     on_out = levels(out.stop(), TONE_HZ)
     heard = [v for v in on_cue if v > 0.2]
-    check(len(heard) * 20 >= 900, "pre-listening sounds on the cue sink (%d ms)" %
+    check(len(heard) * 20 >= 700, "pre-listening sounds on the cue sink (%d ms)" %
           (len(heard) * 20))
     check(max(on_out) < 0.02, "nothing on the output sink (peak %.3f)" % max(on_out))
 
