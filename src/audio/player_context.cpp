@@ -18,16 +18,14 @@ void PlayerContext::quitOnceEventLoopRuns() {
 }
 
 void PlayerContext::addDeviceRole(int device, const QString& role) {
-    QString& roles = deviceRoles[device];
-    if (roles.isEmpty()) {
-        roles = role;
-    } else if (!roles.split(QStringLiteral(" / ")).contains(role)) {
-        roles += QStringLiteral(" / ") + role;
+    QStringList& roles = deviceRoles[device];
+    if (!roles.contains(role)) {
+        roles.append(role);
     }
 }
 
 QString PlayerContext::deviceProblemText(int device, int code) const {
-    const QString role = deviceRoles.value(device);
+    const QString role = deviceRoles.value(device).join(QStringLiteral(" / "));
     return QStringLiteral("Inicialização da Device com Problemas\r") +
            (role.isEmpty() ? QString() : role + QStringLiteral(": ")) +
            AudioErrorText(static_cast<std::int16_t>(code));

@@ -21,6 +21,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -46,7 +47,7 @@ struct PlayerContext {
     std::function<void()> terminateApplication;
     QList<int> openedDevices;
     QMap<int, int> failedDevices;
-    QMap<int, QString> deviceRoles;
+    QMap<int, QStringList> deviceRoles;
 };
 
 } // namespace audio

@@ -195,26 +195,6 @@ TEST_F(PlayerTest, DeviceThatFailsIsReportedOnceWithItsRole) {
     EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Inicialização da Device com Problemas\r"
                                                          "Device Transmissão: Cod:BS23 - Número "
                                                          "inválido para Device")});
-    // A second device failing is a second message, with its own role.
-    sound.failInit(8, kErrDriver);
-    context.addDeviceRole(8, QStringLiteral("Device Escuta (Cue)"));
-    makePlayer(8);
-    ASSERT_EQ(messages.shown.size(), 2);
-    EXPECT_EQ(messages.shown[1], QStringLiteral("Inicialização da Device com Problemas\rDevice "
-                                                "Escuta (Cue): Cod:BS3 - Não encontrado Driver "
-                                                "de Som"));
-}
-
-TEST_F(PlayerTest, OneDeviceWithBothRolesNamesBoth) {
-    context.addDeviceRole(4, QStringLiteral("Device Transmissão"));
-    context.addDeviceRole(4, QStringLiteral("Device Escuta (Cue)"));
-    context.addDeviceRole(4, QStringLiteral("Device Transmissão"));
-    EXPECT_EQ(context.deviceProblemText(4, kErrInit),
-              QStringLiteral("Inicialização da Device com Problemas\rDevice Transmissão / Device "
-                             "Escuta (Cue): Cod:BS8 - Erro na Inicialização"));
-    EXPECT_EQ(context.deviceProblemText(5, kErrInit),
-              QStringLiteral("Inicialização da Device com Problemas\rCod:BS8 - Erro na "
-                             "Inicialização"));
 }
 
 // The stream must not land on the device selected before (here device 1, which works): the
