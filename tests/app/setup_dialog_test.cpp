@@ -166,7 +166,7 @@ TEST_F(SetupDialogTest, ValueStillBeingTypedIsSaved) {
     EXPECT_TRUE(readConfig().contains("\r\nMIXAGEM=500\r\n"));
 }
 
-TEST_F(SetupDialogTest, UsarPadraoResetsOnlyTheBuffer) {
+TEST_F(SetupDialogTest, DefaultBufferButtonResetsOnlyTheBuffer) {
     writeConfig("TAMBR=6500\r\nMIXAGEM=1200\r\nFADE=600\r\nDVCUE=1\r\n");
     ASSERT_NO_FATAL_FAILURE(open());
     EXPECT_EQ(dialog->bufferEdit()->value(), 6500);
@@ -180,7 +180,7 @@ TEST_F(SetupDialogTest, UsarPadraoResetsOnlyTheBuffer) {
 
 // The names are asked for again: a device plugged in since the dialog opened is listed, and
 // the list starts again at its first device, whatever was saved.
-TEST_F(SetupDialogTest, InfoDeviceAtualListsAfreshAndSelectsTheFirstDevice) {
+TEST_F(SetupDialogTest, DeviceInfoButtonListsAfreshAndSelectsTheFirstDevice) {
     writeConfig("DVTRA=1\r\nDVCUE=1\r\n");
     ASSERT_NO_FATAL_FAILURE(open());
     ASSERT_EQ(dialog->cueList()->currentIndex(), 1);
@@ -275,7 +275,7 @@ TEST_F(SetupDialogTest, OwnMessageKeepsTheDialogAndLeavingItLaterClosesIt) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return closedAndDeleted(); }));
 }
 
-TEST_F(SetupDialogTest, CancelarClosesWithoutSaving) {
+TEST_F(SetupDialogTest, CancelClosesWithoutSaving) {
     ASSERT_NO_FATAL_FAILURE(open());
     dialog->mixEdit()->setValue(3000);
     dialog->cancelButton()->click();
