@@ -91,6 +91,9 @@ void CartFiring::startCart(int n) {
     }
     player.setVolume(static_cast<std::uint32_t>(view_.masterVolume()));
     player.play();
+    if (!player.isPlaying()) {
+        return; // its device cannot play now; the player has said why
+    }
     view_.setCaption(n, QStringLiteral("NO AR"));
     view_.setFrame(n, kOnAirFrameColour, kOnAirFrameWidth);
 }

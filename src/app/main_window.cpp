@@ -9,6 +9,7 @@
 #include "app/cart_wall_panel.h"
 #include "app/control_strip.h"
 #include "app/layout_scaling.h"
+#include "app/setup_dialog.h"
 #include "app/status_display.h"
 #include "app/strip_widgets.h"
 #include "app/wall_menus.h"
@@ -197,7 +198,9 @@ void MainWindow::showSearch() {
 }
 
 void MainWindow::showSetup() {
-    // The setup dialog joins here when it is built.
+    // A new dialog for every click; it deletes itself when it closes.
+    auto* setup = new SetupDialog(env_.programDir, *playerContext_, deviceSettings_, this);
+    setup->showWithSavedSettings();
 }
 
 void MainWindow::showAbout() {

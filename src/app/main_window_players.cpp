@@ -88,6 +88,9 @@ void MainWindow::openPlayerDevices() {
         player.setBufferLength(buffer);
         player.setVolume(volume);
     };
+    // Named in the messages about a device, as the setup dialog's labels name them.
+    playerContext_->addDeviceRole(output, QStringLiteral("Device Transmissão"));
+    playerContext_->addDeviceRole(cue, QStringLiteral("Device Escuta (Cue)"));
     const auto masterVolume = static_cast<std::uint32_t>(strip_->masterFader()->position());
     for (int n = 1; n <= carts::kCartCount; ++n) {
         openOn(players_->cartPlayer(n), output, masterVolume);

@@ -69,7 +69,7 @@ void CartPlayer::initDevice(int device, bool readTags, void* window) {
         return; // bound for good once a file was loaded
     }
     checkVersion();
-    if (!context_.openedDevices.contains(device)) {
+    if (!context_.openedDevices.contains(device) && !context_.failedDevices.contains(device)) {
         openDevice(device, window);
     }
     setLoop(false);
@@ -96,8 +96,23 @@ void CartPlayer::openDevice(int device, void* window) {
         return;
     }
     const int code = sound_.lastError();
-    showMessage(QStringLiteral("Inicialização da Device com Problemas\r") +
-                AudioErrorText(low16(code)));
+    context_.failedDevices.insert(device, code);
+    showMessage(context_.deviceProblemText(device, code));
+}
+
+// A device that did not open, or whose output is gone until the sound layer gets it back,
+// must not have its streams land on another device: the player refuses and says why.
+bool CartPlayer::deviceCanPlay() {
+    if (sound_.deviceUsable(device_)) {
+        return true;
+    }
+    reportDeviceProblem(sound_.lastError());
+    return false;
+}
+
+// A device that failed to open is named with the error it failed with, the same text as then.
+void CartPlayer::reportDeviceProblem(int code) {
+    showMessage(context_.deviceProblemText(device_, context_.failedDevices.value(device_, code)));
 }
 
 void CartPlayer::selectDevice(int device) {
@@ -127,6 +142,9 @@ void CartPlayer::load(const QString& pathOrUrl) {
     playing_ = false;
     sound_.setDevice(device_);
     sound_.setConfig(kOptionBufferMs, bufferLength_);
+    if (!deviceCanPlay()) {
+        return;
+    }
     if (pathOrUrl.contains(QStringLiteral("://"))) {
         loadUrl(pathOrUrl);
     } else {
@@ -239,7 +257,8 @@ void CartPlayer::play() {
     if (!loaded_ || channelState() == kChannelPlaying) {
         return;
     }
-    if (!startChannel()) {
+    ChannelStart started = startChannel();
+    if (started == ChannelStart::HandleLost) {
         // The stream was lost under us: open the file again and try once more.
         const QString fileName = fileName_;
         unload();
@@ -247,18 +266,30 @@ void CartPlayer::play() {
         if (!loaded_) {
             return; // the load failure has been shown
         }
-        startChannel();
+        started = startChannel();
+    }
+    if (started == ChannelStart::DeviceGone) {
+        playing_ = false;
+        reportDeviceProblem(sound_.lastError());
+        return;
     }
     timer_->setEnabled(true);
     setLoop(loop_);
 }
 
-bool CartPlayer::startChannel() {
+// Any other refusal counts as started: the next tick finds the channel stopped and stops the
+// player, as for a channel that ends at once.
+CartPlayer::ChannelStart CartPlayer::startChannel() {
     writeAttributes(frequency_, volume_, pan_);
     playing_ = true;
     stillTicks_ = 0;
-    sound_.play(channel_, false);
-    return sound_.lastError() != kErrHandle;
+    if (sound_.play(channel_, false)) {
+        return ChannelStart::Started;
+    }
+    if (sound_.lastError() == kErrHandle) {
+        return ChannelStart::HandleLost;
+    }
+    return sound_.deviceUsable(device_) ? ChannelStart::Started : ChannelStart::DeviceGone;
 }
 
 void CartPlayer::stop() {

@@ -5,6 +5,10 @@
 // Every operation, including the timer's tick, runs on the user-interface thread; the player
 // only queries and commands the sound layer through PlayerContext::sound and shows failures
 // through PlayerContext::messages. Nothing is thrown to callers.
+//
+// A player plays on its own device or not at all: load and play on a device that did not open,
+// or whose output is gone for now, show that device's problem and leave the player silent
+// (load: empty; play: not playing), so callers check isPlaying() before showing a cart on air.
 #include "audio/engine/sound_api.h"
 #include "audio/id3v1_tag.h"
 #include "audio/player_context.h"
@@ -95,7 +99,10 @@ private:
     void loadUrl(const QString& url);
     void loadFile(const QString& path);
     StreamHandle createStream(const QString& path, std::uint32_t flags);
-    bool startChannel(); // false when the channel's handle turned out to be invalid
+    enum class ChannelStart { Started, HandleLost, DeviceGone };
+    ChannelStart startChannel();
+    bool deviceCanPlay();
+    void reportDeviceProblem(int code);
     void freeFailedChannel();
     bool freeChannel();
     bool refreshAttributes();

@@ -35,8 +35,9 @@ DeviceSettings readDeviceSettings(const QString& programDir) {
 
 bool writeDeviceSettings(const QString& programDir, const DeviceSettings& settings) {
     const QStringList lines = {
-        QStringLiteral("Quallon Sistemas"),
-        QStringLiteral("Brasil"),
+        // Two banner lines naming the program; no key is looked up in them.
+        QStringLiteral("Bandora - Quallon Cartucheira Digital 4.0-PRO"),
+        QStringLiteral("Devices de som, buffer, mixagem e fade"),
         QStringLiteral("TAMBR=") + core::zeroPad(QString::number(settings.bufferMs), 4),
         QStringLiteral("DVTRA=") + QString::number(settings.outputDevice),
         QStringLiteral("DVCUE=") + QString::number(settings.cueDevice),

@@ -34,7 +34,7 @@ public:
     }
     void play() override {
         log.append(QStringLiteral("Play"));
-        if (loaded) {
+        if (loaded && playSucceeds) {
             playing = true;
         }
     }
@@ -76,6 +76,7 @@ public:
     bool playing = false;
     bool fading = false;
     bool loadSucceeds = true;
+    bool playSucceeds = true; // false: its device cannot play now
     bool hasLevels = true;
     std::int32_t levelA = 0;
     std::int32_t levelB = 0;

@@ -79,6 +79,19 @@ TEST_F(WallLogicTest, ClickStartsTheCartAtMasterVolumeAndSecondClickStopsIt) {
     EXPECT_EQ(view.meters, std::make_pair(0, 0));
 }
 
+// The player has shown its device's problem; the cart must not look as if it were on air.
+TEST_F(WallLogicTest, CartWhoseDeviceCannotPlayKeepsItsIdleLook) {
+    loadCart(2, QStringLiteral("VINHETA"));
+    player(2).playSucceeds = false;
+    click(2);
+    EXPECT_EQ(player(2).log, (QStringList{"Load /audio/2.mp3", "Play"}));
+    EXPECT_EQ(view.captions[2], QStringLiteral("VINHETA"));
+    EXPECT_FALSE(view.frameWidths.contains(2));
+    player(2).playSucceeds = true;
+    click(2);
+    EXPECT_EQ(view.captions[2], QStringLiteral("NO AR"));
+}
+
 TEST_F(WallLogicTest, StopModeDecidesBetweenFadeAndCut) {
     loadCart(1, QStringLiteral("A"));
     wall.table[1].stopModeText = QStringLiteral("0");

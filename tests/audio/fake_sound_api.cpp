@@ -126,11 +126,32 @@ std::optional<std::string> FakeSoundApi::deviceDescription(int device) {
 }
 
 bool FakeSoundApi::setDevice(int device) {
+    device_ = -1;
     if (!initialised_.contains(device)) {
         return fail(kErrInit);
     }
     device_ = device;
     return ok();
+}
+
+bool FakeSoundApi::deviceUsable(int device) {
+    if (device < 0 || device >= kDeviceCount) {
+        return fail(kErrDevice);
+    }
+    if (!initialised_.contains(device)) {
+        return fail(kErrInit);
+    }
+    return lostDevices_.contains(device) ? fail(kErrStart) : ok();
+}
+
+void FakeSoundApi::loseDevice(int device) {
+    lostDevices_.insert(device);
+    for (auto& [handle, c] : channels_) {
+        if (c.device == device) {
+            c.state = kChannelStopped;
+            c.sliding = false;
+        }
+    }
 }
 
 bool FakeSoundApi::setConfig(int option, std::uint32_t value) {
@@ -156,6 +177,8 @@ StreamHandle FakeSoundApi::create(const std::string& path, bool wma, std::uint32
         fail(it->second.first);
     } else if (nullHandles_.contains(path)) {
         ok();
+    } else if (device_ < 0) {
+        fail(kErrInit); // a failed device choice leaves no device to create the stream on
     } else if (const auto media = media_.find(path); media == media_.end()) {
         fail(kErrFileOpen);
     } else {
@@ -166,6 +189,7 @@ StreamHandle FakeSoundApi::create(const std::string& path, bool wma, std::uint32
         c.media = media->second;
         c.frames = media->second.lengthMs * media->second.rate / 1000;
         c.rate = media->second.rate;
+        c.device = device_;
         ok();
     }
     creations_.push_back({path, wma, flags, handle});
@@ -263,6 +287,9 @@ bool FakeSoundApi::play(StreamHandle handle, bool restart) {
     if (playFailures_ > 0) {
         --playFailures_;
         return fail(kErrHandle);
+    }
+    if (lostDevices_.contains(c->device)) {
+        return fail(kErrStart);
     }
     if (restart) {
         c->position = 0;

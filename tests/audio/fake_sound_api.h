@@ -21,6 +21,7 @@ public:
     };
     struct Channel {
         std::string path;
+        int device = -1;
         bool wma = false;
         Media media;
         std::uint64_t frames = 0;
@@ -51,6 +52,10 @@ public:
     void giveNullHandle(const std::string& path);
     void setVersion(std::uint32_t version) { version_ = version; }
     void failInit(int device, int error) { initFailures_[device] = error; }
+    // The device's output goes away, as when the sound server dies: its channels stop, and
+    // deviceUsable and play give kErrStart.
+    void loseDevice(int device);
+    void restoreDevice(int device) { lostDevices_.erase(device); }
     void setDescription(int device, std::optional<std::string> text);
     void failPlaysWithInvalidHandle(int times) { playFailures_ = times; }
     void failFrees(int times) { freeFailures_ = times; }
@@ -78,6 +83,7 @@ public:
     bool init(int device, std::uint32_t rate, std::uint32_t flags, void* window) override;
     std::optional<std::string> deviceDescription(int device) override;
     bool setDevice(int device) override;
+    bool deviceUsable(int device) override;
     bool setConfig(int option, std::uint32_t value) override;
     StreamHandle createFileStream(const std::string& path, std::uint32_t flags) override;
     StreamHandle createWmaStream(const std::string& pathOrUrl, std::uint32_t flags) override;
@@ -117,6 +123,7 @@ private:
     std::map<int, int> initFailures_;
     std::map<int, int> initCalls_;
     std::set<int> initialised_;
+    std::set<int> lostDevices_;
     std::map<int, std::optional<std::string>> descriptions_;
     std::map<StreamHandle, Channel> channels_;
     std::vector<Creation> creations_;

@@ -180,17 +180,72 @@ TEST_F(PlayerTest, InitDeviceAfterALoadChangesNothing) {
     EXPECT_EQ(player->tagReader(), nullptr);
 }
 
-TEST_F(PlayerTest, DeviceThatFailsIsNotRecordedAndIsTriedAgain) {
+// 96 cart players and the spare player on a device that cannot be opened: one message, which
+// names the device's role, and no further attempt.
+TEST_F(PlayerTest, DeviceThatFailsIsReportedOnceWithItsRole) {
     sound.failInit(7, kErrDevice);
-    auto first = makePlayer(7);
-    auto second = makePlayer(7);
-    EXPECT_EQ(sound.initCalls(7), 2);
+    context.addDeviceRole(7, QStringLiteral("Device Transmissão"));
+    std::vector<std::unique_ptr<CartPlayer>> players;
+    for (int i = 0; i < 97; ++i) {
+        players.push_back(makePlayer(7));
+    }
+    EXPECT_EQ(sound.initCalls(7), 1);
     EXPECT_FALSE(context.openedDevices.contains(7));
-    EXPECT_EQ(first->device(), 7);
-    ASSERT_EQ(static_cast<std::size_t>(messages.shown.size()), 2u);
-    EXPECT_EQ(messages.shown[0],
-              QStringLiteral("Inicialização da Device com Problemas\rCod:BS23 - Número inválido "
-                             "para Device"));
+    EXPECT_EQ(players.back()->device(), 7);
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Inicialização da Device com Problemas\r"
+                                                         "Device Transmissão: Cod:BS23 - Número "
+                                                         "inválido para Device")});
+}
+
+// The stream must not land on the device selected before (here device 1, which works): the
+// load fails with the failing device's own text, every time, and nothing is created.
+TEST_F(PlayerTest, LoadOnADeviceThatDidNotOpenFailsWithThatDevicesText) {
+    load(); // device 1 works and was selected last
+    const std::size_t created = sound.creations().size();
+    sound.failInit(2, kErrDevice);
+    context.addDeviceRole(2, QStringLiteral("Device Escuta (Cue)"));
+    auto cue = makePlayer(2);
+    messages.shown.clear();
+    sound.addMedia("/media/cue.mp3", {});
+    for (int click = 0; click < 2; ++click) {
+        cue->load("/media/cue.mp3");
+        cue->play();
+    }
+    EXPECT_TRUE(cue->isEmpty());
+    EXPECT_FALSE(cue->isPlaying());
+    EXPECT_EQ(sound.creations().size(), created);
+    const QString text = QStringLiteral("Inicialização da Device com Problemas\rDevice Escuta "
+                                        "(Cue): Cod:BS23 - Número inválido para Device");
+    EXPECT_EQ(messages.shown, (QStringList{text, text}));
+}
+
+// The sound server went away under a loaded player: play says so instead of doing nothing,
+// the player stays off air, and once the device is back the same stream plays.
+TEST_F(PlayerTest, PlayWhileTheDeviceIsGoneShowsItsTextAndStaysOffAir) {
+    context.addDeviceRole(kDevice, QStringLiteral("Device Transmissão"));
+    load();
+    player->play();
+    sound.loseDevice(kDevice);
+    tick();
+    EXPECT_FALSE(player->isPlaying()) << "the cart on air ended";
+    EXPECT_EQ(stops, 1);
+
+    player->play();
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_FALSE(player->timer()->enabled());
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Inicialização da Device com Problemas"
+                                                         "\rDevice Transmissão: Cod:BS9 - Erro "
+                                                         "no Start")});
+    player->load(kTone);
+    EXPECT_TRUE(player->isEmpty()) << "no new stream on a device that is gone";
+    EXPECT_EQ(messages.shown.size(), 2);
+
+    sound.restoreDevice(kDevice);
+    load();
+    player->play();
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(channel().state, kChannelPlaying);
+    EXPECT_EQ(messages.shown.size(), 2);
 }
 
 TEST_F(PlayerTest, WrongVersionAsksToTerminateAndStillOpensTheDevice) {

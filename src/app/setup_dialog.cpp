@@ -1,0 +1,266 @@
+#include "app/setup_dialog.h"
+
+#include "audio/cart_player.h"
+#include "audio/player_context.h"
+#include "core/message_sink.h"
+#include "widgets/bgr_color.h"
+#include "widgets/spin_edit.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QScreen>
+
+namespace app {
+
+namespace {
+
+constexpr int kPanelBgr = 5581568; // dark blue
+constexpr int kSettingsPanelHeight = 262;
+constexpr int kFieldX = 160;
+
+struct SpinRange {
+    int minimum;
+    int maximum;
+    int step;
+};
+constexpr SpinRange kBufferRange{1000, 9000, 500};
+constexpr SpinRange kMixRange{500, 5000, 100};
+constexpr SpinRange kFadeRange{100, 2500, 100};
+
+void paintBackground(QWidget* widget, const QColor& colour) {
+    widget->setAutoFillBackground(true);
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, colour);
+    widget->setPalette(pal);
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& text, QPoint at, const char* objectName,
+                  const QColor& colour = Qt::white) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    label->setPalette(pal);
+    label->adjustSize();
+    label->move(at);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& caption, QRect at, const char* objectName) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setGeometry(at);
+    button->setAutoDefault(false);
+    return button;
+}
+
+widgets::SpinEdit* makeSpin(QWidget* parent, SpinRange range, QRect at, const char* objectName) {
+    auto* spin = new widgets::SpinEdit(parent);
+    spin->setObjectName(QString::fromLatin1(objectName));
+    spin->setRange(range.minimum, range.maximum);
+    spin->setStep(range.step);
+    spin->setGeometry(at);
+    return spin;
+}
+
+QComboBox* makeList(QWidget* parent, const QString& hint, QRect at, const char* objectName) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QString::fromLatin1(objectName));
+    list->setToolTip(hint);
+    list->setGeometry(at);
+    return list;
+}
+
+void selectStored(QComboBox* list, int index) {
+    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+}
+
+} // namespace
+
+SetupDialog::SetupDialog(const QString& programDir, audio::PlayerContext& players,
+                         config::DeviceSettings& running, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      programDir_(programDir), players_(players), running_(running),
+      deviceLister_(new audio::CartPlayer(players, this)) {
+    // The sound layer names its devices without opening one, so the lister opens none: opening
+    // one here would start an output that nothing plays on, or report a failure mid-dialog.
+    setObjectName(QStringLiteral("setupDialog"));
+    setWindowTitle(QStringLiteral("Configuração"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(kWidth, kHeight);
+    QFont dialogFont(QStringLiteral("MS Sans Serif"));
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    paintBackground(this, Qt::black);
+    buildSettingsPanel();
+    buildButtonPanel();
+}
+
+void SetupDialog::buildSettingsPanel() {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("settingsPanel"));
+    panel->setGeometry(0, 0, kWidth, kSettingsPanelHeight);
+    paintBackground(panel, widgets::colorFromBgr(kPanelBgr));
+    buildTimeFields(panel);
+    buildDeviceFields(panel);
+}
+
+void SetupDialog::buildTimeFields(QFrame* panel) {
+    makeLabel(panel, QStringLiteral("Tamanho do Buffer:"), {16, 18}, "bufferLabel");
+    bufferEdit_ = makeSpin(panel, kBufferRange, {kFieldX, 14, 90, 22}, "bufferEdit");
+    defaultBufferButton_ =
+        makeButton(panel, QStringLiteral("Usar Padrão"), {262, 13, 110, 24}, "defaultBufferButton");
+    connect(defaultBufferButton_, &QPushButton::clicked, this,
+            [this] { bufferEdit_->setValue(kDefaultBufferMs); });
+
+    makeLabel(panel, QStringLiteral("Mixagem: "), {16, 52}, "mixLabel");
+    mixEdit_ = makeSpin(panel, kMixRange, {kFieldX, 48, 90, 22}, "mixEdit");
+    makeLabel(panel, QStringLiteral("Fade:"), {16, 86}, "fadeLabel");
+    fadeEdit_ = makeSpin(panel, kFadeRange, {kFieldX, 82, 90, 22}, "fadeEdit");
+    const config::DeviceSettings designed;
+    bufferEdit_->setValue(designed.bufferMs);
+    mixEdit_->setValue(designed.mixLeadMs);
+    fadeEdit_->setValue(designed.fadeMs);
+}
+
+void SetupDialog::buildDeviceFields(QFrame* panel) {
+    makeLabel(panel, QStringLiteral("Device Transmissão:"), {16, 126}, "outputLabel");
+    outputList_ = makeList(panel, QStringLiteral("Device para músicas"), {kFieldX, 122, 200, 22},
+                           "outputList");
+    outputInfoButton_ = makeButton(panel, QStringLiteral("Info Device Atual"), {368, 121, 110, 24},
+                                   "outputInfoButton");
+
+    makeLabel(panel, QStringLiteral("Device Escuta (Cue):"), {16, 160}, "cueLabel");
+    cueList_ = makeList(panel, QStringLiteral("Device para Escuta (cue) - Placa de som nº 2"),
+                        {kFieldX, 156, 200, 22}, "cueList");
+    cueInfoButton_ = makeButton(panel, QStringLiteral("Info Device Atual"), {368, 155, 110, 24},
+                                "cueInfoButton");
+
+    // Allowed (a studio with one card does it on purpose), but then pre-listening goes on air.
+    sameDeviceWarning_ = makeLabel(
+        panel,
+        QStringLiteral("Atenção: Escuta (Cue) e Transmissão na mesma device - a escuta vai "
+                       "ao ar"),
+        {16, 196}, "sameDeviceWarning", Qt::yellow);
+    sameDeviceWarning_->hide();
+
+    connect(outputInfoButton_, &QPushButton::clicked, this, [this] { listDevices(outputList_); });
+    connect(cueInfoButton_, &QPushButton::clicked, this, [this] { listDevices(cueList_); });
+    for (QComboBox* list : {outputList_, cueList_}) {
+        connect(list, &QComboBox::currentIndexChanged, this, &SetupDialog::updateSameDeviceWarning);
+    }
+}
+
+void SetupDialog::buildButtonPanel() {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("buttonPanel"));
+    panel->setGeometry(0, kSettingsPanelHeight, kWidth, kHeight - kSettingsPanelHeight);
+    okButton_ = makeButton(panel, QStringLiteral("OK"), {148, 14, 90, 30}, "okButton");
+    cancelButton_ =
+        makeButton(panel, QStringLiteral("Cancelar"), {254, 14, 90, 30}, "cancelButton");
+    connect(okButton_, &QPushButton::clicked, this, &SetupDialog::save);
+    connect(cancelButton_, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void SetupDialog::showWithSavedSettings() {
+    // Filled before it shows, so a message about missing devices is not hidden behind a dialog
+    // that stays on top.
+    fillControls(config::readDeviceSettings(programDir_));
+    centreOnScreen();
+    show();
+    raise();
+    activateWindow();
+}
+
+void SetupDialog::fillControls(const config::DeviceSettings& saved) {
+    listDevices(outputList_);
+    listDevices(cueList_);
+    bufferEdit_->setValue(saved.bufferMs);
+    selectStored(outputList_, saved.outputDevice);
+    selectStored(cueList_, saved.cueDevice);
+    mixEdit_->setValue(saved.mixLeadMs);
+    fadeEdit_->setValue(saved.fadeMs);
+}
+
+// List entry k is device k + 1, the number the players open for a stored index k. The names
+// are asked for afresh, so an interface plugged in after the start can be chosen.
+void SetupDialog::listDevices(QComboBox* list) {
+    list->clear();
+    const int count = deviceLister_->deviceCount();
+    if (count == 0) {
+        showOwnMessage(QStringLiteral("Não foi Detectado placa de som - Verifique"));
+        return;
+    }
+    for (int device = 1; device <= count; ++device) {
+        list->addItem(deviceLister_->deviceNameOf(device));
+    }
+    list->setCurrentIndex(0);
+}
+
+void SetupDialog::updateSameDeviceWarning() {
+    const int output = outputList_->currentIndex();
+    sameDeviceWarning_->setVisible(output >= 0 && output == cueList_->currentIndex());
+}
+
+config::DeviceSettings SetupDialog::chosenSettings() const {
+    config::DeviceSettings chosen;
+    chosen.bufferMs = static_cast<qint16>(bufferEdit_->value());
+    chosen.outputDevice = static_cast<qint16>(outputList_->currentIndex());
+    chosen.cueDevice = static_cast<qint16>(cueList_->currentIndex());
+    chosen.mixLeadMs = static_cast<quint16>(mixEdit_->value());
+    chosen.fadeMs = static_cast<quint16>(fadeEdit_->value());
+    return chosen;
+}
+
+void SetupDialog::save() {
+    for (widgets::SpinEdit* edit : {bufferEdit_, mixEdit_, fadeEdit_}) {
+        edit->commitText(); // a value still being typed counts
+    }
+    const config::DeviceSettings chosen = chosenSettings();
+    const bool written = config::writeDeviceSettings(programDir_, chosen);
+    running_.mixLeadMs = chosen.mixLeadMs;
+    running_.fadeMs = chosen.fadeMs;
+    hide(); // the result is not to be hidden behind a dialog kept on top
+    showOwnMessage(written ? QStringLiteral("Configuração Salva com Sucesso !")
+                           : QStringLiteral("Erro ao Gravar arquivo de configuração"));
+    close();
+}
+
+void SetupDialog::showOwnMessage(const QString& text) {
+    {
+        const QScopedValueRollback<bool> shown(ownMessageShown_, true);
+        players_.messages.showMessage(text);
+    }
+    if (isVisible()) {
+        activateWindow(); // back from the box, so leaving the dialog later still closes it
+    }
+}
+
+void SetupDialog::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange) {
+        return;
+    }
+    if (isActiveWindow()) {
+        wasActive_ = true;
+    } else if (wasActive_ && isVisible() && !ownMessageShown_) {
+        close(); // the operator went elsewhere: nothing is saved
+    }
+}
+
+void SetupDialog::centreOnScreen() {
+    const QScreen* screen = parentWidget() != nullptr ? parentWidget()->screen() : nullptr;
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen != nullptr) {
+        move(screen->geometry().center() - rect().center());
+    }
+}
+
+} // namespace app

@@ -1,0 +1,97 @@
+#pragma once
+// The setup dialog: the on-air and cue sound devices, the playback buffer, the mix lead and the
+// fade length, saved to BANDORA40.CFG.
+//
+// Borderless, always on top, centred, not modal. Each click on the setup button makes a new
+// one, filled from the file and from the sound server's devices as they are at that moment;
+// it deletes itself when closed by OK, by "Cancelar" or by losing the focus to another window
+// (which saves nothing). OK writes the file and applies the mix lead and the fade length to the
+// running program at once, even when the file could not be written; the buffer and the devices
+// only act at the next start, when the players open their devices.
+#include "config/device_settings.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace audio {
+class CartPlayer;
+struct PlayerContext;
+} // namespace audio
+
+namespace widgets {
+class SpinEdit;
+}
+
+namespace app {
+
+class SetupDialog : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 492;
+    static constexpr int kHeight = 319;
+    static constexpr int kDefaultBufferMs = 3000;
+
+    // `running` is the settings object the running program reads its mix lead and fade length
+    // from; it must outlive the dialog.
+    SetupDialog(const QString& programDir, audio::PlayerContext& players,
+                config::DeviceSettings& running, QWidget* parent = nullptr);
+
+    // Fills the controls from BANDORA40.CFG and the device lists, then shows the dialog centred
+    // on the screen and gives it the focus.
+    void showWithSavedSettings();
+
+    // The values OK would save now; a list without a selection gives device -1.
+    config::DeviceSettings chosenSettings() const;
+
+    widgets::SpinEdit* bufferEdit() const { return bufferEdit_; }
+    widgets::SpinEdit* mixEdit() const { return mixEdit_; }
+    widgets::SpinEdit* fadeEdit() const { return fadeEdit_; }
+    QComboBox* outputList() const { return outputList_; }
+    QComboBox* cueList() const { return cueList_; }
+    QPushButton* defaultBufferButton() const { return defaultBufferButton_; }
+    QPushButton* outputInfoButton() const { return outputInfoButton_; }
+    QPushButton* cueInfoButton() const { return cueInfoButton_; }
+    QPushButton* okButton() const { return okButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QLabel* sameDeviceWarning() const { return sameDeviceWarning_; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildSettingsPanel();
+    void buildTimeFields(QFrame* panel);
+    void buildDeviceFields(QFrame* panel);
+    void buildButtonPanel();
+    void fillControls(const config::DeviceSettings& saved);
+    void listDevices(QComboBox* list);
+    void updateSameDeviceWarning();
+    void save();
+    void showOwnMessage(const QString& text);
+    void centreOnScreen();
+
+    QString programDir_;
+    audio::PlayerContext& players_;
+    config::DeviceSettings& running_;
+    // Only names the sound devices: it opens none and never plays.
+    audio::CartPlayer* deviceLister_ = nullptr;
+    widgets::SpinEdit* bufferEdit_ = nullptr;
+    widgets::SpinEdit* mixEdit_ = nullptr;
+    widgets::SpinEdit* fadeEdit_ = nullptr;
+    QComboBox* outputList_ = nullptr;
+    QComboBox* cueList_ = nullptr;
+    QPushButton* defaultBufferButton_ = nullptr;
+    QPushButton* outputInfoButton_ = nullptr;
+    QPushButton* cueInfoButton_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QLabel* sameDeviceWarning_ = nullptr;
+    bool ownMessageShown_ = false; // a box the dialog shows itself is no reason to close
+    bool wasActive_ = false;
+};
+
+} // namespace app

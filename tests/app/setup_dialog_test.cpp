@@ -1,0 +1,330 @@
+// The setup dialog on a real X display over the scripted sound layer: its controls, what it
+// shows of BANDORA40.CFG, what OK saves and applies, and how it closes.
+#include "app/cart_firing.h"
+#include "app/control_strip.h"
+#include "app/main_window.h"
+#include "app/setup_dialog.h"
+#include "audio/fake_sound_api.h"
+#include "audio/player_context.h"
+#include "support/recording_messages.h"
+#include "widgets/bgr_color.h"
+#include "widgets/spin_edit.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using app::SetupDialog;
+
+namespace {
+
+const QByteArray kBanner = "Bandora - Quallon Cartucheira Digital 4.0-PRO\r\n"
+                           "Devices de som, buffer, mixagem e fade\r\n";
+
+class SetupDialogTest : public ::testing::Test {
+protected:
+    SetupDialogTest() {
+        sound.setDescription(1, "Bandora_Out");
+        sound.setDescription(2, "Bandora_Cue");
+    }
+    void TearDown() override { delete dialog.data(); }
+
+    void writeConfig(const QByteArray& data) {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    }
+    QByteArray readConfig() {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString path() const { return QDir(dir.path()).filePath(QStringLiteral("BANDORA40.CFG")); }
+
+    void open() {
+        dialog = new SetupDialog(dir.path(), context, running);
+        dialog->showWithSavedSettings();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    }
+    // Deferred deletes run, so a dialog that closed itself is gone.
+    bool closedAndDeleted() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return dialog.isNull();
+    }
+
+    QTemporaryDir dir;
+    audio::testing::FakeSoundApi sound;
+    RecordingMessages messages;
+    audio::PlayerContext context{sound, messages, [] {}};
+    config::DeviceSettings running;
+    QPointer<SetupDialog> dialog;
+};
+
+TEST_F(SetupDialogTest, BorderlessOnTopCentredWithItsControls) {
+    ASSERT_NO_FATAL_FAILURE(open());
+    EXPECT_EQ(dialog->size(), QSize(492, 319));
+    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(dialog->isModal());
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_LE((dialog->frameGeometry().center() - screen.center()).manhattanLength(), 1);
+
+    const QImage shot = dialog->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(5, 5)), widgets::colorFromBgr(5581568)) << "dark blue panel";
+    EXPECT_EQ(QColor(shot.pixel(5, 315)), QColor(Qt::black));
+
+    struct Spin {
+        widgets::SpinEdit* edit;
+        int minimum, maximum, step, value;
+    };
+    for (const Spin& s : {Spin{dialog->bufferEdit(), 1000, 9000, 500, 3000},
+                          Spin{dialog->mixEdit(), 500, 5000, 100, 900},
+                          Spin{dialog->fadeEdit(), 100, 2500, 100, 800}}) {
+        EXPECT_EQ(s.edit->minimum(), s.minimum) << s.edit->objectName().toStdString();
+        EXPECT_EQ(s.edit->maximum(), s.maximum);
+        EXPECT_EQ(s.edit->step(), s.step);
+        EXPECT_EQ(s.edit->value(), s.value);
+    }
+    const auto label = [&](const char* name) {
+        return dialog->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    };
+    EXPECT_EQ(label("bufferLabel"), QStringLiteral("Tamanho do Buffer:"));
+    EXPECT_EQ(label("mixLabel"), QStringLiteral("Mixagem: "));
+    EXPECT_EQ(label("fadeLabel"), QStringLiteral("Fade:"));
+    EXPECT_EQ(label("outputLabel"), QStringLiteral("Device Transmissão:"));
+    EXPECT_EQ(label("cueLabel"), QStringLiteral("Device Escuta (Cue):"));
+    EXPECT_EQ(dialog->defaultBufferButton()->text(), QStringLiteral("Usar Padrão"));
+    EXPECT_EQ(dialog->outputInfoButton()->text(), QStringLiteral("Info Device Atual"));
+    EXPECT_EQ(dialog->cueInfoButton()->text(), QStringLiteral("Info Device Atual"));
+    EXPECT_EQ(dialog->okButton()->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dialog->cancelButton()->text(), QStringLiteral("Cancelar"));
+    EXPECT_EQ(dialog->outputList()->toolTip(), QStringLiteral("Device para músicas"));
+    EXPECT_EQ(dialog->cueList()->toolTip(),
+              QStringLiteral("Device para Escuta (cue) - Placa de som nº 2"));
+    EXPECT_EQ(dialog->outputList()->itemText(1), QStringLiteral("Bandora_Cue"));
+    EXPECT_EQ(sound.initCalls(1), 0) << "listing opens no device";
+}
+
+// TAMBR 500 (hand-edited) is shown and saved as 1000; DVTRA 3 with two devices leaves the list
+// without a selection and is saved as -1; the file is written whole, byte for byte.
+TEST_F(SetupDialogTest, OkSavesTheSevenLinesAndAppliesMixAndFadeAtOnce) {
+    writeConfig("TAMBR=500\r\nDVTRA=3\r\nDVCUE=1\r\nMIXAGEM=1200\r\nFADE=600\r\n");
+    ASSERT_NO_FATAL_FAILURE(open());
+    EXPECT_EQ(dialog->bufferEdit()->text(), QStringLiteral("1000"));
+    EXPECT_EQ(dialog->outputList()->currentIndex(), -1);
+    EXPECT_EQ(dialog->cueList()->currentText(), QStringLiteral("Bandora_Cue"));
+    EXPECT_EQ(dialog->mixEdit()->value(), 1200);
+    EXPECT_EQ(dialog->fadeEdit()->value(), 600);
+    EXPECT_EQ(running, config::DeviceSettings{}) << "showing the file applies nothing";
+
+    dialog->fadeEdit()->setFocus();
+    QTest::keyClick(dialog->fadeEdit(), Qt::Key_Up);
+    QTest::keyClick(dialog->mixEdit(), Qt::Key_Down);
+    running.outputDevice = 1;
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+
+    EXPECT_EQ(readConfig(), kBanner + "TAMBR=1000\r\nDVTRA=-1\r\nDVCUE=1\r\n"
+                                      "MIXAGEM=1100\r\nFADE=700\r\n");
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Configuração Salva com Sucesso !")});
+    EXPECT_EQ(running.mixLeadMs, 1100);
+    EXPECT_EQ(running.fadeMs, 700);
+    EXPECT_EQ(running.bufferMs, 3000) << "the buffer acts at the next start";
+    EXPECT_EQ(running.outputDevice, 1) << "so do the devices";
+    EXPECT_TRUE(closedAndDeleted());
+}
+
+TEST_F(SetupDialogTest, WriteFailureIsReportedAndMixAndFadeStillApply) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("BANDORA40.CFG"))); // no file can go there
+    ASSERT_NO_FATAL_FAILURE(open());
+    dialog->mixEdit()->setValue(2000);
+    dialog->fadeEdit()->setValue(1500);
+    dialog->okButton()->click();
+    EXPECT_EQ(messages.shown,
+              QStringList{QStringLiteral("Erro ao Gravar arquivo de configuração")});
+    EXPECT_EQ(running.mixLeadMs, 2000);
+    EXPECT_EQ(running.fadeMs, 1500);
+    EXPECT_TRUE(closedAndDeleted());
+}
+
+// OK takes a value still being typed in the field that has the focus.
+TEST_F(SetupDialogTest, ValueStillBeingTypedIsSaved) {
+    ASSERT_NO_FATAL_FAILURE(open());
+    dialog->mixEdit()->setFocus();
+    dialog->mixEdit()->findChild<QLineEdit*>()->selectAll();
+    QTest::keyClicks(dialog->mixEdit(), "50");
+    dialog->okButton()->click();
+    EXPECT_EQ(running.mixLeadMs, 500);
+    EXPECT_TRUE(readConfig().contains("\r\nMIXAGEM=500\r\n"));
+}
+
+TEST_F(SetupDialogTest, DefaultBufferButtonResetsOnlyTheBuffer) {
+    writeConfig("TAMBR=6500\r\nMIXAGEM=1200\r\nFADE=600\r\nDVCUE=1\r\n");
+    ASSERT_NO_FATAL_FAILURE(open());
+    EXPECT_EQ(dialog->bufferEdit()->value(), 6500);
+    dialog->defaultBufferButton()->click();
+    const config::DeviceSettings chosen = dialog->chosenSettings();
+    EXPECT_EQ(chosen.bufferMs, 3000);
+    EXPECT_EQ(chosen.mixLeadMs, 1200);
+    EXPECT_EQ(chosen.fadeMs, 600);
+    EXPECT_EQ(chosen.cueDevice, 1);
+}
+
+// The names are asked for again: a device plugged in since the dialog opened is listed, and
+// the list starts again at its first device, whatever was saved.
+TEST_F(SetupDialogTest, DeviceInfoButtonListsAfreshAndSelectsTheFirstDevice) {
+    writeConfig("DVTRA=1\r\nDVCUE=1\r\n");
+    ASSERT_NO_FATAL_FAILURE(open());
+    ASSERT_EQ(dialog->cueList()->currentIndex(), 1);
+    sound.setDescription(3, "USB Audio");
+    dialog->cueInfoButton()->click();
+    EXPECT_EQ(dialog->cueList()->count(), 3);
+    EXPECT_EQ(dialog->cueList()->itemText(2), QStringLiteral("USB Audio"));
+    EXPECT_EQ(dialog->cueList()->currentIndex(), 0);
+    EXPECT_EQ(dialog->outputList()->currentIndex(), 1) << "the other list is left alone";
+    EXPECT_EQ(dialog->outputList()->count(), 2);
+    dialog->outputInfoButton()->click();
+    EXPECT_EQ(dialog->outputList()->currentIndex(), 0);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(SetupDialogTest, SameDeviceForCueAndOutputShowsTheWarning) {
+    writeConfig("DVTRA=0\r\nDVCUE=1\r\n");
+    ASSERT_NO_FATAL_FAILURE(open());
+    EXPECT_FALSE(dialog->sameDeviceWarning()->isVisible());
+    dialog->cueList()->setCurrentIndex(0);
+    EXPECT_TRUE(dialog->sameDeviceWarning()->isVisible());
+    EXPECT_EQ(dialog->sameDeviceWarning()->text(),
+              QStringLiteral("Atenção: Escuta (Cue) e Transmissão na mesma device - a escuta vai "
+                             "ao ar"));
+    EXPECT_LE(dialog->sameDeviceWarning()->geometry().right(), dialog->width())
+        << "one line inside the dialog";
+    dialog->outputList()->setCurrentIndex(1);
+    EXPECT_FALSE(dialog->sameDeviceWarning()->isVisible());
+    dialog->outputList()->setCurrentIndex(-1);
+    dialog->cueList()->setCurrentIndex(-1);
+    EXPECT_FALSE(dialog->sameDeviceWarning()->isVisible()) << "no device is not the same device";
+}
+
+TEST_F(SetupDialogTest, NoDeviceGivesTheMessageOncePerListAndOkWritesMinusOne) {
+    sound.setDescription(1, std::nullopt);
+    sound.setDescription(2, std::nullopt);
+    ASSERT_NO_FATAL_FAILURE(open());
+    const QString noDevice = QStringLiteral("Não foi Detectado placa de som - Verifique");
+    EXPECT_EQ(messages.shown, (QStringList{noDevice, noDevice}));
+    EXPECT_EQ(dialog->outputList()->count(), 0);
+    dialog->cueInfoButton()->click();
+    EXPECT_EQ(messages.shown.size(), 3);
+    EXPECT_TRUE(dialog->isVisible()) << "its own message does not close it";
+    dialog->okButton()->click();
+    EXPECT_TRUE(readConfig().contains("\r\nDVTRA=-1\r\nDVCUE=-1\r\n"));
+}
+
+TEST_F(SetupDialogTest, LosingTheFocusClosesWithoutSaving) {
+    QWidget elsewhere;
+    elsewhere.setGeometry(10, 10, 100, 100);
+    elsewhere.show();
+    ASSERT_NO_FATAL_FAILURE(open());
+    dialog->fadeEdit()->setValue(2500);
+    elsewhere.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closedAndDeleted(); }));
+    EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_EQ(running, config::DeviceSettings{});
+}
+
+// A message box takes the focus while it is up, as a real one does.
+class FocusTakingMessages : public RecordingMessages {
+public:
+    void showMessage(const QString& text, Icon icon, const QString& title) override {
+        RecordingMessages::showMessage(text, icon, title);
+        QWidget box;
+        box.setGeometry(300, 10, 100, 50);
+        box.show();
+        box.activateWindow();
+        tookFocus = QTest::qWaitFor([&] { return box.isActiveWindow(); }, 3000);
+    }
+    bool tookFocus = false;
+};
+
+// The dialog's own message is no reason to close; afterwards, leaving the dialog still is.
+TEST_F(SetupDialogTest, OwnMessageKeepsTheDialogAndLeavingItLaterClosesIt) {
+    FocusTakingMessages boxes;
+    audio::PlayerContext boxContext{sound, boxes, [] {}};
+    QWidget elsewhere;
+    elsewhere.setGeometry(10, 10, 100, 100);
+    elsewhere.show();
+    dialog = new SetupDialog(dir.path(), boxContext, running);
+    dialog->showWithSavedSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    sound.setDescription(1, std::nullopt);
+    sound.setDescription(2, std::nullopt);
+    dialog->outputInfoButton()->click();
+    ASSERT_TRUE(boxes.tookFocus);
+    EXPECT_EQ(boxes.shown.size(), 1);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog)) << "the focus comes back to the dialog";
+    EXPECT_FALSE(closedAndDeleted());
+    elsewhere.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closedAndDeleted(); }));
+}
+
+TEST_F(SetupDialogTest, CancelClosesWithoutSaving) {
+    ASSERT_NO_FATAL_FAILURE(open());
+    dialog->mixEdit()->setValue(3000);
+    dialog->cancelButton()->click();
+    EXPECT_TRUE(closedAndDeleted());
+    EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_EQ(running, config::DeviceSettings{});
+}
+
+// Through the window: each click on the setup button makes a new dialog, and a fade after OK
+// lasts the new FADE.
+TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
+    QTemporaryDir dir;
+    RecordingMessages messages;
+    audio::testing::FakeSoundApi sound;
+    sound.setDescription(1, "Bandora_Out");
+    app::MainWindowEnvironment env;
+    env.programDir = dir.path();
+    env.messages = &messages;
+    env.sound = &sound;
+    env.screenSize = QSize(1280, 1024);
+    app::MainWindow w(env);
+    w.showOnScreen();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+
+    w.strip().setupButton()->click();
+    QPointer<SetupDialog> first = w.findChild<SetupDialog*>();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(first.data()));
+    w.strip().setupButton()->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w.findChildren<SetupDialog*>().size(), first ? 2 : 1);
+    SetupDialog* second = w.findChildren<SetupDialog*>().constLast();
+    EXPECT_NE(second, first.data());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(second));
+    second->fadeEdit()->setValue(1500);
+    second->okButton()->click();
+    EXPECT_EQ(w.deviceSettings().fadeMs, 1500);
+
+    const QString file = dir.filePath(QStringLiteral("tone.mp3"));
+    QFile(file).open(QIODevice::WriteOnly);
+    sound.addMedia(file.toStdString(), {.lengthMs = 10000});
+    w.wall().table[1].name = QStringLiteral("VINHETA");
+    w.wall().table[1].path = file;
+    w.wall().table[1].stopModeText = QStringLiteral("0"); // stop with a fade
+    w.wall().setCurrentCart(1);
+    w.firing().onCartClicked();
+    w.firing().onCartClicked();
+    ASSERT_FALSE(sound.slides().empty());
+    EXPECT_EQ(sound.slides().back(), 1500u);
+}
+
+} // namespace
