@@ -1,13 +1,12 @@
 #include "config/device_settings.h"
 #include "config/text_file.h"
 #include "config/window_settings.h"
+#include "support/file_size_limit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 using namespace config;
 
@@ -23,26 +22,6 @@ void writeRaw(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
-
-// Files may grow to `limit` bytes only while this lives: a full disk, also for root.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit) {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit tight = old_;
-        tight.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &tight);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 class SettingsFiles : public ::testing::Test {
 protected:
