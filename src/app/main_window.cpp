@@ -9,6 +9,7 @@
 #include "app/cart_wall_panel.h"
 #include "app/control_strip.h"
 #include "app/layout_scaling.h"
+#include "app/main_window_profiles.h"
 #include "app/setup_dialog.h"
 #include "app/status_display.h"
 #include "app/strip_widgets.h"
@@ -59,6 +60,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
             [this](const QPoint& pos) { menus_->cartMenu()->popup(wallPanel_->mapToGlobal(pos)); });
     readWindowSettings(); // 5
     createPlayers();      // 6
+    createProfiles();
     const QSize screen = screenSize();
     if (screen.width() >= 1024) {
         scaleWidgetTree(*this, 100, 98); // 7
@@ -157,6 +159,11 @@ void MainWindow::onFirstActivation() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // Asked however the close comes (Sair, the window manager, a session logout), never twice.
+    if (!closing_ && !creationRefused_ && !profiles().mayClose()) {
+        event->ignore();
+        return;
+    }
     if (searchWindow_ != nullptr) {
         searchWindow_->close(); // ends a search under way
     }

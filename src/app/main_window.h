@@ -43,6 +43,9 @@ namespace app {
 
 class BlockSequencer;
 class CartFiring;
+class NewProfileDialog;
+class ProfileCommands;
+class ProfileNamePrompt;
 class CartWallPanel;
 class ControlStrip;
 class RenameCartDialog;
@@ -55,7 +58,8 @@ struct MainWindowEnvironment {
     core::MessageSink* messages = nullptr;
     audio::SoundApi* sound = nullptr;         // the sound layer all players use
     carts::EditingDialogs* dialogs = nullptr; // default: the real file, colour and rename dialogs
-    std::optional<QSize> screenSize;          // the screen to fit; default: the window's screen
+    ProfileNamePrompt* profileNamePrompt = nullptr; // default: the real new-profile dialog
+    std::optional<QSize> screenSize; // the screen to fit; default: the window's screen
 };
 
 class MainWindow : public QWidget {
@@ -95,6 +99,8 @@ public:
     BlockSequencer& block() { return *block_; }
     carts::CartEditing& editing();
     search::SearchWindow& searchWindow() const { return *searchWindow_; }
+    ProfileCommands& profiles();
+    NewProfileDialog* newProfileDialog() const { return newProfileDialog_; }
 
     // The wall's model and the device and time settings, owned by the window.
     carts::Wall& wall() { return wall_; }
@@ -153,6 +159,11 @@ private:
     // Closing.
     void saveWindowSettings();
 
+    // Profiles: the box, its buttons and menu, and the F10 list.
+    void createProfiles();
+    void connectProfileControls();
+    void rebuildProfileListMenu();
+
     // The search window and its rows dropped on carts.
     void createSearchWindow();
     int cartUnder(const QPoint& point) const; // 0 when no cart of the wall is there
@@ -185,9 +196,12 @@ private:
     std::unique_ptr<CartFiring> firing_;
     std::unique_ptr<StatusDisplay> display_;
     RenameCartDialog* renameDialog_ = nullptr;     // created once
+    NewProfileDialog* newProfileDialog_ = nullptr; // created once, unless the caller gave one
     search::SearchWindow* searchWindow_ = nullptr; // created once, released with the players
     struct Editing;
     std::unique_ptr<Editing> editing_;
+    struct Profiles;
+    std::unique_ptr<Profiles> profiles_;
     bool creationRefused_ = false;
     bool activatedOnce_ = false;
     bool closing_ = false;

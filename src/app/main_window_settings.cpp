@@ -37,8 +37,4 @@ void MainWindow::showProfileStatus() {
     wallPanel_->statusLabel()->setText(QStringLiteral("Perfil Atual: ") + wall_.currentProfile);
 }
 
-void MainWindow::listProfiles() {
-    // Fills the profile box once profiles join the window.
-}
-
 } // namespace app

@@ -1,38 +1,23 @@
 #include "app/rename_cart_dialog.h"
+#include "app/upper_case_validator.h"
+#include "widgets/window_placement.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
-#include <QValidator>
 
 #include <algorithm>
 
 namespace app {
 
-// Turns whatever is typed or pasted into upper case. The limit is kept here as well as in the
-// line edit, because upper-casing can lengthen a text ("ß" gives "SS").
-class UpperCaseValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    void setLimit(int limit) { limit_ = limit; }
-    State validate(QString& input, int& /*pos*/) const override {
-        input = input.toUpper();
-        return input.size() <= limit_ ? Acceptable : Invalid;
-    }
-
-private:
-    int limit_ = RenameCartDialog::kMaxNameLength;
-};
-
 RenameCartDialog::RenameCartDialog(QWidget* parent)
     : QDialog(parent), currentName_(new QLabel(QStringLiteral("NOME"), this)),
       nameEdit_(new QLineEdit(this)), okButton_(new QPushButton(QStringLiteral("OK"), this)),
       cancelButton_(new QPushButton(QStringLiteral("Cancelar"), this)),
-      validator_(new UpperCaseValidator(this)) {
+      validator_(new UpperCaseValidator(kMaxNameLength, this)) {
     auto* nameCaption = new QLabel(QStringLiteral("Nome do Cartucho:"), this);
     auto* newNameCaption = new QLabel(QStringLiteral("Renomear Para:"), this);
     nameCaption->setObjectName(QStringLiteral("nameCaption"));
@@ -80,7 +65,8 @@ int RenameCartDialog::execFor(int cartNumber, const QString& currentName) {
     nameEdit_->setText(currentName.toUpper());
     nameEdit_->selectAll();
     nameEdit_->setFocus();
-    centreOnScreen();
+    adjustSize();
+    widgets::centreOnScreen(*this);
     return exec();
 }
 
@@ -90,16 +76,6 @@ QString RenameCartDialog::text() const {
 
 void RenameCartDialog::onNameEdited(const QString& text) {
     okButton_->setEnabled(!text.isEmpty());
-}
-
-void RenameCartDialog::centreOnScreen() {
-    adjustSize();
-    const QScreen* target = screen();
-    if (target == nullptr)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(target->availableGeometry().center());
-    move(frame.topLeft());
 }
 
 } // namespace app

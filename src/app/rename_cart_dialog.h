@@ -30,7 +30,6 @@ public:
 
 private:
     void onNameEdited(const QString& text);
-    void centreOnScreen();
 
     QLabel* currentName_;
     QLineEdit* nameEdit_;

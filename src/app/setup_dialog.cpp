@@ -1,4 +1,5 @@
 #include "app/setup_dialog.h"
+#include "widgets/window_placement.h"
 
 #include "audio/cart_player.h"
 #include "audio/player_context.h"
@@ -171,7 +172,7 @@ void SetupDialog::showWithSavedSettings() {
     // Filled before it shows, so a message about missing devices is not hidden behind a dialog
     // that stays on top.
     fillControls(config::readDeviceSettings(programDir_));
-    centreOnScreen();
+    widgets::centreOnScreen(*this);
     show();
     raise();
     activateWindow();
@@ -250,16 +251,6 @@ void SetupDialog::changeEvent(QEvent* event) {
         wasActive_ = true;
     } else if (wasActive_ && isVisible() && !ownMessageShown_) {
         close(); // the operator went elsewhere: nothing is saved
-    }
-}
-
-void SetupDialog::centreOnScreen() {
-    const QScreen* screen = parentWidget() != nullptr ? parentWidget()->screen() : nullptr;
-    if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
-    }
-    if (screen != nullptr) {
-        move(screen->geometry().center() - rect().center());
     }
 }
 

@@ -72,7 +72,6 @@ private:
     void updateSameDeviceWarning();
     void save();
     void showOwnMessage(const QString& text);
-    void centreOnScreen();
 
     QString programDir_;
     audio::PlayerContext& players_;

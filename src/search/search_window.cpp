@@ -1,4 +1,5 @@
 #include "search/search_window.h"
+#include "widgets/window_placement.h"
 
 #include "audio/cart_player.h"
 #include "audio/threaded_timer.h"
@@ -271,22 +272,12 @@ void SearchWindow::buildOptions() {
 
 void SearchWindow::showWindow() {
     if (!placed_) {
-        centreOnScreen();
+        widgets::centreOnScreen(*this);
         placed_ = true;
     }
     show();
     raise();
     activateWindow(); // a bare X server has no window manager to give us the keyboard
-}
-
-void SearchWindow::centreOnScreen() {
-    const QScreen* screen =
-        parentWidget() != nullptr ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return;
-    QRect area(QPoint(), frameGeometry().size());
-    area.moveCenter(screen->geometry().center());
-    move(area.topLeft());
 }
 
 void SearchWindow::showEvent(QShowEvent* event) {

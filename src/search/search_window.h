@@ -117,7 +117,6 @@ private:
     void buildGrid();
     void buildPreviewPanel();
     void buildOptions();
-    void centreOnScreen();
     void clearResults();
 
     void onSearchReady(const QStringList& result);

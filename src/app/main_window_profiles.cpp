@@ -1,0 +1,66 @@
+// The profile box, its buttons and menu, the F10 list and the new-profile dialog, connected to
+// the profile commands.
+#include "app/main_window_profiles.h"
+#include "app/block_sequencer.h"
+#include "app/cart_wall_panel.h"
+#include "app/control_strip.h"
+#include "app/main_window.h"
+#include "app/new_profile_dialog.h"
+#include "app/wall_menus.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+namespace app {
+
+void MainWindow::createProfiles() {
+    ProfileNamePrompt* prompt = env_.profileNamePrompt;
+    if (prompt == nullptr) {
+        newProfileDialog_ = new NewProfileDialog(this);
+        prompt = newProfileDialog_;
+    }
+    profiles_ = std::make_unique<Profiles>(*this, *prompt);
+    connectProfileControls();
+}
+
+ProfileCommands& MainWindow::profiles() {
+    return profiles_->commands;
+}
+
+void MainWindow::connectProfileControls() {
+    ProfileCommands& p = profiles_->commands;
+    connect(strip_->activateButton(), &QPushButton::clicked, this, [&p] { p.activateSelected(); });
+    connect(strip_->saveButton(), &QPushButton::clicked, this, [&p] { p.saveWall(); });
+    connect(strip_->newProfileButton(), &QPushButton::clicked, this, [&p] { p.createProfile(); });
+    connect(action(QStringLiteral("newProfileAction")), &QAction::triggered, this,
+            [&p] { p.createProfile(); });
+    connect(action(QStringLiteral("saveProfileAction")), &QAction::triggered, this,
+            [&p] { p.saveWall(); });
+    connect(action(QStringLiteral("deleteProfileAction")), &QAction::triggered, this,
+            [&p] { p.deleteSelected(); });
+    connect(menus_->profileListMenu(), &QMenu::aboutToShow, this,
+            &MainWindow::rebuildProfileListMenu);
+}
+
+// Rebuilt each time it opens: one item per entry of the profile box, in its order.
+void MainWindow::rebuildProfileListMenu() {
+    QMenu* menu = menus_->profileListMenu();
+    menu->clear();
+    const QStringList names = profiles_->view.profileNames();
+    for (int i = 0; i < names.size(); ++i) {
+        QAction* item = menu->addAction(names.at(i));
+        item->setObjectName(QStringLiteral("profileItem%1").arg(i));
+        item->setData(i);
+        connect(item, &QAction::triggered, this,
+                [this, i] { profiles_->commands.selectProfile(i); });
+    }
+}
+
+void MainWindow::listProfiles() {
+    profiles_->commands.listProfiles();
+}
+
+} // namespace app
