@@ -1,0 +1,174 @@
+// The profile controls of the real window: the box and its buttons, the box's menu, the F10
+// list, the new-profile dialog and the question when the window closes with a changed wall.
+#include "app/cart_wall_panel.h"
+#include "app/control_strip.h"
+#include "app/main_window.h"
+#include "app/new_profile_dialog.h"
+#include "app/profile_commands.h"
+#include "app/wall_menus.h"
+#include "audio/fake_sound_api.h"
+#include "carts/profile_folder.h"
+#include "carts/profile_format.h"
+#include "support/recording_messages.h"
+#include "widgets/cart_button.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ProfileWindowTest : public ::testing::Test {
+protected:
+    void start() {
+        app::MainWindowEnvironment env;
+        env.programDir = dir.path();
+        env.messages = &messages;
+        env.sound = &sound;
+        env.screenSize = QSize(1280, 1024);
+        w = std::make_unique<app::MainWindow>(env);
+        w->showOnScreen();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    }
+    void writeProfile(const QString& name, int cart, const QString& caption) {
+        carts::CartTable table;
+        table[cart].reset();
+        table[cart].name = caption;
+        table[cart].path = QStringLiteral("/a/") + caption + QStringLiteral(".mp3");
+        ASSERT_TRUE(folder.write(name, carts::profileLines(table)));
+    }
+    // Runs `step` on the modal dialog that the next action opens.
+    static void onNextModal(std::function<void(QWidget*)> step) {
+        QTimer::singleShot(0, [step] {
+            QWidget* modal = QApplication::activeModalWidget();
+            ASSERT_NE(modal, nullptr);
+            step(modal);
+        });
+    }
+    QComboBox* box() const { return w->strip().profileBox(); }
+
+    QTemporaryDir dir;
+    carts::ProfileFolder folder{dir.path()};
+    RecordingMessages messages;
+    audio::testing::FakeSoundApi sound;
+    std::unique_ptr<app::MainWindow> w;
+};
+
+} // namespace
+
+TEST_F(ProfileWindowTest, FirstActivationListsProfilesAndAtivarLoadsTheSelectedOne) {
+    writeProfile(QStringLiteral("TARDE"), 3, QStringLiteral("BOA TARDE"));
+    writeProfile(QStringLiteral("manha"), 1, QStringLiteral("BOM DIA"));
+    start();
+    ASSERT_EQ(box()->count(), 2);
+    EXPECT_EQ(box()->itemText(0), QStringLiteral("manha"));
+    EXPECT_TRUE(w->strip().activateButton()->isEnabled());
+    EXPECT_TRUE(w->strip().saveButton()->isEnabled());
+
+    box()->setCurrentIndex(1);
+    w->strip().activateButton()->click();
+    EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("BOA TARDE"));
+    EXPECT_EQ(w->wallPanel().statusLabel()->text(), QStringLiteral("Perfil Atual: TARDE"));
+    EXPECT_EQ(w->wall().currentProfile, QStringLiteral("TARDE"));
+}
+
+TEST_F(ProfileWindowTest, WithoutProfilesTheButtonsAreOffAndTheF10ListIsEmpty) {
+    start();
+    EXPECT_FALSE(w->strip().activateButton()->isEnabled());
+    EXPECT_FALSE(w->strip().saveButton()->isEnabled());
+    QMenu* list = w->menus().profileListMenu();
+    w->showProfileList();
+    EXPECT_TRUE(list->actions().isEmpty());
+    list->close();
+}
+
+TEST_F(ProfileWindowTest, F10ListIsRebuiltOnOpeningAndItsItemsSwitchProfiles) {
+    writeProfile(QStringLiteral("A"), 1, QStringLiteral("ONE"));
+    start();
+    writeProfile(QStringLiteral("B"), 2, QStringLiteral("TWO"));
+    w->profiles().listProfiles(); // as a new or deleted profile does
+    QMenu* list = w->menus().profileListMenu();
+    QTest::keyClick(w->cartButton(1), Qt::Key_F10);
+    EXPECT_TRUE(list->isVisible());
+    list->close();
+    ASSERT_EQ(list->actions().size(), 2);
+    EXPECT_EQ(list->actions().at(1)->text(), QStringLiteral("B"));
+
+    list->actions().at(1)->trigger();
+    EXPECT_EQ(w->cartButton(2)->caption(), QStringLiteral("TWO"));
+    EXPECT_EQ(box()->currentIndex(), 1);
+}
+
+TEST_F(ProfileWindowTest, NewProfileDialogTakesAnUpperCaseNameAndWritesABlankProfile) {
+    start();
+    onNextModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<app::NewProfileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Novo Perfil"));
+        EXPECT_FALSE(dialog->okButton()->isEnabled());
+        QTest::keyClicks(dialog->nameEdit(), QStringLiteral("noite"));
+        EXPECT_EQ(dialog->nameEdit()->text(), QStringLiteral("NOITE"));
+        EXPECT_TRUE(dialog->okButton()->isEnabled());
+        dialog->nameEdit()->setText(QString(250, u'x'));
+        EXPECT_EQ(dialog->nameEdit()->text().size(), app::NewProfileDialog::kMaxNameLength);
+        dialog->nameEdit()->setText(QStringLiteral("NOITE"));
+        QTest::keyClick(dialog->nameEdit(), Qt::Key_Return);
+    });
+    w->strip().newProfileButton()->click();
+    EXPECT_EQ(box()->count(), 1);
+    EXPECT_EQ(box()->itemText(0), QStringLiteral("NOITE"));
+    EXPECT_TRUE(w->strip().activateButton()->isEnabled());
+    EXPECT_TRUE(folder.exists(QStringLiteral("NOITE")));
+
+    // Shown again, the field starts empty; the box's menu opens the same dialog.
+    onNextModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<app::NewProfileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->nameEdit()->text().isEmpty());
+        dialog->cancelButton()->click();
+    });
+    w->action(QStringLiteral("newProfileAction"))->trigger();
+    EXPECT_EQ(box()->count(), 1);
+}
+
+TEST_F(ProfileWindowTest, BoxMenuSavesAndDeletes) {
+    writeProfile(QStringLiteral("SHOW"), 1, QStringLiteral("ONE"));
+    start();
+    w->strip().activateButton()->click();
+    w->wall().table[9].name = QStringLiteral("NOVO");
+    w->wall().profileChanged = true;
+    w->action(QStringLiteral("saveProfileAction"))->trigger();
+    EXPECT_EQ(folder.read(QStringLiteral("SHOW"))->slot(9).name, QStringLiteral("NOVO"));
+    EXPECT_FALSE(w->wall().profileChanged);
+
+    messages.answer = true;
+    w->action(QStringLiteral("deleteProfileAction"))->trigger();
+    EXPECT_EQ(messages.asked.last(), app::deleteProfileQuestion());
+    EXPECT_FALSE(folder.exists(QStringLiteral("SHOW")));
+    EXPECT_EQ(box()->count(), 0);
+}
+
+TEST_F(ProfileWindowTest, ClosingWithAChangedWallAsksAndCanStayOpen) {
+    writeProfile(QStringLiteral("SHOW"), 1, QStringLiteral("ONE"));
+    start();
+    w->wall().profileChanged = true;
+    messages.answer = true;
+    onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    w->close(); // as the window manager closes it
+    EXPECT_EQ(messages.asked, QStringList{app::profileChangedQuestion()});
+    EXPECT_TRUE(w->isVisible()); // no name was given: nothing lost
+
+    w->wall().currentProfile = QStringLiteral("SHOW");
+    w->wall().table[4].name = QStringLiteral("LIVE");
+    w->strip().quitButton()->click(); // "Deseja Sair", then the profile question
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(folder.read(QStringLiteral("SHOW"))->slot(4).name, QStringLiteral("LIVE"));
+}
