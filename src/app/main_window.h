@@ -163,6 +163,7 @@ private:
     void createProfiles();
     void connectProfileControls();
     void rebuildProfileListMenu();
+    void openWallFilesAhead();
 
     // The search window and its rows dropped on carts.
     void createSearchWindow();

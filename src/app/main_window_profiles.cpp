@@ -23,6 +23,7 @@ void MainWindow::createProfiles() {
         prompt = newProfileDialog_;
     }
     profiles_ = std::make_unique<Profiles>(*this, *prompt);
+    profiles_->commands.setWallLoadedHook([this] { openWallFilesAhead(); });
     connectProfileControls();
 }
 
@@ -57,6 +58,19 @@ void MainWindow::rebuildProfileListMenu() {
         connect(item, &QAction::triggered, this,
                 [this, i] { profiles_->commands.selectProfile(i); });
     }
+}
+
+// A cart's first click after a load would otherwise wait for its file to be opened and
+// measured; the carts' players share the output device.
+void MainWindow::openWallFilesAhead() {
+    QStringList paths;
+    for (int n = 1; n <= carts::kCartCount; ++n) {
+        const carts::Cart& slot = wall_.table[n];
+        if (slot.isLoaded() && !slot.path.isEmpty()) {
+            paths.append(slot.path);
+        }
+    }
+    players_->cartPlayer(1).prefetchFiles(paths);
 }
 
 void MainWindow::listProfiles() {

@@ -152,6 +152,16 @@ void CartPlayer::load(const QString& pathOrUrl) {
     }
 }
 
+void CartPlayer::prefetchFiles(const QStringList& paths) {
+    std::vector<std::string> files;
+    files.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QString& path : paths) {
+        files.push_back(core::encodePathBytes(path).toStdString());
+    }
+    sound_.setConfig(kOptionBufferMs, bufferLength_);
+    sound_.prefetchFiles(device_, files);
+}
+
 // The error code is taken right after the call that created the stream: reading the
 // attributes of a failed stream would replace it with an invalid-handle code.
 void CartPlayer::loadUrl(const QString& url) {

@@ -16,6 +16,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +42,9 @@ public:
     void initDevice(int device, bool readTags, void* window);
     void selectDevice(int device);
     void load(const QString& pathOrUrl);
+    // Files that players on this player's device will soon load: they may be opened in the
+    // background, so that loading one is immediate. Nothing plays and nothing is shown.
+    void prefetchFiles(const QStringList& paths);
     void unload();
     void play();
     void stop();

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace audio {
 
@@ -131,6 +132,14 @@ public:
     virtual StreamHandle createFileStream(const std::string& path, std::uint32_t flags) = 0;
     virtual StreamHandle createWmaStream(const std::string& pathOrUrl, std::uint32_t flags) = 0;
     virtual bool freeStream(StreamHandle handle) = 0;
+    // Files that streams on `device` will soon be created from (the carts of a wall just
+    // loaded): the layer may open them in the background so that creating one is immediate.
+    // Replaces the previous list. Nothing plays and nothing is reported: a file that cannot be
+    // opened fails as usual when its stream is created. Doubles may ignore it.
+    virtual void prefetchFiles(int device, const std::vector<std::string>& paths) {
+        static_cast<void>(device);
+        static_cast<void>(paths);
+    }
 
     virtual bool channelInfo(StreamHandle handle, ChannelInfo& info) = 0;
     virtual bool getAttributes(StreamHandle handle, std::uint32_t* rate, std::uint32_t* volume,

@@ -8,6 +8,7 @@
 #include "sound_engine_parts.h"
 #include "spectrum.h"
 #include "stream.h"
+#include "stream_prefetch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -34,9 +35,11 @@ std::uint64_t bytesPerFrame(const SourceFormat& format) {
 
 SoundEngine::SoundEngine(std::unique_ptr<DeviceProvider> provider, unsigned decoderThreads)
     : provider_(std::move(provider)), pool_(std::make_unique<DecoderPool>(decoderThreads)),
-      slots_(kMaxStreams), spectrum_(std::make_unique<Spectrum>()) {}
+      slots_(kMaxStreams), spectrum_(std::make_unique<Spectrum>()),
+      prefetch_(std::make_unique<StreamPrefetch>()) {}
 
 SoundEngine::~SoundEngine() {
+    prefetch_.reset();
     pool_.reset();
     devices_.clear(); // stops every sink: no mixer runs from here on
 }
@@ -81,14 +84,18 @@ StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
         fail(kErrNoChannel);
         return 0;
     }
-    int error = kErrOk;
-    auto source = MediaSource::open(path, network, target->mixer->rate(), error);
-    if (!source) {
-        fail(error);
-        return 0;
+    std::unique_ptr<Stream> stream =
+        network ? nullptr : prefetch_->take(path, target->mixer->rate(), bufferMs_);
+    if (!stream) {
+        int error = kErrOk;
+        auto source = MediaSource::open(path, network, target->mixer->rate(), error);
+        if (!source) {
+            fail(error);
+            return 0;
+        }
+        stream = std::make_unique<Stream>(std::move(source), target->mixer->rate(), bufferMs_);
+        stream->prime();
     }
-    auto stream = std::make_unique<Stream>(std::move(source), target->mixer->rate(), bufferMs_);
-    stream->prime();
     Slot& slot = slots_[index];
     slot.stream = std::move(stream);
     slot.device = target;
@@ -110,6 +117,17 @@ StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
     nextSlot_ = (index + 1) % slots_.size();
     lastError_ = kErrOk;
     return (slot.generation << kIndexBits) | static_cast<std::uint32_t>(index + 1);
+}
+
+void SoundEngine::prefetchFiles(int device, const std::vector<std::string>& paths) {
+    lastError_ = kErrOk;
+    if (Device* target = this->device(device)) {
+        prefetch_->replace(paths, target->mixer->rate(), bufferMs_);
+    }
+}
+
+std::size_t SoundEngine::prefetchedCount() const {
+    return prefetch_->parkedCount();
 }
 
 // The first free slot from the rotating cursor on; slots_.size() when all are taken.

@@ -28,6 +28,7 @@ class Mixer;
 struct Command;
 class Spectrum;
 class Stream;
+class StreamPrefetch;
 
 class SoundEngine final : public SoundApi {
 public:
@@ -46,6 +47,7 @@ public:
     StreamHandle createFileStream(const std::string& path, std::uint32_t flags) override;
     StreamHandle createWmaStream(const std::string& pathOrUrl, std::uint32_t flags) override;
     bool freeStream(StreamHandle handle) override;
+    void prefetchFiles(int device, const std::vector<std::string>& paths) override;
     bool channelInfo(StreamHandle handle, ChannelInfo& info) override;
     bool getAttributes(StreamHandle handle, std::uint32_t* rate, std::uint32_t* volume,
                        std::int32_t* pan) override;
@@ -73,6 +75,8 @@ public:
     double outputLatencySeconds(int device);
     std::uint64_t outputUnderruns(int device);
     std::uint32_t outputBufferMs(int device);
+    // Streams opened ahead by prefetchFiles and not yet taken.
+    std::size_t prefetchedCount() const;
     // Waits until `frames` frames are decoded ahead of the mixer (or the file is decoded to
     // its end); false on timeout.
     bool waitBuffered(StreamHandle handle, std::size_t frames, std::chrono::milliseconds timeout);
@@ -107,6 +111,7 @@ private:
     std::size_t nextSlot_ = 0;
     std::vector<std::unique_ptr<Stream>> freed_; // detached from the pool, waiting for the mixer
     std::unique_ptr<Spectrum> spectrum_;
+    std::unique_ptr<StreamPrefetch> prefetch_;
     int current_ = -1; // -1: none, so stream creation fails
     std::uint32_t bufferMs_ = 500;
     int lastError_ = kErrOk;

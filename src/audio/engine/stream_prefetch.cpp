@@ -1,0 +1,160 @@
+#include "stream_prefetch.h"
+
+#include <set>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace audio::engine {
+
+namespace {
+// Below the decoders: opening ahead must never compete with audio that is already playing.
+constexpr int kPrefetchNice = 10;
+} // namespace
+
+StreamPrefetch::StreamPrefetch() : worker_([this] { run(); }) {}
+
+StreamPrefetch::~StreamPrefetch() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    worker_.join();
+}
+
+StreamPrefetch::FileStamp StreamPrefetch::stampOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    return {static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+void StreamPrefetch::replace(const std::vector<std::string>& paths, std::uint32_t rate,
+                             std::uint32_t bufferMs) {
+    std::set<std::string> wanted;
+    for (const std::string& path : paths) {
+        if (!path.empty() && path.find("://") == std::string::npos) {
+            wanted.insert(path);
+        }
+    }
+    {
+        std::lock_guard lock(mutex_);
+        const bool sameFormat = rate == rate_ && bufferMs == bufferMs_;
+        rate_ = rate;
+        bufferMs_ = bufferMs;
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            // A file being opened is left to the worker, which drops it when nobody wants it.
+            if (!sameFormat || !wanted.count(it->first)) {
+                if (it->second.stream) {
+                    retired_.push_back(std::move(it->second.stream));
+                }
+                it = entries_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        queue_.clear();
+        for (const std::string& path : paths) {
+            if (wanted.count(path) && !entries_.count(path)) {
+                entries_[path].state = State::Queued;
+                queue_.push_back(path);
+            }
+        }
+    }
+    wake_.notify_all();
+}
+
+std::unique_ptr<Stream> StreamPrefetch::take(const std::string& path, std::uint32_t rate,
+                                             std::uint32_t bufferMs) {
+    std::unique_lock lock(mutex_);
+    if (rate != rate_ || bufferMs != bufferMs_) {
+        return nullptr;
+    }
+    auto it = entries_.find(path);
+    while (it != entries_.end() && it->second.state == State::Opening) {
+        opened_.wait(lock);
+        it = entries_.find(path);
+    }
+    if (it == entries_.end()) {
+        return nullptr;
+    }
+    std::unique_ptr<Stream> stream = std::move(it->second.stream);
+    const FileStamp stamp = it->second.stamp;
+    entries_.erase(it); // a queued or failed file is opened by the caller, as if never named
+    lock.unlock();
+    if (stream && !(stampOf(path) == stamp)) {
+        return nullptr; // replaced on disk since: the caller opens what is there now
+    }
+    return stream;
+}
+
+std::size_t StreamPrefetch::parkedCount() const {
+    std::lock_guard lock(mutex_);
+    std::size_t count = 0;
+    for (const auto& [path, entry] : entries_) {
+        count += entry.state == State::Ready ? 1 : 0;
+    }
+    return count;
+}
+
+// The next file still waiting to be opened; false when none is left.
+bool StreamPrefetch::nextQueued(std::string& path) {
+    while (!queue_.empty()) {
+        path = std::move(queue_.front());
+        queue_.pop_front();
+        const auto it = entries_.find(path);
+        if (it != entries_.end() && it->second.state == State::Queued) {
+            it->second.state = State::Opening;
+            return true;
+        }
+    }
+    return false;
+}
+
+void StreamPrefetch::run() {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kPrefetchNice);
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (!retired_.empty()) {
+            std::vector<std::unique_ptr<Stream>> dropping = std::move(retired_);
+            retired_.clear();
+            lock.unlock();
+            dropping.clear(); // closing files and freeing rings away from the caller's thread
+            lock.lock();
+            continue;
+        }
+        std::string path;
+        if (!nextQueued(path)) {
+            wake_.wait(lock);
+            continue;
+        }
+        const std::uint32_t rate = rate_;
+        const std::uint32_t bufferMs = bufferMs_;
+        lock.unlock();
+
+        const FileStamp stamp = stampOf(path);
+        int error = 0;
+        std::unique_ptr<Stream> stream;
+        if (auto source = MediaSource::open(path, false, rate, error)) {
+            stream = std::make_unique<Stream>(std::move(source), rate, bufferMs);
+            stream->prime();
+        }
+
+        lock.lock();
+        const auto it = entries_.find(path);
+        if (it != entries_.end() && it->second.state == State::Opening) {
+            it->second.state = stream ? State::Ready : State::Failed;
+            it->second.stamp = stamp;
+            it->second.stream = std::move(stream);
+        } else if (stream) {
+            retired_.push_back(std::move(stream));
+        }
+        opened_.notify_all();
+    }
+}
+
+} // namespace audio::engine
