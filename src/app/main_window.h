@@ -163,7 +163,7 @@ private:
     void createProfiles();
     void connectProfileControls();
     void rebuildProfileListMenu();
-    void openWallFilesAhead();
+    void openWallFilesAhead(int firstCart = 0);
 
     // The search window and its rows dropped on carts.
     void createSearchWindow();
@@ -209,6 +209,7 @@ private:
     int refWidth_ = 0;
     int refHeight_ = 0;
     bool dragging_ = false;
+    int hoveredCart_ = 0;
     // Top level (no parent), so it is drawn over the whole screen; owned here.
     std::unique_ptr<QRubberBand> dragOutline_;
     QPoint dragStart_;

@@ -56,8 +56,13 @@ void MainWindow::connectCartButtons() {
         connect(b, &widgets::CartButton::clicked, this, [this] { firing_->onCartClicked(); });
         connect(b, &QWidget::customContextMenuRequested, this,
                 [this, b](const QPoint& pos) { menus_->cartMenu()->popup(b->mapToGlobal(pos)); });
-        connect(b, &widgets::CartButton::mouseMoved, this,
-                [this, n] { firing_->onPointerOverCart(n); });
+        connect(b, &widgets::CartButton::mouseMoved, this, [this, n] {
+            firing_->onPointerOverCart(n);
+            if (n != hoveredCart_) {
+                hoveredCart_ = n;
+                openWallFilesAhead(n);
+            }
+        });
         connect(b, &widgets::CartButton::mousePressed, this,
                 [this, n](Qt::MouseButton, Qt::KeyboardModifiers modifiers, QPoint) {
                     block_->queueCart(n, modifiers.testFlag(Qt::ShiftModifier));

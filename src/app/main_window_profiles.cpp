@@ -60,14 +60,24 @@ void MainWindow::rebuildProfileListMenu() {
     }
 }
 
-// A cart's first click after a load would otherwise wait for its file to be opened and
-// measured; the carts' players share the output device.
-void MainWindow::openWallFilesAhead() {
+// A cart's first click would otherwise wait for its file to be opened and measured. The files
+// of the carts whose players hold nothing yet are opened in the background, `firstCart`'s
+// first (the cart under the pointer is the one likely fired next). The carts' players share
+// the output device.
+void MainWindow::openWallFilesAhead(int firstCart) {
     QStringList paths;
-    for (int n = 1; n <= carts::kCartCount; ++n) {
+    const auto add = [&](int n) {
         const carts::Cart& slot = wall_.table[n];
-        if (slot.isLoaded() && !slot.path.isEmpty()) {
+        if (slot.isLoaded() && !slot.path.isEmpty() && players_->cart(n).isEmpty()) {
             paths.append(slot.path);
+        }
+    };
+    if (carts::isCartNumber(firstCart)) {
+        add(firstCart);
+    }
+    for (int n = 1; n <= carts::kCartCount; ++n) {
+        if (n != firstCart) {
+            add(n);
         }
     }
     players_->cartPlayer(1).prefetchFiles(paths);

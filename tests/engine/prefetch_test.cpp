@@ -79,5 +79,10 @@ TEST_F(PrefetchTest, NewListLetsGoOfStreamsItNoLongerNames) {
     ASSERT_TRUE(waitParked(2));
     engine().prefetchFiles(1, {});
     EXPECT_EQ(engine().prefetchedCount(), 0u);
+
+    // The same files again in another order before any is open: all of them still come.
+    engine().prefetchFiles(1, {a, b, c});
+    engine().prefetchFiles(1, {c, b, a});
+    EXPECT_TRUE(waitParked(3));
     EXPECT_NE(engine().createFileStream(a, 0), 0u); // opened on the spot, as always
 }

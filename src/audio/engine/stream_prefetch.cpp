@@ -1,5 +1,6 @@
 #include "stream_prefetch.h"
 
+#include <algorithm>
 #include <set>
 
 #include <sys/resource.h>
@@ -9,8 +10,9 @@
 namespace audio::engine {
 
 namespace {
-// Below the decoders: opening ahead must never compete with audio that is already playing.
-constexpr int kPrefetchNice = 10;
+// As the user-interface thread: a click on a cart whose file is being opened waits for it, and
+// must not wait behind everything else the machine does. The mixers run at real-time priority.
+constexpr int kPrefetchNice = 0;
 } // namespace
 
 StreamPrefetch::StreamPrefetch() : worker_([this] { run(); }) {}
@@ -57,10 +59,15 @@ void StreamPrefetch::replace(const std::vector<std::string>& paths, std::uint32_
                 ++it;
             }
         }
+        // The queue follows the new order; files already open or being opened stay as they are.
         queue_.clear();
         for (const std::string& path : paths) {
-            if (wanted.count(path) && !entries_.count(path)) {
-                entries_[path].state = State::Queued;
+            if (!wanted.count(path)) {
+                continue;
+            }
+            const auto [it, added] = entries_.try_emplace(path);
+            if ((added || it->second.state == State::Queued) &&
+                std::find(queue_.begin(), queue_.end(), path) == queue_.end()) {
                 queue_.push_back(path);
             }
         }
