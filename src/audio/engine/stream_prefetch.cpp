@@ -10,9 +10,9 @@
 namespace audio::engine {
 
 namespace {
-// As the user-interface thread: a click on a cart whose file is being opened waits for it, and
-// must not wait behind everything else the machine does. The mixers run at real-time priority.
-constexpr int kPrefetchNice = 0;
+// Below the decoders: opening ahead must not take time from the interface or from audio that is
+// already playing; nobody ever waits for it.
+constexpr int kPrefetchNice = 10;
 } // namespace
 
 StreamPrefetch::StreamPrefetch() : worker_([this] { run(); }) {}
@@ -81,17 +81,16 @@ std::unique_ptr<Stream> StreamPrefetch::take(const std::string& path, std::uint3
     if (rate != rate_ || bufferMs != bufferMs_) {
         return nullptr;
     }
-    auto it = entries_.find(path);
-    while (it != entries_.end() && it->second.state == State::Opening) {
-        opened_.wait(lock);
-        it = entries_.find(path);
-    }
+    const auto it = entries_.find(path);
     if (it == entries_.end()) {
         return nullptr;
     }
+    // Anything but a parked stream is opened by the caller, as if never named: a file the
+    // worker is opening right now included, since the worker runs below the caller's priority
+    // and may be slow on a busy machine. The worker drops what it opened for nobody.
     std::unique_ptr<Stream> stream = std::move(it->second.stream);
     const FileStamp stamp = it->second.stamp;
-    entries_.erase(it); // a queued or failed file is opened by the caller, as if never named
+    entries_.erase(it);
     lock.unlock();
     if (stream && !(stampOf(path) == stamp)) {
         return nullptr; // replaced on disk since: the caller opens what is there now
@@ -160,7 +159,6 @@ void StreamPrefetch::run() {
         } else if (stream) {
             retired_.push_back(std::move(stream));
         }
-        opened_.notify_all();
     }
 }
 

@@ -32,8 +32,8 @@ public:
     // cannot be opened is simply not parked, and fails as usual when it is created.
     void replace(const std::vector<std::string>& paths, std::uint32_t rate, std::uint32_t bufferMs);
 
-    // The parked stream of `path`, waiting for it if the worker is opening it right now;
-    // nullptr when there is none for this rate and buffer, or the file has changed since.
+    // The parked stream of `path`; nullptr when there is none for this rate and buffer (not
+    // opened yet, being opened, failed), or the file has changed since. Never waits.
     std::unique_ptr<Stream> take(const std::string& path, std::uint32_t rate,
                                  std::uint32_t bufferMs);
 
@@ -57,8 +57,7 @@ private:
     bool nextQueued(std::string& path);
 
     mutable std::mutex mutex_;
-    std::condition_variable wake_;   // work for the worker, or stopping
-    std::condition_variable opened_; // an Opening entry became Ready or Failed
+    std::condition_variable wake_; // work for the worker, or stopping
     std::map<std::string, Entry> entries_;
     std::deque<std::string> queue_;
     std::uint32_t rate_ = 0;
