@@ -55,6 +55,7 @@ CONFIRM_TITLE = titled("Quallon Sistemas")  # questions with OK and Cancel
 DEFAULT_FACE = (219, 208, 149)  # 9818331 as red, green, blue
 RED = (255, 0, 0)
 FIRST_DIALOG_COLOUR = (255, 221, 221)  # the colour dialog starts at 14540287
+OFFERED = "offered"  # answers a colour dialog with the colour it offers
 
 
 # ---------------------------------------------------------------------------------------------
@@ -217,6 +218,11 @@ class Shot:
         match = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
         self.width, self.height = int(match.group(1)), int(match.group(2))
         self.pixels = data[match.end():]
+        self._data = data
+
+    def save(self, path):
+        """Writes the screenshot as an image file (its type from the name: .png, ...)."""
+        subprocess.run(["convert", "ppm:-", path], input=self._data, check=True)
 
     def pixel(self, x, y):
         i = 3 * (y * self.width + x)
@@ -540,14 +546,22 @@ class Wall:
             keys("Right", *["Down"] * sub_item, "Return")
         time.sleep(0.3)
 
-    def choose_colour(self, colour_key):
-        """Answers the colour dialog that follows loading a cart: "Escape" keeps the default
-        face, "Return" takes the dialog's colour."""
+    def choose_colour(self, colour=None):
+        """Answers the colour dialog that follows loading a cart: None cancels it (the cart
+        keeps the default face), OFFERED takes the colour it offers, (red, green, blue) types
+        that colour into its HTML field."""
         dialog = wait_window("Select Color|Selecionar|Cor")
-        keys(colour_key, window=dialog)
+        if colour is None:
+            keys("Escape", window=dialog)
+        elif colour == OFFERED:
+            keys("Return", window=dialog)
+        else:
+            keys("alt+h", "ctrl+a", window=dialog)
+            type_text("#%02x%02x%02x" % colour)
+            keys("Return")
         time.sleep(0.3)
 
-    def insert(self, n, path, colour_key="Escape"):
+    def insert(self, n, path, colour=None):
         """"Inserir Áudio no Cartucho": the open dialog, then the colour dialog."""
         self.menu(n, "Inserir Áudio no Cartucho", loaded=False)
         dialog = wait_window(titled("Incluir Áudio no Cartucho ->%d" % n))
@@ -555,7 +569,7 @@ class Wall:
         time.sleep(0.3)
         type_text(path)
         keys("Return")
-        self.choose_colour(colour_key)
+        self.choose_colour(colour)
 
     def rename(self, n, name):
         self.menu(n, "Renomear Cartucho")
@@ -610,10 +624,12 @@ class Wall:
         self.press("activate")
         time.sleep(0.5)
 
-    def drop_files(self, n, paths, colour_key=None):
+    def drop_files(self, n, paths, colour=False):
         """Drags `paths` from a stand-in file manager onto cart n, which the pointer rested on
         first (a file-manager drop lands on that cart); the drag crosses from that process to
-        the program through XDND. Gives what the drag source saw: "accepted" or "refused"."""
+        the program through XDND. `colour` answers the colour dialog that follows (as for
+        choose_colour; False: none is expected). Gives what the drag source saw: "accepted"
+        or "refused"."""
         source_left, source_top = 20, 800  # over the meters, clear of the carts
         source = self.session.spawn(
             [self.session.drag_source, source_left, source_top, 240, 70] + list(paths),
@@ -624,8 +640,8 @@ class Wall:
         drag((source_left + 120, source_top + 35), Layout.cart(n))
         ready, _, _ = select.select([source.stdout], [], [], 15)
         seen = source.stdout.readline().strip() if ready else "no answer"
-        if colour_key is not None:
-            self.choose_colour(colour_key)
+        if colour is not False:  # a colour dialog is expected
+            self.choose_colour(colour)
         return seen
 
     def screenshot(self):

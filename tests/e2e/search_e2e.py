@@ -66,7 +66,7 @@ def scenario(s):
     search.stop()
 
     drag(search.row(1), Layout.cart(1), steps=8)
-    wall.choose_colour("Escape")  # keep the default face colour
+    wall.choose_colour()  # keep the default face colour
 
     with s.record("cart") as rec:
         wall.click(1)

@@ -8,8 +8,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from bandora_e2e import (DEFAULT_FACE, FIRST_DIALOG_COLOUR, MESSAGE_TITLE, answer,  # noqa: E402
-                         main, near, windows)
+from bandora_e2e import (DEFAULT_FACE, FIRST_DIALOG_COLOUR, MESSAGE_TITLE, OFFERED,  # noqa: E402
+                         RED, answer, main, near, windows)
 
 FADE_MS = 800
 A_HZ, A_MS = 440, 3000  # cart 1, from the open dialog
@@ -22,9 +22,13 @@ def fill(s, wall):
     wall.insert(1, s.tone("vinheta.wav", A_HZ, A_MS))
     first = s.tone("drop first.wav", B_HZ, B_MS)
     second = s.tone("drop second.wav", 1320, 500)
-    seen = wall.drop_files(2, [first, second], colour_key="Return")
+    seen = wall.drop_files(2, [first, second], colour=OFFERED)
     s.check(seen == "accepted", "the drop from the file manager is accepted (%s)" % seen)
-    wall.insert(3, s.tone("loop.wav", C_HZ, C_MS))
+    wall.insert(3, s.tone("loop.wav", C_HZ, C_MS), colour=RED)
+    box = windows(MESSAGE_TITLE)  # "Vermelho cor Reservada para o Sistema"
+    s.check(bool(box), "red, the on-air colour, is refused as a face colour with a message")
+    if box:
+        answer()
 
     notes = os.path.join(s.work, "notes.txt")
     with open(notes, "w") as f:
@@ -41,6 +45,8 @@ def fill(s, wall):
             "cart 1 keeps the default face (colour dialog cancelled) %s" % (shot.cart_face(1),))
     s.check(near(shot.cart_face(2), FIRST_DIALOG_COLOUR),
             "cart 2 takes the colour chosen after the drop %s" % (shot.cart_face(2),))
+    s.check(near(shot.cart_face(3), DEFAULT_FACE),
+            "cart 3 keeps the default face instead of red %s" % (shot.cart_face(3),))
 
 
 def fire(s, wall):
