@@ -209,6 +209,10 @@ class Layout:
         return (left + right) // 2, (top + bottom) // 2
 
 
+def near(colour, expected, tolerance=24):
+    return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
+
+
 class Shot:
     """One screenshot of the whole X screen, as rows of RGB bytes."""
 
@@ -228,16 +232,16 @@ class Shot:
         i = 3 * (y * self.width + x)
         return tuple(self.pixels[i:i + 3])
 
-    def count(self, rect, colour, tolerance=24):
-        """How many pixels of rect (left, top, right, bottom) are near `colour`."""
+    def _pixels(self, rect):
         left, top, right, bottom = rect
-        return sum(1 for y in range(top, bottom) for x in range(left, right)
-                   if all(abs(a - b) <= tolerance for a, b in zip(self.pixel(x, y), colour)))
+        return (self.pixel(x, y) for y in range(top, bottom) for x in range(left, right))
+
+    def count(self, rect, colour):
+        """How many pixels of rect (left, top, right, bottom) are near `colour`."""
+        return sum(1 for p in self._pixels(rect) if near(p, colour))
 
     def dark(self, rect):
-        left, top, right, bottom = rect
-        return sum(1 for y in range(top, bottom) for x in range(left, right)
-                   if sum(self.pixel(x, y)) < 200)
+        return sum(1 for p in self._pixels(rect) if sum(p) < 200)
 
     # What a cart shows.
     def cart_frame_red(self, n):
@@ -263,10 +267,6 @@ class Shot:
         y1 = Layout.strip_point(left, top + height)[1]
         mid = (y0 + y1) // 2
         return self.dark((x0 + 4, mid - 3, x0 + 11, mid + 4))
-
-
-def near(colour, expected, tolerance=24):
-    return all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -311,10 +311,6 @@ class Sound:
     def __init__(self, samples):
         self.samples = [s / 32768.0 for s in samples]
         self._levels = {}
-
-    @property
-    def duration_ms(self):
-        return len(self.samples) * 1000 // RATE
 
     def levels(self, hz):
         """Amplitude of `hz` (1.0 = full scale) every HOP_MS, each over WINDOW_MS."""
@@ -613,7 +609,7 @@ class Wall:
             return None
         return self.session.wait_exit(self.proc)
 
-    # Profiles (the combo box, "Ativar", "Novo", "Salvar").
+    # Profiles: the box, its buttons and its right-click menu, the F10 list.
     def choose_profile(self, index):
         """Opens the profile box's list and picks entry `index` (from 0)."""
         self.press("profile_box")
@@ -621,7 +617,38 @@ class Wall:
         keys("Home", *["Down"] * index, "Return")
 
     def activate_profile(self):
+        """"Ativar": loads the profile chosen in the box (a question may follow when the wall
+        was changed: answer it with `answer(CONFIRM_TITLE, ...)`)."""
         self.press("activate")
+        time.sleep(0.5)
+
+    def new_profile(self, name):
+        """"Novo": the new-profile dialog, the name typed, OK."""
+        self.press("new_profile")
+        dialog = wait_window(titled("Novo Perfil"))
+        keys(window=dialog)
+        type_text(name)
+        keys("Return")
+        time.sleep(0.3)
+
+    def save_profile(self):
+        self.press("save_profile")
+        time.sleep(0.3)
+
+    def profile_menu(self, item):
+        """An item of the profile box's right-click menu: "Novo Perfil", "Salvar Perfil" or
+        "Excluir Perfil" (the last asks first)."""
+        click_at(*Layout.control("profile_box"), button=3)
+        time.sleep(0.4)
+        keys(*["Down"] * (["Novo Perfil", "Salvar Perfil", "Excluir Perfil"].index(item) + 1),
+             "Return")
+        time.sleep(0.3)
+
+    def profile_list(self, index):
+        """F10 and entry `index` (from 0) of the profile list it opens."""
+        self.key("F10")
+        time.sleep(0.4)
+        keys(*["Down"] * (index + 1), "Return")
         time.sleep(0.5)
 
     def drop_files(self, n, paths, colour=False):

@@ -3,13 +3,14 @@
 one click plays the whole block with AUTO MIX, each next cart starting MIXAGEM ms before the
 end of the one on air while that one fades out over FADE ms; with AUTO MIX off a block cart
 plays to its end and the next waits for a click. The settings files are written by hand first:
-the fader stands at 50, so every cart sounds at half its file's level."""
+the fader stands at 50, so every cart sounds at half its file's level until the fader is moved;
+"Sair" saves it."""
 
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from bandora_e2e import main  # noqa: E402
+from bandora_e2e import Layout, Span, click_at, main  # noqa: E402
 
 MIX_MS, FADE_MS = 900, 800
 AMPLITUDE = 0.8  # in the files; at fader 50 they sound at 0.4
@@ -88,6 +89,26 @@ def without_auto_mix(s, wall):
             (then and round(then), second_click))
 
 
+def master_fader(s, wall):
+    hz, ms = CARTS[2]
+    with s.record("fader") as rec:
+        wall.click(2)
+        rec.wait_ms(900)
+        left, top, width, _ = Layout.STRIP["fader"]
+        click_at(*Layout.strip_point(left + width / 2, top + 2))  # the top of its track
+        rec.wait_ms(ms)
+    span = rec.out.span(hz, 0.1)
+    before = rec.out.steady(hz, Span(span.start_ms, span.start_ms + 700))
+    after = rec.out.steady(hz, Span(span.end_ms - 900, span.end_ms))
+    s.check(abs(before - AMPLITUDE / 2) <= 0.04 and abs(after - AMPLITUDE) <= 0.06,
+            "the master fader moved to the top brings the cart on air from %.2f to %.2f" %
+            (before, after))
+    code = wall.quit()
+    saved = s.read("bandoracfg.ini")
+    s.check(code == 0 and saved == b"VOLUME=100\r\nAUTO_FADE=0\r\nAUTO_MIX=0\r\n",
+            "Sair saves the fader and AUTO MIX as they were left (%r)" % saved)
+
+
 def scenario(s):
     s.write_device_settings(output=0, cue=1, mix_ms=MIX_MS, fade_ms=FADE_MS)
     s.write_window_settings(volume=50, auto_fade=False, auto_mix=True)
@@ -96,7 +117,7 @@ def scenario(s):
     queue(s, wall)
     auto_mix(s, wall)
     without_auto_mix(s, wall)
-    s.stop(wall)
+    master_fader(s, wall)
 
 
 if __name__ == "__main__":

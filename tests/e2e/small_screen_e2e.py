@@ -14,7 +14,7 @@ from bandora_e2e import MESSAGE_TITLE, WALL_TITLE, main, wait_for  # noqa: E402
 
 def free_display():
     for n in range(141, 190):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+        if not any(os.path.exists(p % n) for p in ("/tmp/.X11-unix/X%d", "/tmp/.X%d-lock")):
             return ":%d" % n
     raise RuntimeError("no free X display")
 
