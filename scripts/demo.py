@@ -3,7 +3,8 @@
 
     demo.py prepare PROGRAM_FOLDER
         Generates the tones of a morning show (jingles, beds, songs, spots) into
-        PROGRAM_FOLDER/ARQUIVOS/DEMO and writes the profile DEMO.PFL beside the program.
+        PROGRAM_FOLDER/ARQUIVOS/DEMO and writes the profile DEMO.PFL beside the program;
+        what is there already is left as it is.
     demo.py show PROGRAM_FOLDER OUTPUT_FOLDER
         On the X server and sound server of the environment: starts the program, activates the
         demo profile (or, if it does not load, fills its carts through the cart menu), fires
@@ -84,12 +85,15 @@ def prepare(program):
         path = os.path.join(folder, file)
         if not os.path.exists(path):
             make_tone(path, seconds, notes, seconds >= 60)
+    profile = os.path.join(program, PROFILE + ".PFL")
+    if os.path.exists(profile):  # the operator may have changed and saved it
+        return
     text = "".join(profile_line(n, CARTS.get(n), folder) + "\r\n" for n in range(1, 97))
     try:
         data = text.encode("cp1252")
     except UnicodeEncodeError:  # a folder name beyond Windows-1252: the program reads UTF-8 too
         data = text.encode("utf-8")
-    with open(os.path.join(program, PROFILE + ".PFL"), "wb") as f:
+    with open(profile, "wb") as f:
         f.write(data)
 
 
