@@ -651,19 +651,18 @@ class Wall:
         keys(*["Down"] * (index + 1), "Return")
         time.sleep(0.5)
 
-    def drop_files(self, n, paths, colour=False):
-        """Drags `paths` from a stand-in file manager onto cart n, which the pointer rested on
-        first (a file-manager drop lands on that cart); the drag crosses from that process to
-        the program through XDND. `colour` answers the colour dialog that follows (as for
-        choose_colour; False: none is expected). Gives what the drag source saw: "accepted"
-        or "refused"."""
+    def drop_files(self, n, paths, colour=False, rested_on=None):
+        """Drags `paths` from a stand-in file manager onto cart n, after the pointer rested on
+        cart `rested_on` (default n); the drag crosses from that process to the program
+        through XDND. `colour` answers the colour dialog that follows (as for choose_colour;
+        False: none is expected). Gives what the drag source saw: "accepted" or "refused"."""
         source_left, source_top = 20, 800  # over the meters, clear of the carts
         source = self.session.spawn(
             [self.session.drag_source, source_left, source_top, 240, 70] + list(paths),
             stdout=subprocess.PIPE, text=True)
         wait_window("^Arquivos para arrastar")
         time.sleep(0.3)
-        self.hover(n)
+        self.hover(rested_on or n)
         drag((source_left + 120, source_top + 35), Layout.cart(n))
         ready, _, _ = select.select([source.stdout], [], [], 15)
         seen = source.stdout.readline().strip() if ready else "no answer"
