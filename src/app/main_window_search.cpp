@@ -1,4 +1,5 @@
 // The search window, created once with the wall, and its rows dropped on the wall's carts.
+#include "app/cart_firing.h"
 #include "app/main_window.h"
 #include "app/main_window_editing.h"
 #include "app/search_drop.h"
@@ -62,8 +63,14 @@ bool MainWindow::takeSearchDrop(QDropEvent* event) {
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-    if (!takeSearchDrag(event)) {
-        QWidget::dragMoveEvent(event);
+    if (takeSearchDrag(event)) {
+        return;
+    }
+    // A drag from the file manager moves the pointer over the wall without any mouse move:
+    // each position it reports counts as one, so the status line names the cart under it and
+    // the file lands on the cart it is dropped on, not on the one last hovered before.
+    if (const int n = cartUnder(event->position().toPoint()); n != 0) {
+        firing_->onPointerOverCart(n);
     }
 }
 

@@ -219,6 +219,10 @@ config::DeviceSettings SetupDialog::chosenSettings() const {
 }
 
 void SetupDialog::save() {
+    // Hiding below gives the activation away while the dialog still counts as visible; taken
+    // for the operator leaving, that would close the dialog, and the result box's event loop
+    // would delete it under this routine.
+    const QScopedValueRollback<bool> saving(ownMessageShown_, true);
     for (widgets::SpinEdit* edit : {bufferEdit_, mixEdit_, fadeEdit_}) {
         edit->commitText(); // a value still being typed counts
     }

@@ -1,118 +1,123 @@
 #!/usr/bin/env python3
-"""Whole-program test of a profile written by another program: Windows-1252 text with CRLF
-lines, a Windows path, an accent and text where a number belongs. The program, started from
-another working directory, lists it, "Ativar" shows it in its colours, its cart sounds on the
-sound server, and "Salvar" writes the file back byte for byte."""
+"""Profiles, as an operator uses them.
+
+A profile written by another program (Windows-1252, CRLF, a Windows path, an accent, text where
+a number belongs) is listed, activated in its colours, fires its cart on the output sink, and
+"Salvar" writes it back byte for byte. Then a profile is created, filled, saved, switched away
+from with the change warning, switched back to, and another one deleted; and "Sair" with a
+changed wall asks whether to save it, both answers."""
 
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
 import time
 
-from wall_e2e import Recorder, Wall, check, failures, levels, run, wait_window, write_tone, xdo
+from bandora_e2e import CONFIRM_TITLE, DEFAULT_FACE, answer, main, near, wait_for
 
-GREEN_BGR = 0x00FF00  # 00BBGGRR
-DEFAULT_FACE_RGB = (219, 208, 149)
-
-
-def strip_point(x, y):
-    """A point of the control strip's design layout (the strip sits at 1,1) on the screen."""
-    wall = Wall()
-    return int((1 + x) * wall.sx), int((1 + y) * wall.sy)
+GREEN = (0, 255, 0)  # 65280 as 00BBGGRR
 
 
-def click_at(point):
-    xdo("mousemove", str(point[0]), str(point[1]))
-    time.sleep(0.15)
-    xdo("click", "1")
-    time.sleep(0.4)
-
-
-def pixel(shot, point):
-    out = run("convert", shot, "-crop", "1x1+%d+%d" % point, "-depth", "8", "txt:-")
-    rgb = out.splitlines()[-1].split("(")[1].split(")")[0].split(",")
-    return tuple(int(float(v)) for v in rgb[:3])
-
-
-def face_point(n):
-    """Inside cart n's face, clear of its badge, caption and frame."""
-    x, y = Wall().cart(n)
-    return x + 40, y + 14
-
-
-def profile_bytes(tone):
-    lines = ["|001|CAN\xc7\xc3O|%s|%d|1|0|0|3000|" % (tone, GREEN_BGR),
+def foreign_profile(tone):
+    lines = ["|001|CAN\xc7\xc3O|%s|65280|1|0|0|3000|" % tone,
              "|002|VINHETA|C:\\AUDIO\\vinheta.mp3|255|0|0|0|5000|",
              "|003|JUNK|/nada.mp3|verde|0|0|0|12x|"]
     lines += ["|%03d||||||||" % n for n in range(4, 97)]
     return "".join(line + "\r\n" for line in lines).encode("cp1252")
 
 
-def main():
-    exe = sys.argv[1]
-    work = tempfile.mkdtemp(prefix="bandora-profile-e2e-")
-    try:
-        program = os.path.join(work, "bandora")
-        shutil.copy(exe, program)
-        with open(os.path.join(work, "BANDORA40.CFG"), "w", newline="") as f:
-            f.write("Quallon Sistemas\r\nBrasil\r\nTAMBR=3000\r\nDVTRA=0\r\nDVCUE=0\r\n"
-                    "MIXAGEM=900\r\nFADE=800\r\n")
-        tone = os.path.join(work, "ARQUIVOS", "tom.wav")
-        os.makedirs(os.path.dirname(tone))
-        write_tone(tone, 440, 3000)
-        profile = os.path.join(work, "SHOW.PFL")
-        original = profile_bytes(tone)
-        with open(profile, "wb") as f:
-            f.write(original)
+def cart_line(data, n):
+    return data.split(b"\r\n")[n - 1]
 
-        app = subprocess.Popen([program], cwd="/")  # not the program folder
-        try:
-            wait_window("Quallon Cartucheira Digital")
-            time.sleep(1.5)
-            click_at(strip_point(655 + 60, 610 + 16))  # "Ativar": the first listed profile
-            time.sleep(0.5)
 
-            shot = os.path.join(work, "wall.png")
-            run("import", "-window", "root", shot)
-            face1 = pixel(shot, face_point(1))
-            check(face1 == (0, 255, 0), "cart 1 shows its green face %s" % (face1,))
-            face3 = pixel(shot, face_point(3))
-            check(all(abs(a - b) <= 2 for a, b in zip(face3, DEFAULT_FACE_RGB)),
-                  "a colour that is not a number shows the default face %s" % (face3,))
+def quit_with_changes(s, wall, save):
+    """"Sair", OK to its question, then the answer to "Perfil foi alterado"."""
+    wall.press("quit")
+    answer(CONFIRM_TITLE, "Return")
+    answer(CONFIRM_TITLE, "Return" if save else "Escape")
+    return s.wait_exit(wall.proc)
 
-            rec = Recorder(os.path.join(work, "fire.wav"))
-            Wall().click(1)
-            time.sleep(3.5)
-            a440 = levels(rec.stop(), 440)
-            on = [i for i, v in enumerate(a440) if v > 0.2]
-            check(bool(on), "the profile's cart sounds at 440 Hz on the output sink")
-            if on:
-                length_ms = (on[-1] - on[0] + 1) * 20
-                check(abs(length_ms - 3000) <= 80, "it plays its 3000 ms (%d ms)" % length_ms)
 
-            os.remove(profile)  # "Salvar" must write the whole file anew
-            click_at(strip_point(414 + 41, 660 + 16))  # "Salvar"
-            deadline = time.time() + 5
-            while not os.path.exists(profile) and time.time() < deadline:
-                time.sleep(0.1)
-            saved = open(profile, "rb").read() if os.path.exists(profile) else b""
-            check(saved == original, "Salvar writes the profile back byte for byte")
-        finally:
-            app.terminate()
-            try:
-                app.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                app.kill()
-    finally:
-        if not failures:
-            shutil.rmtree(work, ignore_errors=True)
-        else:
-            print("files kept in", work)
-    print("%d failed" % len(failures))
-    return 1 if failures else 0
+def scenario(s):
+    s.write_device_settings(output=0, cue=1)
+    low = s.tone("ARQUIVOS/tom.wav", 440, 3000, folder=s.folder)
+    mid = s.tone("mid.wav", 660, 1500)
+    high = s.tone("high.wav", 880, 1500)
+    third = s.tone("third.wav", 550, 1500)
+    original = foreign_profile(low)
+    with open(s.path("SHOW.PFL"), "wb") as f:
+        f.write(original)
+
+    # 1. A profile from elsewhere, started from another working directory.
+    wall = s.start()
+    wall.activate_profile()
+    shot = wall.screenshot()
+    s.check(near(shot.cart_face(1), GREEN, 2), "cart 1 shows its green face %s" %
+            (shot.cart_face(1),))
+    s.check(near(shot.cart_face(3), DEFAULT_FACE, 2),
+            "a colour that is not a number shows the default face %s" % (shot.cart_face(3),))
+    with s.record() as rec:
+        wall.click(1)
+        rec.wait_ms(3500)
+    span = rec.out.span(440)
+    s.check(abs(span.length_ms - 3000) <= 60, "the profile's cart plays its 3000 ms at 440 Hz "
+            "on air (%d ms)" % span.length_ms)
+    s.check(rec.cue.loudest(440) < 0.01, "and nothing on the cue sink")
+    os.remove(s.path("SHOW.PFL"))  # "Salvar" must write the whole file anew
+    wall.save_profile()
+    wait_for(lambda: os.path.exists(s.path("SHOW.PFL")), 5, "the saved profile")
+    s.check(s.read("SHOW.PFL") == original, "Salvar writes the profile back byte for byte")
+
+    # 2. A new profile, filled and saved.
+    wall.new_profile("noite")
+    wait_for(lambda: os.path.exists(s.path("NOITE.PFL")), 5, "the new profile")
+    blank = s.read("NOITE.PFL")
+    s.check(blank.startswith(b"001#$$%%%\r\n") and len(blank) == 96 * 11,
+            "Novo writes 96 blank lines under the upper-case name")
+    s.check(near(wall.screenshot().cart_face(1), GREEN, 2), "and leaves the wall alone")
+    wall.choose_profile(0)  # NOITE sorts before SHOW
+    wall.activate_profile()
+    s.check(near(wall.screenshot().cart_face(1), DEFAULT_FACE, 2), "Ativar shows the empty wall")
+    wall.insert(1, mid)
+    wall.save_profile()
+    s.check(b"|MID.WAV|" + mid.encode() + b"|" in cart_line(s.read("NOITE.PFL"), 1),
+            "Salvar writes the filled cart into the current profile")
+
+    # 3. A changed wall, switched away from with F10: the question, then both walls as saved.
+    wall.insert(2, high)
+    wall.profile_list(1)  # SHOW
+    answer(CONFIRM_TITLE, "Return")
+    time.sleep(0.5)
+    s.check(b"|HIGH.WAV|" in cart_line(s.read("NOITE.PFL"), 2),
+            "OK to 'Perfil foi alterado' saves the changed wall first")
+    s.check(near(wall.screenshot().cart_face(1), GREEN, 2), "then the other profile is shown")
+    wall.profile_list(0)  # NOITE again
+    with s.record() as rec:
+        wall.click(2)
+        rec.wait_ms(1900)
+    s.check(abs(rec.out.span(880).length_ms - 1500) <= 60,
+            "the saved cart plays from the profile (%d ms at 880 Hz)" %
+            rec.out.span(880).length_ms)
+
+    # 4. Deleting the other profile from the box's menu, after its question.
+    wall.choose_profile(1)
+    wall.profile_menu("Excluir Perfil")
+    answer(CONFIRM_TITLE, "Return")
+    wait_for(lambda: not os.path.exists(s.path("SHOW.PFL")), 5, "the deleted profile to go")
+    s.check(os.path.exists(s.path("NOITE.PFL")), "Excluir Perfil deletes only the chosen one")
+
+    # 5. "Sair" with a changed wall: Cancel leaves it unsaved, OK saves it.
+    before = s.read("NOITE.PFL")
+    wall.insert(3, third)
+    code = quit_with_changes(s, wall, save=False)
+    s.check(code == 0 and s.read("NOITE.PFL") == before,
+            "Cancel to the question at Sair leaves without saving (exit %s)" % code)
+
+    wall = s.start()
+    wall.activate_profile()
+    wall.insert(3, third)
+    code = quit_with_changes(s, wall, save=True)
+    s.check(code == 0 and b"|THIRD.WAV|" in cart_line(s.read("NOITE.PFL"), 3),
+            "OK to the question at Sair saves the wall, then leaves (exit %s)" % code)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(scenario))

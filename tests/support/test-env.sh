@@ -18,7 +18,9 @@ trap bandora_test_env_stop EXIT
 # X server: first free display from :91 on.
 for n in $(seq 91 140); do
   if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$BANDORA_TEST_RUNTIME/xvfb.log" 2>&1 &
+    # -noreset: an X server resets when its last client leaves, and a program started during
+    # the reset cannot connect; tests that restart the program would hit that gap.
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$BANDORA_TEST_RUNTIME/xvfb.log" 2>&1 &
     _bandora_pids+=($!)
     export DISPLAY=":$n"
     break
