@@ -7,8 +7,7 @@
         what is there already is left as it is.
     demo.py show PROGRAM_FOLDER OUTPUT_FOLDER
         On the X server and sound server of the environment: starts the program, activates the
-        demo profile (or, if it does not load, fills its carts through the cart menu), fires
-        its first cart, saves a screenshot and a recording of the output sink into
+        demo profile, fires its first cart, saves a screenshot and a recording of the output sink into
         OUTPUT_FOLDER and prints where they are.
 """
 
@@ -97,14 +96,6 @@ def prepare(program):
         f.write(data)
 
 
-def fill_by_hand(wall, program):
-    """What an operator does without the profile: every cart through "Inserir Áudio no
-    Cartucho", its colour typed into the colour dialog, then renamed."""
-    for n, (name, file, _, face, _, _, _) in CARTS.items():
-        wall.insert(n, os.path.join(program, "ARQUIVOS", "DEMO", file), colour=bgr(face))
-        wall.rename(n, name)
-
-
 def on_air_shot(wall):
     """A screenshot that catches the blinking frame of cart 1 red, if one does within 2 s."""
     for _ in range(8):
@@ -125,8 +116,7 @@ def show(program, out):
         wall.activate_profile()
         time.sleep(1.0)
         if not e2e.near(wall.screenshot().cart_face(1), bgr(CARTS[1][3])):
-            print("The demo profile did not load; its carts are filled through their menus.")
-            fill_by_hand(wall, program)
+            sys.exit("The demo profile did not load: cart 1 does not show its colour.")
         screenshot = os.path.join(out, "wall.png")
         with s.record("on-air") as rec:
             wall.click(1)
