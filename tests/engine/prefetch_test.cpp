@@ -1,6 +1,7 @@
 // Files opened ahead: a stream created from a prefetched file is the file as it is on disk
 // now, a file that cannot be opened fails as usual when its stream is created, and a new list
-// lets go of the streams it no longer names.
+// lets go of the streams it no longer names. Freed streams are let go of as soon as their
+// mixer has dropped them, with no further call.
 #include "hand_clock.h"
 #include "test_media.h"
 
@@ -85,4 +86,22 @@ TEST_F(PrefetchTest, NewListLetsGoOfStreamsItNoLongerNames) {
     engine().prefetchFiles(1, {c, b, a});
     EXPECT_TRUE(waitParked(3));
     EXPECT_NE(engine().createFileStream(a, 0), 0u); // opened on the spot, as always
+}
+
+TEST_F(PrefetchTest, FreedStreamsGoOnceTheirMixerHasDroppedThem) {
+    std::vector<StreamHandle> handles;
+    for (int i = 0; i < 8; ++i) {
+        handles.push_back(
+            engine().createFileStream(tone("f" + std::to_string(i) + ".wav", 0.2), 0));
+        ASSERT_NE(handles.back(), 0u);
+    }
+    for (StreamHandle h : handles) {
+        ASSERT_TRUE(engine().freeStream(h));
+    }
+    EXPECT_EQ(engine().pendingFreeCount(), 8u); // the hand-clocked mixer has not run yet
+    clock.sink().render(176);
+    for (int i = 0; i < 200 && engine().pendingFreeCount() > 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(engine().pendingFreeCount(), 0u);
 }

@@ -9,6 +9,7 @@
 #include "spectrum.h"
 #include "stream.h"
 #include "stream_prefetch.h"
+#include "stream_reaper.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,12 +37,14 @@ std::uint64_t bytesPerFrame(const SourceFormat& format) {
 SoundEngine::SoundEngine(std::unique_ptr<DeviceProvider> provider, unsigned decoderThreads)
     : provider_(std::move(provider)), pool_(std::make_unique<DecoderPool>(decoderThreads)),
       slots_(kMaxStreams), spectrum_(std::make_unique<Spectrum>()),
-      prefetch_(std::make_unique<StreamPrefetch>()) {}
+      reaper_(std::make_unique<StreamReaper>()),
+      prefetch_(std::make_unique<StreamPrefetch>(*reaper_)) {}
 
 SoundEngine::~SoundEngine() {
     prefetch_.reset();
     pool_.reset();
     devices_.clear(); // stops every sink: no mixer runs from here on
+    reaper_.reset();  // so what it still holds can go
 }
 
 std::unique_ptr<SoundEngine> makeSoundEngine() {
@@ -73,7 +76,6 @@ StreamHandle SoundEngine::createWmaStream(const std::string& pathOrUrl, std::uin
 }
 
 StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
-    collectFreed();
     Device* target = device(current_);
     if (!target) {
         fail(kErrInit);
@@ -128,6 +130,10 @@ void SoundEngine::prefetchFiles(int device, const std::vector<std::string>& path
 
 std::size_t SoundEngine::prefetchedCount() const {
     return prefetch_->parkedCount();
+}
+
+std::size_t SoundEngine::pendingFreeCount() const {
+    return reaper_->pending();
 }
 
 // The first free slot from the rotating cursor on; slots_.size() when all are taken.
@@ -186,12 +192,6 @@ void SoundEngine::refreshShadow(Slot& slot) {
     slot.playing = pub.state.load(std::memory_order_acquire) != kChannelStopped;
 }
 
-void SoundEngine::collectFreed() {
-    std::erase_if(freed_, [](const std::unique_ptr<Stream>& s) {
-        return s->pub.detached.load(std::memory_order_acquire);
-    });
-}
-
 bool SoundEngine::freeStream(StreamHandle handle) {
     Slot* slot = find(handle);
     if (!slot) {
@@ -201,12 +201,11 @@ bool SoundEngine::freeStream(StreamHandle handle) {
     Command detach;
     detach.type = CommandType::Detach;
     // If the mixer has stopped pulling blocks the command cannot go; the stream then simply
-    // stays with the engine until it is destroyed.
+    // stays with the reaper until the engine is destroyed.
     post(*slot, detach);
-    freed_.push_back(std::move(slot->stream));
+    reaper_->release(std::move(slot->stream), true);
     slot->generation = (slot->generation + 1) & ((1u << (32 - kIndexBits)) - 1);
     slot->generation = slot->generation == 0 ? 1 : slot->generation;
-    collectFreed();
     lastError_ = kErrOk;
     return true;
 }
@@ -500,7 +499,6 @@ std::int32_t SoundEngine::getData(StreamHandle handle, void* buffer, std::uint32
 
 bool SoundEngine::update() {
     pool_->wake();
-    collectFreed();
     lastError_ = kErrOk;
     return true;
 }

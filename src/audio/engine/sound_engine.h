@@ -29,6 +29,7 @@ struct Command;
 class Spectrum;
 class Stream;
 class StreamPrefetch;
+class StreamReaper;
 
 class SoundEngine final : public SoundApi {
 public:
@@ -77,6 +78,8 @@ public:
     std::uint32_t outputBufferMs(int device);
     // Streams opened ahead by prefetchFiles and not yet taken.
     std::size_t prefetchedCount() const;
+    // Freed streams not yet released (their mixer has not dropped them yet).
+    std::size_t pendingFreeCount() const;
     // Waits until `frames` frames are decoded ahead of the mixer (or the file is decoded to
     // its end); false on timeout.
     bool waitBuffered(StreamHandle handle, std::size_t frames, std::chrono::milliseconds timeout);
@@ -95,7 +98,6 @@ private:
     bool pending(const Slot& slot) const;
     void refreshShadow(Slot& slot);
     bool seekAndWait(Slot& slot, std::uint64_t frame);
-    void collectFreed();
     const std::vector<DeviceInfo>& devices(bool refresh);
     Device* device(int number);
     bool reconnect(Device& existing, int device);
@@ -109,8 +111,8 @@ private:
     // Free slots are searched from here on, so reuse spreads over all slots and a stale handle
     // needs a whole round of the generation counter on its own slot before it could match.
     std::size_t nextSlot_ = 0;
-    std::vector<std::unique_ptr<Stream>> freed_; // detached from the pool, waiting for the mixer
     std::unique_ptr<Spectrum> spectrum_;
+    std::unique_ptr<StreamReaper> reaper_; // freed streams, until their mixer has dropped them
     std::unique_ptr<StreamPrefetch> prefetch_;
     int current_ = -1; // -1: none, so stream creation fails
     std::uint32_t bufferMs_ = 500;

@@ -1,5 +1,7 @@
 #include "stream_prefetch.h"
 
+#include "stream_reaper.h"
+
 #include <algorithm>
 #include <set>
 
@@ -15,7 +17,8 @@ namespace {
 constexpr int kPrefetchNice = 10;
 } // namespace
 
-StreamPrefetch::StreamPrefetch() : worker_([this] { run(); }) {}
+StreamPrefetch::StreamPrefetch(StreamReaper& reaper)
+    : reaper_(reaper), worker_([this] { run(); }) {}
 
 StreamPrefetch::~StreamPrefetch() {
     {
@@ -51,9 +54,7 @@ void StreamPrefetch::replace(const std::vector<std::string>& paths, std::uint32_
         for (auto it = entries_.begin(); it != entries_.end();) {
             // A file being opened is left to the worker, which drops it when nobody wants it.
             if (!sameFormat || !wanted.count(it->first)) {
-                if (it->second.stream) {
-                    retired_.push_back(std::move(it->second.stream));
-                }
+                reaper_.release(std::move(it->second.stream), false);
                 it = entries_.erase(it);
             } else {
                 ++it;
@@ -93,6 +94,7 @@ std::unique_ptr<Stream> StreamPrefetch::take(const std::string& path, std::uint3
     entries_.erase(it);
     lock.unlock();
     if (stream && !(stampOf(path) == stamp)) {
+        reaper_.release(std::move(stream), false);
         return nullptr; // replaced on disk since: the caller opens what is there now
     }
     return stream;
@@ -125,14 +127,6 @@ void StreamPrefetch::run() {
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kPrefetchNice);
     std::unique_lock lock(mutex_);
     while (!stopping_) {
-        if (!retired_.empty()) {
-            std::vector<std::unique_ptr<Stream>> dropping = std::move(retired_);
-            retired_.clear();
-            lock.unlock();
-            dropping.clear(); // closing files and freeing rings away from the caller's thread
-            lock.lock();
-            continue;
-        }
         std::string path;
         if (!nextQueued(path)) {
             wake_.wait(lock);
@@ -156,8 +150,8 @@ void StreamPrefetch::run() {
             it->second.state = stream ? State::Ready : State::Failed;
             it->second.stamp = stamp;
             it->second.stream = std::move(stream);
-        } else if (stream) {
-            retired_.push_back(std::move(stream));
+        } else {
+            reaper_.release(std::move(stream), false);
         }
     }
 }

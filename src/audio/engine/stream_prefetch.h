@@ -20,9 +20,12 @@
 
 namespace audio::engine {
 
+class StreamReaper;
+
 class StreamPrefetch {
 public:
-    StreamPrefetch();
+    // Streams dropped from the list go to `reaper`, to be freed away from the caller.
+    explicit StreamPrefetch(StreamReaper& reaper);
     ~StreamPrefetch();
     StreamPrefetch(const StreamPrefetch&) = delete;
     StreamPrefetch& operator=(const StreamPrefetch&) = delete;
@@ -56,6 +59,7 @@ private:
     void run();
     bool nextQueued(std::string& path);
 
+    StreamReaper& reaper_;
     mutable std::mutex mutex_;
     std::condition_variable wake_; // work for the worker, or stopping
     std::map<std::string, Entry> entries_;
@@ -63,7 +67,6 @@ private:
     std::uint32_t rate_ = 0;
     std::uint32_t bufferMs_ = 0;
     std::uint64_t generation_ = 0; // bumped by replace(): an open for an older set is dropped
-    std::vector<std::unique_ptr<Stream>> retired_; // dropped streams, freed by the worker
     bool stopping_ = false;
     std::thread worker_;
 };
