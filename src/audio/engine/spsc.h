@@ -13,16 +13,42 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <type_traits>
 
+#include <sys/mman.h>
+
 namespace audio::engine {
+
+// Floats in pages of their own. Untouched pages cost no resident memory, and freeing hands the
+// memory back to the system at once: a heap block this large may stay with the process after
+// it is freed, and a wall of carts frees and takes a hundred of them at every profile switch.
+class PageFloats {
+public:
+    explicit PageFloats(std::size_t count)
+        : bytes_(std::max<std::size_t>(count, 1) * sizeof(float)) {
+        void* p = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) {
+            throw std::bad_alloc();
+        }
+        data_ = static_cast<float*>(p);
+    }
+    ~PageFloats() { munmap(data_, bytes_); }
+    PageFloats(const PageFloats&) = delete;
+    PageFloats& operator=(const PageFloats&) = delete;
+    float* get() const { return data_; }
+
+private:
+    std::size_t bytes_;
+    float* data_ = nullptr;
+};
 
 // Ring of interleaved stereo float frames. Storage is allocated once and left untouched until
 // written, so a large capacity costs address space, not resident memory, until it fills.
 class FrameRing {
 public:
     explicit FrameRing(std::size_t capacityFrames)
-        : capacity_(capacityFrames), data_(new float[capacityFrames * 2]) {}
+        : capacity_(capacityFrames), data_(capacityFrames * 2) {}
 
     std::size_t capacity() const { return capacity_; }
     std::uint64_t writeIndex() const { return write_.load(std::memory_order_acquire); }
@@ -80,7 +106,7 @@ private:
     }
 
     const std::size_t capacity_;
-    std::unique_ptr<float[]> data_;
+    PageFloats data_;
     alignas(64) std::atomic<std::uint64_t> write_{0};
     alignas(64) std::atomic<std::uint64_t> read_{0};
 };
