@@ -281,6 +281,7 @@ void CartPlayer::play() {
 // player, as for a channel that ends at once.
 CartPlayer::ChannelStart CartPlayer::startChannel() {
     writeAttributes(frequency_, volume_, pan_);
+    sound_.setStreamGain(channel_, context_.gainFor(fileName_));
     playing_ = true;
     stillTicks_ = 0;
     if (sound_.play(channel_, false)) {

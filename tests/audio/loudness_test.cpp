@@ -1,0 +1,113 @@
+// Loudness of known signals through the engine's decoder, and the gain that follows from it.
+#include "audio/loudness.h"
+#include "audio/loudness_meter.h"
+#include "engine/test_media.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+using namespace audio;
+using namespace enginetest;
+
+namespace {
+
+constexpr std::uint32_t kRate = 48000;
+const std::atomic<bool> kGoOn{false};
+
+double dbfs(double db) {
+    return std::pow(10.0, db / 20.0);
+}
+
+class LoudnessMeterTest : public ::testing::Test {
+protected:
+    std::optional<Loudness> measure(const std::string& name, const WavSpec& spec,
+                                    const SampleFn& fn) {
+        writeWav(dir.path(name), spec, fn);
+        return measureLoudness(dir.path(name).string(), kGoOn);
+    }
+    TempDir dir;
+};
+
+} // namespace
+
+// The reference of the standard: a 1 kHz stereo sine at -23 dBFS reads -23.0 LUFS. A mono file
+// plays on both sides, so it reads the same.
+TEST_F(LoudnessMeterTest, SineAtMinus23DbfsReadsMinus23Lufs) {
+    for (std::uint16_t channels : {2, 1}) {
+        const auto loudness = measure("sine" + std::to_string(channels) + ".wav",
+                                      {kRate, channels, SampleFormat::F32, kRate * 10},
+                                      sine(1000, kRate, dbfs(-23)));
+        ASSERT_TRUE(loudness) << channels;
+        EXPECT_NEAR(loudness->integratedLufs, -23.0, 0.1) << channels << " channels";
+        EXPECT_NEAR(loudness->truePeakDbtp, -23.0, 0.1);
+    }
+}
+
+// Samples of a quarter-rate sine at 45 degrees miss its crests by 3 dB: the true peak does not.
+TEST_F(LoudnessMeterTest, TruePeakFindsTheCrestBetweenSamples) {
+    const auto crestBetween = [](std::uint64_t i, int) {
+        return 0.5 * std::sin(std::numbers::pi / 2 * double(i) + std::numbers::pi / 4);
+    };
+    const auto loudness =
+        measure("quarter.wav", {44100, 2, SampleFormat::F32, 44100 * 2}, crestBetween);
+    ASSERT_TRUE(loudness);
+    EXPECT_NEAR(loudness->truePeakDbtp, -6.02, 0.3);
+}
+
+TEST_F(LoudnessMeterTest, SilenceShortAndBrokenFilesHaveNoLoudness) {
+    const auto silence = [](std::uint64_t, int) { return 0.0; };
+    const auto silent = measure("silence.wav", {kRate, 2, SampleFormat::S16, kRate * 3}, silence);
+    ASSERT_TRUE(silent);
+    EXPECT_FALSE(silent->hasLoudness());
+    EXPECT_FALSE(std::isfinite(silent->truePeakDbtp));
+
+    // Shorter than one 400 ms gating block: no integrated loudness, but a peak.
+    const auto shortTone =
+        measure("short.wav", {kRate, 2, SampleFormat::S16, kRate / 10}, sine(1000, kRate, 0.5));
+    ASSERT_TRUE(shortTone);
+    EXPECT_FALSE(shortTone->hasLoudness());
+    EXPECT_NEAR(shortTone->truePeakDbtp, -6.0, 0.2);
+
+    const auto single = measure("one.wav", {kRate, 2, SampleFormat::S16, 1}, sine(1000, kRate));
+    EXPECT_TRUE(single && !single->hasLoudness());
+
+    writeBytes(dir.path("broken.mp3"), std::string(4096, '\x5a'));
+    EXPECT_FALSE(measureLoudness(dir.path("broken.mp3").string(), kGoOn));
+    EXPECT_FALSE(measureLoudness(dir.path("missing.wav").string(), kGoOn));
+}
+
+TEST_F(LoudnessMeterTest, CancelStopsTheMeasurement) {
+    writeWav(dir.path("long.wav"), {kRate, 2, SampleFormat::S16, kRate * 60}, sine(440, kRate));
+    const std::atomic<bool> cancel{true};
+    EXPECT_FALSE(measureLoudness(dir.path("long.wav").string(), cancel));
+}
+
+// Encoded files read as their audio does when ffmpeg decodes it to PCM: the engine's decoder
+// (delay and padding trimmed) neither adds nor loses level.
+TEST_F(LoudnessMeterTest, EncodedFilesReadLikeTheirDecodedAudio) {
+    writeWav(dir.path("src.wav"), {44100, 2, SampleFormat::S16, 44100 * 8},
+             sine(1000, 44100, dbfs(-18)));
+    const std::pair<const char*, const char*> encodings[] = {
+        {"enc.mp3", "-c:a libmp3lame -b:a 192k"}, {"enc.wma", "-c:a wmav2 -b:a 128k"}};
+    for (const auto& [out, options] : encodings) {
+        ASSERT_TRUE(encode(dir.path("src.wav"), dir.path(out), options));
+        ASSERT_TRUE(encode(dir.path(out), dir.path("dec.wav"), "-c:a pcm_f32le"));
+        const auto encoded = measureLoudness(dir.path(out).string(), kGoOn);
+        const auto decoded = measureLoudness(dir.path("dec.wav").string(), kGoOn);
+        ASSERT_TRUE(encoded && decoded) << out;
+        EXPECT_NEAR(encoded->integratedLufs, decoded->integratedLufs, 0.05) << out;
+        EXPECT_NEAR(encoded->integratedLufs, -18.0, 0.5) << out;
+    }
+}
+
+TEST(NormalisationGain, TargetMinusMeasuredLimitedByTheTruePeak) {
+    EXPECT_DOUBLE_EQ(normalisationGainDb({-14.0, -0.5}, -23), -9.0);
+    EXPECT_DOUBLE_EQ(normalisationGainDb({-33.0, -12.0}, -23), 10.0);
+    EXPECT_DOUBLE_EQ(normalisationGainDb({-33.0, -6.0}, -23), 5.0) << "peak would pass -1 dBTP";
+    EXPECT_DOUBLE_EQ(normalisationGainDb({-24.0, 0.5}, -23), -1.5) << "quiet but peaky: lowered";
+    EXPECT_DOUBLE_EQ(normalisationGainDb({}, -23), 0.0) << "no loudness plays at unity";
+    EXPECT_FLOAT_EQ(linearGain(0.0), 1.0f);
+    EXPECT_NEAR(linearGain(-6.0206), 0.5f, 1e-4);
+}
