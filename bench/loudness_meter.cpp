@@ -31,8 +31,8 @@ constexpr const char* kMusic =
 
 constexpr std::array<Media, 5> kMedia{{
     {"loud_music_180s.mp3", kMusic, "-c:a libmp3lame -b:a 192k", false},
-    {"tone_1k_-20dbfs.wav", "sine=frequency=1000:sample_rate=48000:duration=30,volume=0.1414",
-     "-ac 2 -c:a pcm_s16le", false},
+    {"tone_1k_-20dbfs.wav", "aevalsrc='0.1*sin(2*PI*1000*t)|0.1*sin(2*PI*1000*t)':s=48000:d=30",
+     "-c:a pcm_s16le", false},
     {"pink_noise.wav", "anoisesrc=c=pink:a=0.3:d=30:r=44100", "-ac 2 -c:a pcm_s16le", false},
     {"voice_mono.mp3",
      "aevalsrc='0.4*sin(2*PI*180*t+3*sin(2*PI*4*t))*(0.5+0.5*sin(2*PI*2*t))':s=22050:d=30",
@@ -53,24 +53,31 @@ std::filesystem::path make(const Media& m) {
     return file;
 }
 
-// ffmpeg's summary: "I:         -23.0 LUFS".
-double ffmpegIntegrated(const std::filesystem::path& file, bool dualMono, double& seconds) {
+struct Figures {
+    double integrated = NAN;
+    double truePeak = NAN;
+};
+
+// ffmpeg's summary: "I:         -23.0 LUFS" ... "Peak:      -3.7 dBFS".
+Figures ffmpegFigures(const std::filesystem::path& file, bool dualMono, double& seconds) {
     const std::string cmd = "ffmpeg -nostdin -hide_banner -nostats -i '" + file.string() +
                             "' -af ebur128=peak=true" + (dualMono ? ":dualmono=true" : "") +
                             " -f null - 2>&1";
     const double start = bench::now();
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-    double integrated = NAN;
+    Figures figures;
     std::array<char, 512> line{};
     while (pipe && fgets(line.data(), line.size(), pipe.get())) {
         double value = 0.0;
         if (std::sscanf(line.data(), " I: %lf LUFS", &value) == 1) {
-            integrated = value; // the last one is the summary's
+            figures.integrated = value; // the last one is the summary's
+        } else if (std::sscanf(line.data(), " Peak: %lf dBFS", &value) == 1) {
+            figures.truePeak = value;
         }
     }
     pipe.reset();
     seconds = bench::now() - start;
-    return integrated;
+    return figures;
 }
 
 } // namespace
@@ -91,20 +98,21 @@ int main(int argc, char** argv) {
         std::vector<double> ours;
         std::vector<double> theirs;
         audio::Loudness loudness;
-        double ffmpegLufs = NAN;
+        Figures ffmpeg;
         for (int run = 0; run < runs; ++run) {
             const double start = bench::now();
             loudness = audio::measureLoudness(file.string(), cancel).value_or(audio::Loudness{});
             ours.push_back(bench::now() - start);
             double seconds = 0.0;
-            ffmpegLufs = ffmpegIntegrated(file, m.dualMono, seconds);
+            ffmpeg = ffmpegFigures(file, m.dualMono, seconds);
             theirs.push_back(seconds);
         }
         const double a = bench::median(ours);
         const double b = bench::median(theirs);
         std::printf("%-22s ours %7.1f ms, ffmpeg %7.1f ms, ratio %.2f; integrated %.2f vs %.2f "
-                    "LUFS (diff %.2f LU); true peak %.2f dBTP\n",
-                    m.name, a * 1e3, b * 1e3, a / b, loudness.integratedLufs, ffmpegLufs,
-                    loudness.integratedLufs - ffmpegLufs, loudness.truePeakDbtp);
+                    "LUFS (diff %.2f LU); true peak %.2f vs %.1f dBTP\n",
+                    m.name, a * 1e3, b * 1e3, a / b, loudness.integratedLufs, ffmpeg.integrated,
+                    loudness.integratedLufs - ffmpeg.integrated, loudness.truePeakDbtp,
+                    ffmpeg.truePeak);
     }
 }

@@ -91,8 +91,7 @@ bool LoudnessCache::write(const QString& file) const {
             continue;
         }
         const Entry& e = it.value();
-        lines.append(QStringList{QString::number(e.stamp.size),
-                                 QString::number(e.stamp.modifiedNs),
+        lines.append(QStringList{QString::number(e.stamp.size), QString::number(e.stamp.modifiedNs),
                                  decibelText(e.loudness.integratedLufs),
                                  decibelText(e.loudness.truePeakDbtp), pathField(it.key())}
                          .join(u'\t'));

@@ -129,8 +129,7 @@ QString loudnessHintLine(const std::optional<audio::Loudness>& known, int target
     }
     const bool limited = gain < targetLufs - known->integratedLufs - kLimitShownDb;
     return QStringLiteral("Loudness: %1 LUFS, ganho %2 dB%3")
-        .arg(QString::number(known->integratedLufs, 'f', 1),
-             QString::asprintf("%+.1f", gain),
+        .arg(QString::number(known->integratedLufs, 'f', 1), QString::asprintf("%+.1f", gain),
              limited ? QStringLiteral(" (limitado pelo pico)") : QString());
 }
 

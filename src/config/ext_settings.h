@@ -12,7 +12,7 @@ struct ExtSettings {
     static constexpr int kMinLoudnessTarget = -31;
     static constexpr int kMaxLoudnessTarget = -10;
 
-    bool loudness = false;   // LOUDNESS: carts play at loudnessTarget
+    bool loudness = false;    // LOUDNESS: carts play at loudnessTarget
     int loudnessTarget = -23; // LOUDNESS_TARGET: LUFS
     bool operator==(const ExtSettings&) const = default;
 };

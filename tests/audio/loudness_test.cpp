@@ -1,12 +1,15 @@
 // Loudness of known signals through the engine's decoder, and the gain that follows from it.
 #include "audio/loudness.h"
 #include "audio/loudness_meter.h"
+#include "audio/true_peak.h"
 #include "engine/test_media.h"
 
+#include <ebur128.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
+#include <random>
 
 using namespace audio;
 using namespace enginetest;
@@ -36,9 +39,9 @@ protected:
 // plays on both sides, so it reads the same.
 TEST_F(LoudnessMeterTest, SineAtMinus23DbfsReadsMinus23Lufs) {
     for (std::uint16_t channels : {2, 1}) {
-        const auto loudness = measure("sine" + std::to_string(channels) + ".wav",
-                                      {kRate, channels, SampleFormat::F32, kRate * 10},
-                                      sine(1000, kRate, dbfs(-23)));
+        const auto loudness =
+            measure("sine" + std::to_string(channels) + ".wav",
+                    {kRate, channels, SampleFormat::F32, kRate * 10}, sine(1000, kRate, dbfs(-23)));
         ASSERT_TRUE(loudness) << channels;
         EXPECT_NEAR(loudness->integratedLufs, -23.0, 0.1) << channels << " channels";
         EXPECT_NEAR(loudness->truePeakDbtp, -23.0, 0.1);
@@ -54,6 +57,38 @@ TEST_F(LoudnessMeterTest, TruePeakFindsTheCrestBetweenSamples) {
         measure("quarter.wav", {44100, 2, SampleFormat::F32, 44100 * 2}, crestBetween);
     ASSERT_TRUE(loudness);
     EXPECT_NEAR(loudness->truePeakDbtp, -6.02, 0.3);
+}
+
+// Against libebur128's own (slower) true peak, on noise with crests everywhere, and a single
+// full-scale sample as the very last one.
+TEST(TruePeak, AgreesWithLibebur128AndCountsTheLastSample) {
+    std::mt19937 random(7);
+    std::normal_distribution<float> noise(0.0f, 0.2f);
+    std::vector<float> stereo(48000 * 2 * 5);
+    for (float& v : stereo) {
+        v = std::clamp(noise(random), -1.0f, 1.0f);
+    }
+    ebur128_state* reference = ebur128_init(2, 48000, EBUR128_MODE_TRUE_PEAK);
+    ebur128_add_frames_float(reference, stereo.data(), stereo.size() / 2);
+    double expected = 0.0;
+    for (unsigned ch = 0; ch < 2; ++ch) {
+        double value = 0.0;
+        ebur128_true_peak(reference, ch, &value);
+        expected = std::max(expected, value);
+    }
+    ebur128_destroy(&reference);
+    TruePeakMeter meter;
+    for (std::size_t at = 0; at < stereo.size(); at += 2 * 4096) {
+        meter.add(stereo.data() + at, std::min<std::size_t>(4096, (stereo.size() - at) / 2));
+    }
+    meter.finish();
+    EXPECT_NEAR(20 * std::log10(meter.peak()), 20 * std::log10(expected), 0.3);
+
+    TruePeakMeter click;
+    const float last[] = {0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f};
+    click.add(last, 3);
+    click.finish();
+    EXPECT_FLOAT_EQ(click.peak(), 1.0f);
 }
 
 TEST_F(LoudnessMeterTest, SilenceShortAndBrokenFilesHaveNoLoudness) {

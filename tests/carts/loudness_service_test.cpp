@@ -58,7 +58,7 @@ protected:
         }
         for (const QString& p : paths) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return service.known(p).has_value(); }, 5000))
-                << p;
+                << p.toStdString();
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return service.idle(); }, 5000));
     }
@@ -102,8 +102,8 @@ TEST_F(LoudnessServiceTest, AChangedFileIsMeasuredAgain) {
     EXPECT_EQ(service->known(file("spot.wav"))->integratedLufs, -12.25);
 
     writeFile(file("spot.wav"), "-12.50"); // same size, only the modification time differs
-    QFile(file("spot.wav")).setFileTime(QDateTime::currentDateTime().addSecs(60),
-                                        QFileDevice::FileModificationTime);
+    QFile(file("spot.wav"))
+        .setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
     service = makeService();
     ASSERT_NO_FATAL_FAILURE(measureAll(*service, {file("spot.wav")}));
     EXPECT_EQ(measurements, 3);

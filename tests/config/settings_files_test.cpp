@@ -157,4 +157,3 @@ TEST_F(SettingsFiles, BadExtValuesGiveTheDefaultsPerKey) {
         EXPECT_EQ(readExtSettings(dir.path()), c.expected) << c.file.toStdString();
     }
 }
-
