@@ -1,7 +1,6 @@
 #include "audio/loudness_meter.h"
 
 #include "audio/engine/media_source.h"
-#include "audio/true_peak.h"
 
 #include <ebur128.h>
 
@@ -23,23 +22,15 @@ struct MeterDeleter {
 };
 using Meter = std::unique_ptr<ebur128_state, MeterDeleter>;
 
-struct Meters {
-    Meter loudness;
-    TruePeakMeter truePeak;
-
-    bool feed(std::vector<float>& frames) {
-        const std::size_t count = frames.size() / kChannels;
-        truePeak.add(frames.data(), count);
-        const bool ok = count == 0 || ebur128_add_frames_float(loudness.get(), frames.data(),
-                                                               count) == EBUR128_SUCCESS;
-        frames.clear();
-        return ok;
-    }
-};
+bool feed(ebur128_state* meter, const std::vector<float>& frames) {
+    const std::size_t count = frames.size() / kChannels;
+    return count == 0 || ebur128_add_frames_float(meter, frames.data(), count) == EBUR128_SUCCESS;
+}
 
 } // namespace
 
-std::optional<Loudness> measureLoudness(const std::string& path, const std::atomic<bool>& cancel) {
+std::optional<Loudness> LoudnessMeter::measure(const std::string& path,
+                                               const std::atomic<bool>& cancel) {
     int error = 0;
     auto source = engine::MediaSource::open(path, false, engine::MediaSource::kSourceRate, error);
     if (!source) {
@@ -47,30 +38,38 @@ std::optional<Loudness> measureLoudness(const std::string& path, const std::atom
     }
     // Integrated loudness only: momentary, short-term and range would cost time that nothing
     // here needs, and libebur128's own true peak is several times slower than ours.
-    Meters meters{Meter(ebur128_init(kChannels, source->format().rate, EBUR128_MODE_I)), {}};
-    if (!meters.loudness) {
+    const Meter meter(ebur128_init(kChannels, source->format().rate, EBUR128_MODE_I));
+    if (!meter) {
         return std::nullopt;
     }
-    std::vector<float> frames;
-    frames.reserve((kFeedFrames + 8192) * kChannels);
+    truePeak_.reset();
+    frames_.clear();
+    frames_.reserve((kFeedFrames + 8192) * kChannels);
     bool more = true;
     while (more) {
-        more = source->decode(frames);
+        more = source->decode(frames_);
         if (cancel.load(std::memory_order_relaxed)) {
             return std::nullopt;
         }
-        if ((frames.size() >= kFeedFrames * kChannels || !more) && !meters.feed(frames)) {
-            return std::nullopt;
+        if (frames_.size() >= kFeedFrames * kChannels || !more) {
+            truePeak_.add(frames_.data(), frames_.size() / kChannels);
+            if (!feed(meter.get(), frames_)) {
+                return std::nullopt;
+            }
+            frames_.clear();
         }
     }
-    meters.truePeak.finish();
+    truePeak_.finish();
     Loudness loudness;
-    if (double lufs = 0.0;
-        ebur128_loudness_global(meters.loudness.get(), &lufs) == EBUR128_SUCCESS) {
+    if (double lufs = 0.0; ebur128_loudness_global(meter.get(), &lufs) == EBUR128_SUCCESS) {
         loudness.integratedLufs = lufs;
     }
-    loudness.truePeakDbtp = 20.0 * std::log10(static_cast<double>(meters.truePeak.peak()));
+    loudness.truePeakDbtp = 20.0 * std::log10(static_cast<double>(truePeak_.peak()));
     return loudness;
+}
+
+std::optional<Loudness> measureLoudness(const std::string& path, const std::atomic<bool>& cancel) {
+    return LoudnessMeter().measure(path, cancel);
 }
 
 } // namespace audio

@@ -44,12 +44,20 @@ TruePeakMeter::TruePeakMeter() {
             coefficients_[p][k] = static_cast<float>(h[k] / sum);
         }
     }
+    reset();
+}
+
+void TruePeakMeter::reset() {
     for (std::vector<float>& channel : channels_) {
         channel.assign(kTaps - 1, 0.0f);
     }
+    peak_ = 0.0f;
 }
 
 void TruePeakMeter::add(const float* stereo, std::size_t frames) {
+    if (frames == 0) {
+        return;
+    }
     for (std::size_t ch = 0; ch < channels_.size(); ++ch) {
         std::vector<float>& samples = channels_[ch];
         samples.resize(kTaps - 1 + frames);

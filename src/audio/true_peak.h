@@ -23,6 +23,8 @@ public:
     void add(const float* stereo, std::size_t frames);
     // The signal has ended: the crests between its last samples count too.
     void finish();
+    // Ready for another signal, keeping the buffers.
+    void reset();
     // Linear magnitude; 0 for silence.
     float peak() const { return peak_; }
 

@@ -15,15 +15,18 @@ constexpr int kWorkerNice = 19;
 // A gain this much below target - measured was lowered by the true-peak limit.
 constexpr double kLimitShownDb = 0.05;
 
-} // namespace
-
-std::optional<audio::Loudness> LoudnessService::measureFile(const QString& path,
-                                                            const std::atomic<bool>& cancel) {
-    return audio::measureLoudness(core::encodePathBytes(path).toStdString(), cancel);
+// The real meter, kept for the worker's lifetime so its buffers serve every file.
+LoudnessService::Measure realMeter() {
+    auto meter = std::make_shared<audio::LoudnessMeter>();
+    return [meter](const QString& path, const std::atomic<bool>& cancel) {
+        return meter->measure(core::encodePathBytes(path).toStdString(), cancel);
+    };
 }
 
+} // namespace
+
 LoudnessService::LoudnessService(const QString& cacheFile, Measure measure, QObject* parent)
-    : QObject(parent), cacheFile_(cacheFile), measure_(std::move(measure)),
+    : QObject(parent), cacheFile_(cacheFile), measure_(measure ? std::move(measure) : realMeter()),
       worker_([this] { run(); }) {}
 
 LoudnessService::~LoudnessService() {

@@ -30,14 +30,12 @@ namespace carts {
 class LoudnessService : public QObject {
     Q_OBJECT
 public:
-    // How a file is measured (the real meter by default; tests count and steer it). nullopt:
-    // the file cannot be decoded.
+    // How a file is measured (tests count and steer it); empty: the real meter. nullopt: the
+    // file cannot be decoded. Called on the worker thread only.
     using Measure =
         std::function<std::optional<audio::Loudness>(const QString&, const std::atomic<bool>&)>;
-    static std::optional<audio::Loudness> measureFile(const QString& path,
-                                                      const std::atomic<bool>& cancel);
 
-    explicit LoudnessService(const QString& cacheFile, Measure measure = &measureFile,
+    explicit LoudnessService(const QString& cacheFile, Measure measure = {},
                              QObject* parent = nullptr);
     ~LoudnessService() override;
     LoudnessService(const LoudnessService&) = delete;
