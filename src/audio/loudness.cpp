@@ -8,7 +8,7 @@ double normalisationGainDb(const Loudness& loudness, double targetLufs) {
     if (!loudness.hasLoudness()) {
         return 0.0;
     }
-    const double toTarget = targetLufs - loudness.integratedLufs;
+    const double toTarget = std::min(targetLufs - loudness.integratedLufs, kMaxNormalisationGainDb);
     if (!std::isfinite(loudness.truePeakDbtp)) {
         return toTarget;
     }

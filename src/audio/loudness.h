@@ -7,6 +7,9 @@
 namespace audio {
 
 inline constexpr double kMaxTruePeakDbtp = -1.0;
+// A file far below the target is not raised further than this: beyond it lies more noise
+// than programme (and the sound layer's stream gain ends at +24 dB).
+inline constexpr double kMaxNormalisationGainDb = 24.0;
 
 struct Loudness {
     // -inf for silence and for audio shorter than one 400 ms gating block.
@@ -16,8 +19,8 @@ struct Loudness {
     bool operator==(const Loudness&) const = default;
 };
 
-// target - measured, lowered so that the true peak stays at or below kMaxTruePeakDbtp; 0 dB
-// (unity) for a file without loudness.
+// target - measured, lowered so that the true peak stays at or below kMaxTruePeakDbtp and to
+// at most kMaxNormalisationGainDb; 0 dB (unity) for a file without loudness.
 double normalisationGainDb(const Loudness& loudness, double targetLufs);
 
 inline float linearGain(double db) {

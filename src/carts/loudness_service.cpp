@@ -4,6 +4,8 @@
 #include "carts/loudness_cache.h"
 #include "core/path_bytes.h"
 
+#include <algorithm>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -130,7 +132,9 @@ QString loudnessHintLine(const std::optional<audio::Loudness>& known, int target
     if (!known->hasLoudness()) {
         return QStringLiteral("Loudness: sem medida, ganho 0.0 dB");
     }
-    const bool limited = gain < targetLufs - known->integratedLufs - kLimitShownDb;
+    const double wanted =
+        std::min(targetLufs - known->integratedLufs, audio::kMaxNormalisationGainDb);
+    const bool limited = gain < wanted - kLimitShownDb;
     return QStringLiteral("Loudness: %1 LUFS, ganho %2 dB%3")
         .arg(QString::number(known->integratedLufs, 'f', 1), QString::asprintf("%+.1f", gain),
              limited ? QStringLiteral(" (limitado pelo pico)") : QString());

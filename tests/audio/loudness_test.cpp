@@ -124,6 +124,7 @@ TEST(NormalisationGain, TargetMinusMeasuredLimitedByTheTruePeak) {
     EXPECT_DOUBLE_EQ(normalisationGainDb({-33.0, -12.0}, -23), 10.0);
     EXPECT_DOUBLE_EQ(normalisationGainDb({-33.0, -6.0}, -23), 5.0) << "peak would pass -1 dBTP";
     EXPECT_DOUBLE_EQ(normalisationGainDb({-24.0, 0.5}, -23), -1.5) << "quiet but peaky: lowered";
+    EXPECT_DOUBLE_EQ(normalisationGainDb({-60.0, -50.0}, -23), 24.0) << "at most +24 dB";
     EXPECT_DOUBLE_EQ(normalisationGainDb({}, -23), 0.0) << "no loudness plays at unity";
     EXPECT_FLOAT_EQ(linearGain(0.0), 1.0f);
     EXPECT_NEAR(linearGain(-6.0206), 0.5f, 1e-4);

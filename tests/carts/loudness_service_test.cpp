@@ -175,6 +175,8 @@ TEST(LoudnessHint, LoudnessAndGainOrWhyThereIsNone) {
               QStringLiteral("Loudness: -14.2 LUFS, ganho -8.8 dB"));
     EXPECT_EQ(loudnessHintLine(audio::Loudness{-35.0, -8.0}, -23),
               QStringLiteral("Loudness: -35.0 LUFS, ganho +7.0 dB (limitado pelo pico)"));
+    EXPECT_EQ(loudnessHintLine(audio::Loudness{-60.0, -50.0}, -23),
+              QStringLiteral("Loudness: -60.0 LUFS, ganho +24.0 dB"));
     EXPECT_EQ(loudnessHintLine(audio::Loudness{}, -23),
               QStringLiteral("Loudness: sem medida, ganho 0.0 dB"));
     EXPECT_EQ(loudnessHintLine(std::nullopt, -23), QStringLiteral("Loudness: medindo..."));
