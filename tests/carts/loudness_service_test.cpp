@@ -112,8 +112,9 @@ TEST_F(LoudnessServiceTest, AChangedFileIsMeasuredAgain) {
 
 TEST_F(LoudnessServiceTest, ADamagedCacheIsIgnoredAndRebuilt) {
     writeFile(file("a.mp3"), "-16.0");
+    const char binary[] = "\x00\xff\x13 not a cache";
     for (const QByteArray& damage :
-         {QByteArray("\x00\xff\x13 not a cache", 17), QByteArray("BANDORA-LOUDNESS 9\r\n"),
+         {QByteArray(binary, sizeof binary - 1), QByteArray("BANDORA-LOUDNESS 9\r\n"),
           QByteArray("BANDORA-LOUDNESS 1\r\n5\tx\t-16\t-6\t") + QFile::encodeName(file("a.mp3"))}) {
         writeFile(cacheFile(), damage);
         measurements = 0;
