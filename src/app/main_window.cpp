@@ -207,6 +207,7 @@ void MainWindow::showSearch() {
 void MainWindow::showSetup() {
     // A new dialog for every click; it deletes itself when it closes.
     auto* setup = new SetupDialog(env_.programDir, *playerContext_, deviceSettings_, this);
+    connect(setup, &SetupDialog::extSettingsSaved, this, &MainWindow::applyExtSettings);
     setup->showWithSavedSettings();
 }
 

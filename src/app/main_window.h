@@ -13,6 +13,7 @@
 #include "app/window_wall_view.h"
 #include "carts/cart_table.h"
 #include "config/device_settings.h"
+#include "config/ext_settings.h"
 
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@ class QKeyEvent;
 namespace carts {
 class CartEditing;
 class EditingDialogs;
+class LoudnessService;
 } // namespace carts
 
 namespace core {
@@ -109,6 +111,14 @@ public:
     // Proportional layout: fits every control to the window's current size.
     void fitToScreen();
 
+    // Loudness (main_window_loudness.cpp). measureWallLoudness queues every loaded cart of
+    // the wall for measurement, e.g. after a profile was loaded; applyExtSettings takes
+    // normalisation settings (as the setup dialog's OK does) for the next cart started.
+    void measureWallLoudness();
+    void applyExtSettings(const config::ExtSettings& settings);
+    const config::ExtSettings& extSettings() const { return extSettings_; }
+    carts::LoudnessService& loudness() const { return *loudness_; }
+
 signals:
     void aboutShown();
 
@@ -167,7 +177,8 @@ private:
 
     // The search window and its rows dropped on carts.
     void createSearchWindow();
-    int cartUnder(const QPoint& point) const; // 0 when no cart of the wall is there
+    int cartUnder(const QPoint& point) const;      // 0 when no cart of the wall is there
+    int cartNumberOf(const QObject* object) const; // 0 when it is no cart button of the wall
     bool takeSearchDrag(QDragMoveEvent* event);
     bool takeSearchDrop(QDropEvent* event);
 
@@ -180,6 +191,11 @@ private:
     // Status line.
     void showProfileStatus();
 
+    // Loudness normalisation.
+    void createLoudness();
+    float playbackGainOf(const QString& path) const;
+    bool showLoudnessHint(QObject* watched, QEvent* event);
+
     MainWindowEnvironment env_;
     carts::Wall wall_;
     config::DeviceSettings deviceSettings_;
@@ -188,6 +204,8 @@ private:
     WallMenus* menus_ = nullptr;
     WindowWallView view_{*this};
     DiskFiles files_;
+    config::ExtSettings extSettings_;
+    std::unique_ptr<carts::LoudnessService> loudness_; // before the players, which ask it
     std::unique_ptr<audio::PlayerContext> playerContext_;
     std::unique_ptr<CartPlayerBank> players_;
     audio::ThreadedTimer* mixTimer_ = nullptr; // block mix timer, 50 ms

@@ -13,6 +13,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (isKeyForThisWindow(watched, event)) {
         onWindowKey(static_cast<QKeyEvent*>(event)); // never consumed
     }
+    if (showLoudnessHint(watched, event)) {
+        return true;
+    }
     if (watched == strip_) {
         switch (event->type()) {
         case QEvent::MouseButtonPress:

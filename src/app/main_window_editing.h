@@ -7,6 +7,7 @@
 #include "carts/cart_buttons.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_ports.h"
+#include "carts/loudness_service.h"
 #include "widgets/bgr_color.h"
 #include "widgets/cart_button.h"
 
@@ -42,7 +43,8 @@ private:
 
 class WindowCartPlayers : public carts::CartPlayers {
 public:
-    explicit WindowCartPlayers(CartPlayerBank& players) : p_(players) {}
+    WindowCartPlayers(CartPlayerBank& players, carts::LoudnessService& loudness)
+        : p_(players), loudness_(loudness) {}
     bool isPlaying(int n) const override { return p_.cart(n).isPlaying(); }
     // A cart deleted while on air is stopped first, so its stop event gives the emptied button
     // its idle look instead of leaving the on-air frame behind.
@@ -55,14 +57,16 @@ public:
     quint32 measureDurationMs(const QString& path) override {
         return carts::measureWithSparePlayer(p_.sparePlayer(), path);
     }
+    void measureLoudness(const QString& path) override { loudness_.measure(path); }
 
 private:
     CartPlayerBank& p_;
+    carts::LoudnessService& loudness_;
 };
 
 struct MainWindow::Editing {
     Editing(MainWindow& w, carts::EditingDialogs* dialogs)
-        : buttons(w), players(*w.players_),
+        : buttons(w), players(*w.players_, *w.loudness_),
           ownDialogs(dialogs == nullptr ? std::make_unique<QtEditingDialogs>(&w, *w.renameDialog_)
                                         : nullptr),
           editing(w.wall_, buttons, players, dialogs != nullptr ? *dialogs : *ownDialogs,

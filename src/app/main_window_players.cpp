@@ -19,6 +19,7 @@ namespace app {
 
 void MainWindow::createPlayers() {
     playerContext_ = std::make_unique<audio::PlayerContext>(*env_.sound, *env_.messages);
+    createLoudness();
     players_ = std::make_unique<CartPlayerBank>(*playerContext_);
     for (int n = 1; n <= carts::kCartCount; ++n) {
         players_->cartPlayer(n).setOnStop(

@@ -23,7 +23,10 @@ void MainWindow::createProfiles() {
         prompt = newProfileDialog_;
     }
     profiles_ = std::make_unique<Profiles>(*this, *prompt);
-    profiles_->commands.setWallLoadedHook([this] { openWallFilesAhead(); });
+    profiles_->commands.setWallLoadedHook([this] {
+        openWallFilesAhead();
+        measureWallLoudness();
+    });
     connectProfileControls();
 }
 

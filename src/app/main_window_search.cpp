@@ -19,13 +19,18 @@ void MainWindow::createSearchWindow() {
         new search::SearchWindow(audioFolder(), players_->cuePlayer(), *env_.messages, this);
 }
 
+int MainWindow::cartNumberOf(const QObject* object) const {
+    const auto* button = qobject_cast<const widgets::CartButton*>(object);
+    // The CUE switch is a cart button too, but no cart.
+    const bool isCart = button != nullptr && carts::isCartNumber(button->tag()) &&
+                        cartButton(button->tag()) == button;
+    return isCart ? button->tag() : 0;
+}
+
 int MainWindow::cartUnder(const QPoint& point) const {
     for (QWidget* w = childAt(point); w != nullptr && w != this; w = w->parentWidget()) {
-        const auto* button = qobject_cast<const widgets::CartButton*>(w);
-        // The CUE switch is a cart button too, but no cart.
-        if (button != nullptr && carts::isCartNumber(button->tag()) &&
-            cartButton(button->tag()) == button) {
-            return button->tag();
+        if (const int n = cartNumberOf(w); n != 0) {
+            return n;
         }
     }
     return 0;

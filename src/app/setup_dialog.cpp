@@ -7,6 +7,7 @@
 #include "widgets/bgr_color.h"
 #include "widgets/spin_edit.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -32,6 +33,8 @@ struct SpinRange {
 constexpr SpinRange kBufferRange{1000, 9000, 500};
 constexpr SpinRange kMixRange{500, 5000, 100};
 constexpr SpinRange kFadeRange{100, 2500, 100};
+constexpr SpinRange kLoudnessTargetRange{config::ExtSettings::kMinLoudnessTarget,
+                                         config::ExtSettings::kMaxLoudnessTarget, 1};
 
 void paintBackground(QWidget* widget, const QColor& colour) {
     widget->setAutoFillBackground(true);
@@ -109,6 +112,7 @@ void SetupDialog::buildSettingsPanel() {
     paintBackground(panel, widgets::colorFromBgr(kPanelBgr));
     buildTimeFields(panel);
     buildDeviceFields(panel);
+    buildLoudnessFields(panel);
 }
 
 void SetupDialog::buildTimeFields(QFrame* panel) {
@@ -157,6 +161,22 @@ void SetupDialog::buildDeviceFields(QFrame* panel) {
     }
 }
 
+// Below the device fields, in the panel's free bottom band: the other controls keep their places.
+void SetupDialog::buildLoudnessFields(QFrame* panel) {
+    loudnessBox_ = new QCheckBox(QStringLiteral("Normalizar Loudness (EBU R128)"), panel);
+    loudnessBox_->setObjectName(QStringLiteral("loudnessBox"));
+    loudnessBox_->setToolTip(
+        QStringLiteral("Toca cada cartucho no loudness alvo, com pico real até -1 dBTP"));
+    QPalette pal = loudnessBox_->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    loudnessBox_->setPalette(pal);
+    loudnessBox_->setGeometry(16, 226, 240, 22);
+    makeLabel(panel, QStringLiteral("Alvo (LUFS):"), {262, 230}, "loudnessTargetLabel");
+    loudnessTargetEdit_ =
+        makeSpin(panel, kLoudnessTargetRange, {368, 226, 110, 22}, "loudnessTargetEdit");
+    loudnessTargetEdit_->setValue(config::ExtSettings{}.loudnessTarget);
+}
+
 void SetupDialog::buildButtonPanel() {
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("buttonPanel"));
@@ -171,14 +191,15 @@ void SetupDialog::buildButtonPanel() {
 void SetupDialog::showWithSavedSettings() {
     // Filled before it shows, so a message about missing devices is not hidden behind a dialog
     // that stays on top.
-    fillControls(config::readDeviceSettings(programDir_));
+    fillControls(config::readDeviceSettings(programDir_), config::readExtSettings(programDir_));
     widgets::centreOnScreen(*this);
     show();
     raise();
     activateWindow();
 }
 
-void SetupDialog::fillControls(const config::DeviceSettings& saved) {
+void SetupDialog::fillControls(const config::DeviceSettings& saved,
+                               const config::ExtSettings& savedExt) {
     listDevices(outputList_);
     listDevices(cueList_);
     bufferEdit_->setValue(saved.bufferMs);
@@ -186,6 +207,8 @@ void SetupDialog::fillControls(const config::DeviceSettings& saved) {
     selectStored(cueList_, saved.cueDevice);
     mixEdit_->setValue(saved.mixLeadMs);
     fadeEdit_->setValue(saved.fadeMs);
+    loudnessBox_->setChecked(savedExt.loudness);
+    loudnessTargetEdit_->setValue(savedExt.loudnessTarget);
 }
 
 // List entry k is device k + 1, the number the players open for a stored index k. The names
@@ -218,18 +241,26 @@ config::DeviceSettings SetupDialog::chosenSettings() const {
     return chosen;
 }
 
+config::ExtSettings SetupDialog::chosenExtSettings() const {
+    return {loudnessBox_->isChecked(), loudnessTargetEdit_->value()};
+}
+
 void SetupDialog::save() {
     // Hiding below gives the activation away while the dialog still counts as visible; taken
     // for the operator leaving, that would close the dialog, and the result box's event loop
     // would delete it under this routine.
     const QScopedValueRollback<bool> saving(ownMessageShown_, true);
-    for (widgets::SpinEdit* edit : {bufferEdit_, mixEdit_, fadeEdit_}) {
+    for (widgets::SpinEdit* edit : {bufferEdit_, mixEdit_, fadeEdit_, loudnessTargetEdit_}) {
         edit->commitText(); // a value still being typed counts
     }
     const config::DeviceSettings chosen = chosenSettings();
-    const bool written = config::writeDeviceSettings(programDir_, chosen);
+    const config::ExtSettings chosenExt = chosenExtSettings();
+    // Both files are written even if the first fails: each keeps what it can.
+    const bool devicesWritten = config::writeDeviceSettings(programDir_, chosen);
+    const bool written = config::writeExtSettings(programDir_, chosenExt) && devicesWritten;
     running_.mixLeadMs = chosen.mixLeadMs;
     running_.fadeMs = chosen.fadeMs;
+    emit extSettingsSaved(chosenExt);
     hide(); // the result is not to be hidden behind a dialog kept on top
     showOwnMessage(written ? QStringLiteral("Configuração Salva com Sucesso !")
                            : QStringLiteral("Erro ao Gravar arquivo de configuração"));

@@ -1,17 +1,21 @@
 #pragma once
 // The setup dialog: the on-air and cue sound devices, the playback buffer, the mix lead and the
-// fade length, saved to BANDORA40.CFG.
+// fade length, saved to BANDORA40.CFG; loudness normalisation and its target, saved to
+// bandoraext.ini.
 //
 // Borderless, always on top, centred, not modal. Each click on the setup button makes a new
 // one, filled from the file and from the sound server's devices as they are at that moment;
 // it deletes itself when closed by OK, by "Cancelar" or by losing the focus to another window
 // (which saves nothing). OK writes the file and applies the mix lead and the fade length to the
 // running program at once, even when the file could not be written; the buffer and the devices
-// only act at the next start, when the players open their devices.
+// only act at the next start, when the players open their devices. OK also hands the loudness
+// settings to the program (extSettingsSaved), which starts the next carts with them.
 #include "config/device_settings.h"
+#include "config/ext_settings.h"
 
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -46,6 +50,7 @@ public:
 
     // The values OK would save now; a list without a selection gives device -1.
     config::DeviceSettings chosenSettings() const;
+    config::ExtSettings chosenExtSettings() const;
 
     widgets::SpinEdit* bufferEdit() const { return bufferEdit_; }
     widgets::SpinEdit* mixEdit() const { return mixEdit_; }
@@ -58,6 +63,11 @@ public:
     QPushButton* okButton() const { return okButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
     QLabel* sameDeviceWarning() const { return sameDeviceWarning_; }
+    QCheckBox* loudnessBox() const { return loudnessBox_; }
+    widgets::SpinEdit* loudnessTargetEdit() const { return loudnessTargetEdit_; }
+
+signals:
+    void extSettingsSaved(const config::ExtSettings& settings);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -66,8 +76,9 @@ private:
     void buildSettingsPanel();
     void buildTimeFields(QFrame* panel);
     void buildDeviceFields(QFrame* panel);
+    void buildLoudnessFields(QFrame* panel);
     void buildButtonPanel();
-    void fillControls(const config::DeviceSettings& saved);
+    void fillControls(const config::DeviceSettings& saved, const config::ExtSettings& savedExt);
     void listDevices(QComboBox* list);
     void updateSameDeviceWarning();
     void save();
@@ -89,6 +100,8 @@ private:
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QLabel* sameDeviceWarning_ = nullptr;
+    QCheckBox* loudnessBox_ = nullptr;
+    widgets::SpinEdit* loudnessTargetEdit_ = nullptr;
     bool ownMessageShown_ = false; // a box the dialog shows itself is no reason to close
     bool wasActive_ = false;
 };

@@ -291,6 +291,7 @@ void CartPlayer::play() {
 // player, as for a channel that ends at once.
 CartPlayer::ChannelStart CartPlayer::startChannel() {
     writeAttributes(frequency_, volume_, pan_);
+    refreshGain();
     playing_ = true;
     stillTicks_ = 0;
     if (sound_.play(channel_, false)) {
@@ -300,6 +301,12 @@ CartPlayer::ChannelStart CartPlayer::startChannel() {
         return ChannelStart::HandleLost;
     }
     return sound_.deviceUsable(device_) ? ChannelStart::Started : ChannelStart::DeviceGone;
+}
+
+void CartPlayer::refreshGain() {
+    if (loaded_) {
+        sound_.setStreamGain(channel_, context_.gainFor(fileName_));
+    }
 }
 
 void CartPlayer::stop() {

@@ -51,6 +51,9 @@ public:
     void fadeOut(std::uint16_t ms);
     void setLoop(bool value);
     void tick();
+    // Applies the file's playback gain (PlayerContext::playbackGain) now, also while playing,
+    // with a short ramp: for a preview whose file was measured after it started.
+    void refreshGain();
 
     bool isPlaying() const { return loaded_ && playing_; }
     bool isEmpty() const { return !loaded_; }

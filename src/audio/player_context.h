@@ -11,6 +11,9 @@
 //    the message, so a missing device gives one box, not one per player;
 //  - deviceRoles: what each device is used for, in the operator's words, named in every
 //    message about that device.
+//  - playbackGain: the linear gain a player applies to a file each time it starts it (loudness
+//    normalisation); unity while not set. Asked at the start, so a cart on air keeps its level
+//    and the next start takes a new measurement or setting.
 // One context per program: every player, including the setup dialog's, takes the same one, or
 // a device would be initialised twice. Its owner (the main window) keeps it alive longer than
 // every player.
@@ -48,6 +51,9 @@ struct PlayerContext {
     QList<int> openedDevices;
     QMap<int, int> failedDevices;
     QMap<int, QStringList> deviceRoles;
+    std::function<float(const QString& path)> playbackGain;
+
+    float gainFor(const QString& path) const { return playbackGain ? playbackGain(path) : 1.0f; }
 };
 
 } // namespace audio

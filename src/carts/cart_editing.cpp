@@ -139,8 +139,10 @@ void CartEditing::pasteCart() {
     if (n == 0 || !wall_.copyBuffer.isLoaded())
         return;
     Cart& slot = wall_.table[n];
-    if (!slot.isLoaded() || messages_.confirm(replaceCartQuestion()))
+    if (!slot.isLoaded() || messages_.confirm(replaceCartQuestion())) {
         slot = wall_.copyBuffer;
+        players_.measureLoudness(slot.path);
+    }
     refreshWall(wall_.table, buttons_);
 }
 
@@ -192,6 +194,7 @@ void CartEditing::loadFile(int cartNumber, const QString& name, const QString& p
 void CartEditing::measureDuration(int cartNumber) {
     Cart& slot = wall_.table[cartNumber];
     slot.durationText = QString::number(players_.measureDurationMs(slot.path));
+    players_.measureLoudness(slot.path);
 }
 
 void CartEditing::chooseNewCartColour(int cartNumber) {

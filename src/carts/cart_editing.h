@@ -85,7 +85,7 @@ public:
     // Loads the file into cart n with the whole name as caption, then asks for its colour.
     void loadFileIntoCart(const QString& name, const QString& path, int cartNumber);
 
-    // Shared with the search window's drop onto a cart.
+    // Shared with the search window's drop onto a cart: the length now, the loudness queued.
     void measureDuration(int cartNumber);
     // Colour of a freshly loaded cart: the colour dialog, or a colour chosen beforehand.
     void chooseNewCartColour(int cartNumber);

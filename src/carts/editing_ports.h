@@ -28,6 +28,8 @@ public:
     // Length of the file in ms through the spare player, 0 when it cannot be opened (the
     // player reports why). See measureWithSparePlayer.
     virtual quint32 measureDurationMs(const QString& path) = 0;
+    // Queues the file's loudness measurement (in the background; nothing waits for it).
+    virtual void measureLoudness(const QString& path) { static_cast<void>(path); }
 };
 
 // The spare player never plays: it opens the file only to read its length, and is left empty

@@ -12,10 +12,8 @@ namespace config {
 namespace {
 
 template <typename T> T readSetting(const QStringList& lines, const QString& key, T fallback) {
-    const auto value = core::toWholeNumber(settingValue(lines, key, QString::number(fallback)));
-    if (!value || *value < std::numeric_limits<T>::min() || *value > std::numeric_limits<T>::max())
-        return fallback;
-    return static_cast<T>(*value);
+    return static_cast<T>(wholeSetting(lines, key, std::numeric_limits<T>::min(),
+                                       std::numeric_limits<T>::max(), fallback));
 }
 
 } // namespace

@@ -13,4 +13,10 @@ QString settingValue(const QStringList& lines, const QString& key, const QString
     return fallback;
 }
 
+int wholeSetting(const QStringList& lines, const QString& key, int minimum, int maximum,
+                 int fallback) {
+    const auto value = core::toWholeNumber(settingValue(lines, key, QString()));
+    return value && *value >= minimum && *value <= maximum ? *value : fallback;
+}
+
 } // namespace config

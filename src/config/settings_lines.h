@@ -9,4 +9,8 @@ namespace config {
 // after that line's first "=", unchanged, at most 255 characters. Else `fallback`.
 QString settingValue(const QStringList& lines, const QString& key, const QString& fallback);
 
+// The value of `key` when it is a whole number in minimum..maximum, else `fallback`.
+int wholeSetting(const QStringList& lines, const QString& key, int minimum, int maximum,
+                 int fallback);
+
 } // namespace config

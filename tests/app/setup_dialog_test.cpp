@@ -6,10 +6,12 @@
 #include "app/setup_dialog.h"
 #include "audio/fake_sound_api.h"
 #include "audio/player_context.h"
+#include "config/ext_settings.h"
 #include "support/recording_messages.h"
 #include "widgets/bgr_color.h"
 #include "widgets/spin_edit.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -20,6 +22,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -140,6 +143,47 @@ TEST_F(SetupDialogTest, OkSavesTheSevenLinesAndAppliesMixAndFadeAtOnce) {
     EXPECT_EQ(running.bufferMs, 3000) << "the buffer acts at the next start";
     EXPECT_EQ(running.outputDevice, 1) << "so do the devices";
     EXPECT_TRUE(closedAndDeleted());
+}
+
+// The loudness controls sit in the settings panel's free bottom band, clear of every control the
+// dialog had before; OK writes bandoraext.ini beside BANDORA40.CFG and hands the values on.
+TEST_F(SetupDialogTest, LoudnessControlsShowTheExtFileAndOkSavesAndHandsThemOn) {
+    ASSERT_NO_FATAL_FAILURE(open());
+    EXPECT_EQ(dialog->loudnessBox()->text(), QStringLiteral("Normalizar Loudness (EBU R128)"));
+    EXPECT_FALSE(dialog->loudnessBox()->isChecked());
+    EXPECT_EQ(dialog->loudnessTargetEdit()->value(), -23);
+    EXPECT_EQ(dialog->loudnessTargetEdit()->minimum(), -31);
+    EXPECT_EQ(dialog->loudnessTargetEdit()->maximum(), -10);
+    const auto* panel = dialog->findChild<QFrame*>(QStringLiteral("settingsPanel"));
+    const QList<QWidget*> added = {dialog->loudnessBox(), dialog->loudnessTargetEdit(),
+                                   dialog->findChild<QLabel*>("loudnessTargetLabel")};
+    for (QWidget* control : added) {
+        const std::string name = control->objectName().toStdString();
+        EXPECT_TRUE(panel->rect().contains(control->geometry())) << name;
+        for (QWidget* other : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!added.contains(other) && other != dialog->sameDeviceWarning()) {
+                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                    << name << " over " << other->objectName().toStdString();
+            }
+        }
+    }
+    dialog->close();
+    closedAndDeleted();
+
+    QFile ext(QDir(dir.path()).filePath(QStringLiteral("bandoraext.ini")));
+    ASSERT_TRUE(config::writeExtSettings(dir.path(), {true, -16}));
+    ASSERT_NO_FATAL_FAILURE(open());
+    EXPECT_TRUE(dialog->loudnessBox()->isChecked());
+    EXPECT_EQ(dialog->loudnessTargetEdit()->value(), -16);
+    QSignalSpy handed(dialog.data(), &SetupDialog::extSettingsSaved);
+    dialog->loudnessTargetEdit()->setValue(-18);
+    dialog->loudnessBox()->setChecked(false);
+    dialog->okButton()->click();
+    ASSERT_TRUE(ext.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ext.readAll(), QByteArray("LOUDNESS=0\r\nLOUDNESS_TARGET=-18\r\n"));
+    EXPECT_TRUE(readConfig().startsWith(kBanner)) << "BANDORA40.CFG keeps its seven lines";
+    ASSERT_EQ(handed.count(), 1);
+    EXPECT_EQ(handed.at(0).at(0).value<config::ExtSettings>(), (config::ExtSettings{false, -18}));
 }
 
 TEST_F(SetupDialogTest, WriteFailureIsReportedAndMixAndFadeStillApply) {
@@ -281,11 +325,12 @@ TEST_F(SetupDialogTest, CancelClosesWithoutSaving) {
     dialog->cancelButton()->click();
     EXPECT_TRUE(closedAndDeleted());
     EXPECT_FALSE(QFile::exists(path()));
+    EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("bandoraext.ini"))));
     EXPECT_EQ(running, config::DeviceSettings{});
 }
 
-// Through the window: each click on the setup button makes a new dialog, and a fade after OK
-// lasts the new FADE.
+// Through the window: each click on the setup button makes a new dialog, a fade after OK lasts
+// the new FADE, and the loudness setting holds from then on.
 TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     QTemporaryDir dir;
     RecordingMessages messages;
@@ -311,8 +356,10 @@ TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     EXPECT_NE(second, first.data());
     ASSERT_TRUE(QTest::qWaitForWindowActive(second));
     second->fadeEdit()->setValue(1500);
+    second->loudnessBox()->setChecked(true);
     second->okButton()->click();
     EXPECT_EQ(w.deviceSettings().fadeMs, 1500);
+    EXPECT_EQ(w.extSettings(), (config::ExtSettings{true, -23})) << "normalisation at once";
 
     const QString file = dir.filePath(QStringLiteral("tone.mp3"));
     QFile(file).open(QIODevice::WriteOnly);

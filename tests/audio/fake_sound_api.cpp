@@ -278,6 +278,15 @@ std::uint32_t FakeSoundApi::isSliding(StreamHandle handle) {
     return c->sliding ? kSlidingVolume : 0;
 }
 
+bool FakeSoundApi::setStreamGain(StreamHandle handle, float gain) {
+    Channel* c = find(handle);
+    if (c == nullptr) {
+        return false;
+    }
+    c->gain = gain;
+    return ok();
+}
+
 bool FakeSoundApi::play(StreamHandle handle, bool restart) {
     ++playCalls_;
     Channel* c = find(handle);

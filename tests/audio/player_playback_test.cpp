@@ -72,6 +72,31 @@ TEST_F(PlayerTest, StopRewindsFiresOnStopAndReplaysFromTheStart) {
     EXPECT_EQ(player->positionMs(), 100u);
 }
 
+// The gain is looked up by file at each start: unity without a lookup, and a cart already on
+// air keeps the level it started with until it starts again.
+TEST_F(PlayerTest, EachStartTakesTheFilesPlaybackGain) {
+    load(3000);
+    player->play();
+    EXPECT_FLOAT_EQ(channel().gain, 1.0f);
+    player->stop();
+
+    float gain = 0.25f;
+    QStringList asked;
+    context.playbackGain = [&](const QString& path) {
+        asked.append(path);
+        return gain;
+    };
+    player->play();
+    EXPECT_FLOAT_EQ(channel().gain, 0.25f);
+    EXPECT_EQ(asked, QStringList{kTone});
+    gain = 2.0f;
+    player->play(); // already playing
+    EXPECT_FLOAT_EQ(channel().gain, 0.25f);
+    player->stop();
+    player->play();
+    EXPECT_FLOAT_EQ(channel().gain, 2.0f);
+}
+
 TEST_F(PlayerTest, FileThatEndsStopsWithinOneTick) {
     load(1000);
     player->play();

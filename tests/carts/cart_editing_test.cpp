@@ -297,6 +297,28 @@ TEST_F(CartEditingTest, DropLoadsTheFirstLocalFileWithTheWholeName) {
     EXPECT_EQ(slot(30).name, "LONGO.MP3");
 }
 
+// Every way a file goes into a cart queues its loudness: the file dialog, the file-manager
+// drop, the search window's drop (through measureDuration) and a paste that is accepted.
+TEST_F(CartEditingTest, EveryFilePutIntoACartIsQueuedForItsLoudness) {
+    wall.mouseMovedOver(1);
+    dialogs.files = {"/a/aberta.mp3"};
+    editing.insertAudio();
+    wall.mouseMovedOver(2);
+    editing.dropFiles({QUrl::fromLocalFile("/a/solta.wav")});
+    slot(3).path = "/a/pesquisa.wma";
+    editing.measureDuration(3);
+    wall.mouseMovedOver(1);
+    editing.copyCart();
+    wall.mouseMovedOver(4);
+    editing.pasteCart();
+    EXPECT_EQ(players.loudnessQueued,
+              (QStringList{"/a/aberta.mp3", "/a/solta.wav", "/a/pesquisa.wma", "/a/aberta.mp3"}));
+
+    messages.answer = false; // the paste over a loaded cart is refused
+    editing.pasteCart();
+    EXPECT_EQ(players.loudnessQueued.size(), 4);
+}
+
 TEST_F(CartEditingTest, DropTestsTheExtensionAnywhereInThePath) {
     wall.mouseMovedOver(9);
     editing.dropFiles({QUrl::fromLocalFile("/home/op/notes.txt")});

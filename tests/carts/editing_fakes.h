@@ -38,11 +38,13 @@ public:
         measured.append(path);
         return lengths.value(path, 0); // unknown files cannot be opened
     }
+    void measureLoudness(const QString& path) override { loudnessQueued.append(path); }
 
     QSet<int> playing;
     QList<int> unloaded;
     QMap<QString, quint32> lengths;
     QStringList measured;
+    QStringList loudnessQueued;
 };
 
 class FakeDialogs : public EditingDialogs {

@@ -1,4 +1,5 @@
 #include "config/device_settings.h"
+#include "config/ext_settings.h"
 #include "config/text_file.h"
 #include "config/window_settings.h"
 #include "support/file_size_limit.h"
@@ -28,6 +29,7 @@ protected:
     QTemporaryDir dir;
     QString cfgPath() const { return dir.filePath("BANDORA40.CFG"); }
     QString iniPath() const { return dir.filePath("bandoracfg.ini"); }
+    QString extPath() const { return dir.filePath("bandoraext.ini"); }
 };
 
 } // namespace
@@ -105,4 +107,32 @@ TEST_F(SettingsFiles, BadDeviceValuesFallBackPerKey) {
     writeRaw(cfgPath(), "TAMBR=-32768\r\nDVTRA=32767\r\nDVCUE=32768\r\nMIXAGEM=65535\r\n"
                         "FADE=65536\r\n");
     EXPECT_EQ(readDeviceSettings(dir.path()), (DeviceSettings{-32768, 32767, 0, 65535, 800}));
+}
+
+TEST_F(SettingsFiles, ExtSettingsOffAtMinus23UntilWrittenThenTwoCrlfLines) {
+    EXPECT_EQ(readExtSettings(dir.path()), (ExtSettings{false, -23}));
+    ASSERT_TRUE(writeExtSettings(dir.path(), ExtSettings{true, -16}));
+    EXPECT_EQ(fileBytes(extPath()), "LOUDNESS=1\r\nLOUDNESS_TARGET=-16\r\n");
+    EXPECT_EQ(readExtSettings(dir.path()), (ExtSettings{true, -16}));
+    EXPECT_FALSE(QFile::exists(cfgPath())) << "the other settings files are not touched";
+    EXPECT_FALSE(QFile::exists(iniPath()));
+}
+
+TEST_F(SettingsFiles, BadExtValuesGiveTheDefaultsPerKey) {
+    struct Case {
+        QByteArray file;
+        ExtSettings expected;
+    };
+    for (const Case& c : {
+             Case{"LOUDNESS=2\r\nLOUDNESS_TARGET=-10\r\n", {false, -10}},
+             Case{"LOUDNESS=yes\nLOUDNESS_TARGET=-31\n", {false, -31}},
+             Case{"LOUDNESS=1\r\nLOUDNESS_TARGET=-32\r\n", {true, -23}},
+             Case{"LOUDNESS=1\r\nLOUDNESS_TARGET=-9\r\n", {true, -23}},
+             Case{"LOUDNESS=1\r\nLOUDNESS_TARGET=-23.5\r\n", {true, -23}},
+             Case{"LOUDNESS_TARGET=\r\n", {false, -23}},
+             Case{"\xff\xfe\x00garbage", {false, -23}},
+         }) {
+        writeRaw(extPath(), c.file);
+        EXPECT_EQ(readExtSettings(dir.path()), c.expected) << c.file.toStdString();
+    }
 }

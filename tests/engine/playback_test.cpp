@@ -177,6 +177,39 @@ TEST_F(PlaybackTest, VolumeSetBeforePlayHoldsFromTheFirstSample) {
     EXPECT_NEAR(clock.sink().captured()[0], 0.2, 1e-3);
 }
 
+// The stream gain multiplies under volume and fades: set before play it holds from the first
+// sample, the volume reads back without it, a fade still halves the gained level, and a change
+// while playing ramps instead of jumping.
+TEST_F(PlaybackTest, StreamGainSitsUnderVolumeAndFades) {
+    const StreamHandle h = load("dc.wav", {kRate, 1, SampleFormat::S16, kRate * 2},
+                                [](std::uint64_t, int) { return 0.4; });
+    ASSERT_TRUE(api().setStreamGain(h, 2.0f));
+    ASSERT_TRUE(api().setAttributes(h, kKeepRate, 50, kKeepPan));
+    ASSERT_TRUE(api().play(h, false));
+    clock.sink().setCapture(true);
+    clock.renderFed(h, kBlock);
+    EXPECT_NEAR(clock.sink().captured()[0], 0.4, 1e-3);
+    std::uint32_t volume = 0;
+    ASSERT_TRUE(api().getAttributes(h, nullptr, &volume, nullptr));
+    EXPECT_EQ(volume, 50u);
+
+    ASSERT_TRUE(api().slideAttributes(h, kKeepRate, 25, kKeepPan, 100));
+    clock.renderFed(h, 4410 + kBlock);
+    EXPECT_NEAR(clock.sink().captured().back(), 0.2, 1e-3);
+
+    clock.sink().clearCaptured();
+    ASSERT_TRUE(api().setStreamGain(h, 0.5f));
+    clock.renderFed(h, 441);
+    const std::vector<float>& out = clock.sink().captured();
+    EXPECT_NEAR(out.back(), 0.05, 1e-3);
+    EXPECT_LT(largestStep(out, 0), 0.01) << "ramped, not a jump of 0.15";
+
+    EXPECT_FALSE(api().setStreamGain(h, -1.0f));
+    EXPECT_EQ(api().lastError(), kErrIllegalParam);
+    EXPECT_FALSE(api().setStreamGain(0, 1.0f));
+    EXPECT_EQ(api().lastError(), kErrHandle);
+}
+
 TEST_F(PlaybackTest, LoopPlaysOnPastTheEnd) {
     const StreamHandle h = load("loop.wav", {kRate, 1, SampleFormat::S16, 5000}, sine(440, kRate));
     ASSERT_TRUE(api().setFlags(h, kChannelLoop));

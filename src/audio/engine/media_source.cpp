@@ -504,6 +504,9 @@ std::unique_ptr<MediaSource> MediaSource::open(const std::string& pathOrUrl, boo
     if (error == kErrOk) {
         error = s->openDecoder();
     }
+    if (error == kErrOk && outRate == kSourceRate) {
+        s->outRate = static_cast<std::uint32_t>(s->dec->sample_rate);
+    }
     if (error == kErrOk && !s->network) {
         error = s->scan();
         if (error == kErrOk && !s->rewindToStart()) {

@@ -24,8 +24,11 @@ struct SourceFormat {
 
 class MediaSource {
 public:
+    static constexpr std::uint32_t kSourceRate = 0;
+
     // Opens and measures `pathOrUrl`. On failure returns nullptr and sets `error` to a
-    // SoundError code. URLs are only followed when `allowNetwork` is set.
+    // SoundError code. URLs are only followed when `allowNetwork` is set. An `outRate` of
+    // kSourceRate decodes at the file's own rate (no resampling), for analysis.
     static std::unique_ptr<MediaSource> open(const std::string& pathOrUrl, bool allowNetwork,
                                              std::uint32_t outRate, int& error);
     ~MediaSource();

@@ -110,6 +110,7 @@ void Mixer::apply(const Command& command) {
         for (Ramp* ramp : {&stream->mix.volume, &stream->mix.pan, &stream->mix.rate}) {
             ramp->moveTo(ramp->value, 0, false);
         }
+        stream->mix.gain.moveTo(stream->mix.gain.target, 0, false);
         break;
     case CommandType::SetAttributes:
         applyAttributes(*stream, command, false);
@@ -119,6 +120,9 @@ void Mixer::apply(const Command& command) {
         break;
     case CommandType::SetLoop:
         stream->mix.loop = command.loop;
+        break;
+    case CommandType::SetGain:
+        stream->mix.gain.moveTo(command.gain, stream->mix.playing ? declickFrames_ : 0u, false);
         break;
     }
     publish(*stream);
@@ -136,6 +140,7 @@ void Mixer::attach(Stream* stream) {
     m.pan.moveTo(0.0f, 0, false);
     m.rate.moveTo(static_cast<float>(stream->format().rate), 0, false);
     m.entry.moveTo(1.0f, 0, false);
+    m.gain.moveTo(1.0f, 0, false);
     channels_[channelCount_++] = stream;
 }
 
@@ -199,6 +204,7 @@ std::size_t Mixer::renderTail(Stream& stream, float* out) {
     Ramp volume = m.volume;
     Ramp pan = m.pan;
     Ramp rate = m.rate;
+    Ramp gain = m.gain;
     double pos = m.frac;
     std::size_t made = 0;
     while (made < tails_.framesPerTail()) {
@@ -210,7 +216,7 @@ std::size_t Mixer::renderTail(Stream& stream, float* out) {
         const float* a = &scratch_[i * 2];
         const float* b = i + 1 < got ? a + 2 : a;
         placeFrame(out + made * 2, a[0] + (b[0] - a[0]) * t, a[1] + (b[1] - a[1]) * t,
-                   volume.tick() * m.entry.value, pan.tick());
+                   gain.tick() * volume.tick() * m.entry.value, pan.tick());
         ++made;
         pos += speedOf(rate, stream.format().rate);
     }
@@ -367,7 +373,7 @@ std::size_t Mixer::mixResampled(Stream& stream, float* out, std::size_t frames, 
 
 void Mixer::addFrame(Stream& stream, float* out, float left, float right) {
     MixState& m = stream.mix;
-    const float volume = m.volume.tick() * m.entry.tick();
+    const float volume = m.gain.tick() * m.volume.tick() * m.entry.tick();
     float frame[2];
     placeFrame(frame, left, right, volume, m.pan.tick());
     const float l = frame[0];

@@ -17,7 +17,16 @@
 
 namespace audio::engine {
 
-enum class CommandType : std::uint8_t { Attach, Detach, Play, Stop, SetAttributes, Slide, SetLoop };
+enum class CommandType : std::uint8_t {
+    Attach,
+    Detach,
+    Play,
+    Stop,
+    SetAttributes,
+    Slide,
+    SetLoop,
+    SetGain,
+};
 
 // Attribute values in a command; NaN leaves the attribute alone.
 struct Command {
@@ -27,6 +36,7 @@ struct Command {
     float rate = 0.0f;   // Hz
     float volume = 0.0f; // 0..1
     float pan = 0.0f;    // -1..1
+    float gain = 1.0f;   // SetGain: linear
     std::uint32_t frames = 0;
     bool toSilence = false; // a volume slide that stops the channel at its end
     bool loop = false;

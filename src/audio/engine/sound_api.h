@@ -150,6 +150,15 @@ public:
     virtual bool slideAttributes(StreamHandle handle, std::int32_t rate, std::int32_t volume,
                                  std::int32_t pan, std::uint32_t ms) = 0;
     virtual std::uint32_t isSliding(StreamHandle handle) = 0;
+    // A fixed gain (linear, 0..16) applied to the channel's samples before its volume, pan,
+    // slides and fades, e.g. to play files of different loudness at one level. Set before
+    // play it holds from the first sample; set while playing it ramps briefly (no click).
+    // Doubles that do not model it keep this default, which accepts and ignores it.
+    virtual bool setStreamGain(StreamHandle handle, float gain) {
+        static_cast<void>(handle);
+        static_cast<void>(gain);
+        return true;
+    }
 
     virtual bool play(StreamHandle handle, bool restart) = 0;
     virtual bool stop(StreamHandle handle) = 0;

@@ -26,6 +26,7 @@ constexpr std::uint32_t kIndexBits = 12;
 constexpr auto kSeekTimeout = std::chrono::seconds(5);
 constexpr std::uint64_t kBadPosition = ~0ull;
 constexpr float kKeep = std::numeric_limits<float>::quiet_NaN();
+constexpr float kMaxStreamGain = 16.0f; // +24 dB
 
 // Positions and lengths are counted in bytes of 16-bit PCM in the file's own channels.
 std::uint64_t bytesPerFrame(const SourceFormat& format) {
@@ -313,6 +314,20 @@ std::uint32_t SoundEngine::isSliding(StreamHandle handle) {
     refreshShadow(*slot);
     return pending(*slot) ? slot->slideBits
                           : slot->stream->pub.sliding.load(std::memory_order_relaxed);
+}
+
+bool SoundEngine::setStreamGain(StreamHandle handle, float gain) {
+    Slot* slot = find(handle);
+    if (!slot) {
+        return fail(kErrHandle);
+    }
+    if (!std::isfinite(gain) || gain < 0.0f || gain > kMaxStreamGain) {
+        return fail(kErrIllegalParam);
+    }
+    Command command;
+    command.type = CommandType::SetGain;
+    command.gain = gain;
+    return post(*slot, command) || fail(kErrUnknown);
 }
 
 bool SoundEngine::seekAndWait(Slot& slot, std::uint64_t frame) {

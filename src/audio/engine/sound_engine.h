@@ -57,6 +57,7 @@ public:
     bool slideAttributes(StreamHandle handle, std::int32_t rate, std::int32_t volume,
                          std::int32_t pan, std::uint32_t ms) override;
     std::uint32_t isSliding(StreamHandle handle) override;
+    bool setStreamGain(StreamHandle handle, float gain) override;
     bool play(StreamHandle handle, bool restart) override;
     bool stop(StreamHandle handle) override;
     int isActive(StreamHandle handle) override;

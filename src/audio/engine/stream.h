@@ -80,6 +80,7 @@ struct MixState {
     Ramp pan;
     Ramp rate;  // playback rate in Hz of the source
     Ramp entry; // gain 0..1: fades a channel in when it resumes over its own stop's fade
+    Ramp gain;  // the stream's fixed gain (setStreamGain), under volume and slides
     std::uint64_t markerPos = 0;           // source frame at the last marker
     std::uint64_t consumedSinceMarker = 0; // ring frames consumed since then
     double frac = 0.0;                     // read position between two ring frames

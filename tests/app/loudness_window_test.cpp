@@ -1,0 +1,139 @@
+// Loudness on the real wall window over the scripted sound layer, with real files measured in
+// the background: the gain carts and the cue start with, the hint's loudness line, and the
+// entry point that queues a whole wall.
+#include "app/cart_firing.h"
+#include "app/main_window.h"
+#include "audio/fake_sound_api.h"
+#include "carts/cart_editing.h"
+#include "carts/editing_fakes.h"
+#include "carts/loudness_service.h"
+#include "config/ext_settings.h"
+#include "engine/test_media.h"
+#include "support/qstring_print.h"
+#include "support/recording_messages.h"
+#include "widgets/cart_button.h"
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolTip>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kRate = 44100;
+
+class LoudnessWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(config::writeExtSettings(dir.path(), {true, -23}));
+        app::MainWindowEnvironment env;
+        env.programDir = dir.path();
+        env.messages = &messages;
+        env.sound = &sound;
+        env.dialogs = &dialogs;
+        env.screenSize = QSize(1280, 1024);
+        w = std::make_unique<app::MainWindow>(env);
+        w->showOnScreen();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    }
+    void TearDown() override { w.reset(); }
+
+    // A stereo 1 kHz tone whose loudness is `lufs` (the sine's level in dBFS).
+    QString tone(const QString& name, double lufs) {
+        const QString path = dir.filePath(name);
+        enginetest::writeWav(path.toStdString(),
+                             {kRate, 2, enginetest::SampleFormat::F32, kRate * 3},
+                             enginetest::sine(1000, kRate, std::pow(10.0, lufs / 20.0)));
+        sound.addMedia(path.toStdString(), {.lengthMs = 3000});
+        return path;
+    }
+    void insert(int n, const QString& path) {
+        w->wall().mouseMovedOver(n);
+        dialogs.files = {path};
+        w->editing().insertAudio();
+    }
+    bool measured(const QString& path) {
+        return QTest::qWaitFor([&] { return w->loudness().known(path).has_value(); }, 10000);
+    }
+    float gainOf(audio::CartPlayer& player) { return sound.channel(player.channel())->gain; }
+    void fire(int n) {
+        w->wall().setCurrentCart(n);
+        w->firing().onCartClicked();
+    }
+    QString hintOf(int n) {
+        widgets::CartButton* b = w->cartButton(n);
+        QHelpEvent help(QEvent::ToolTip, b->rect().center(), b->mapToGlobal(b->rect().center()));
+        QApplication::sendEvent(b, &help);
+        return QToolTip::text();
+    }
+
+    QTemporaryDir dir;
+    RecordingMessages messages;
+    audio::testing::FakeSoundApi sound;
+    carts::testing::FakeDialogs dialogs;
+    std::unique_ptr<app::MainWindow> w;
+};
+
+} // namespace
+
+TEST_F(LoudnessWindowTest, CartStartsAtTheTargetAndItsHintSaysSo) {
+    const QString loud = tone("loud.wav", -13.0);
+    insert(1, loud);
+    ASSERT_TRUE(measured(loud));
+    fire(1);
+    audio::CartPlayer& player = w->players().cartPlayer(1);
+    ASSERT_TRUE(player.isPlaying());
+    EXPECT_NEAR(gainOf(player), std::pow(10.0, -10.0 / 20.0), 0.01);
+    const QString hint = w->cartButton(1)->toolTip(); // the wall's own hint, untouched
+    EXPECT_TRUE(hint.startsWith(QStringLiteral("Clique com o botão direito")));
+    EXPECT_EQ(hintOf(1), hint + QStringLiteral("\nLoudness: -13.0 LUFS, ganho -10.0 dB"));
+    fire(1); // stop
+
+    w->applyExtSettings({false, -23});
+    fire(1);
+    EXPECT_FLOAT_EQ(gainOf(player), 1.0f) << "switched off: as before";
+    QToolTip::hideText();
+    EXPECT_EQ(hintOf(1), hint);
+}
+
+// The cue pre-listens at the level the file will have on air; a file nobody measured yet (a
+// search preview) starts at unity and takes its gain once measured.
+TEST_F(LoudnessWindowTest, CueHearsTheOnAirLevelAlsoForAFileMeasuredWhilePlaying) {
+    const QString quiet = tone("quiet.wav", -33.0);
+    insert(2, quiet);
+    ASSERT_TRUE(measured(quiet));
+    w->firing().toggleCueMode();
+    fire(2);
+    audio::CartPlayer& cue = w->players().cuePlayer();
+    ASSERT_TRUE(cue.isPlaying());
+    EXPECT_NEAR(gainOf(cue), std::pow(10.0, 10.0 / 20.0), 0.02);
+    cue.stop();
+
+    const QString preview = tone("preview.wav", -17.0);
+    cue.unload();
+    cue.load(preview);
+    cue.play();
+    EXPECT_FLOAT_EQ(gainOf(cue), 1.0f);
+    ASSERT_TRUE(measured(preview));
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(gainOf(cue), std::pow(10.0, -6.0 / 20.0), 0.01);
+}
+
+TEST_F(LoudnessWindowTest, MeasureWallLoudnessQueuesEveryLoadedCart) {
+    const QString a = tone("a.wav", -20.0);
+    const QString b = tone("b.wav", -26.0);
+    w->wall().table[10].name = QStringLiteral("A");
+    w->wall().table[10].path = a;
+    w->wall().table[96].name = QStringLiteral("B");
+    w->wall().table[96].path = b;
+    w->measureWallLoudness();
+    ASSERT_TRUE(measured(a));
+    ASSERT_TRUE(measured(b));
+    EXPECT_NEAR(w->loudness().known(b)->integratedLufs, -26.0, 0.1);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return QFile::exists(dir.filePath(QStringLiteral("bandoraloud.cache"))); }));
+}
