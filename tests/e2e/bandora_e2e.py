@@ -601,12 +601,16 @@ class Wall:
         self.press("setup")
         return SetupDialog(wait_window(titled("Configuração")))
 
-    def quit(self, confirm=True):
-        """"Sair" and the answer to its question; gives the exit code when confirmed."""
+    def quit(self, confirm=True, save_changes=None):
+        """"Sair" and the answer to its question; gives the exit code when confirmed. A wall
+        changed since its profile was loaded or saved is then offered for saving ("Perfil foi
+        alterado, Deseja Salvar ??"): `save_changes` answers that (True OK, False Cancel)."""
         self.press("quit")
         answer(CONFIRM_TITLE, "Return" if confirm else "Escape")
         if not confirm:
             return None
+        if save_changes is not None:
+            answer(CONFIRM_TITLE, "Return" if save_changes else "Escape")
         return self.session.wait_exit(self.proc)
 
     # Profiles: the box, its buttons and its right-click menu, the F10 list.

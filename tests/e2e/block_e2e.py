@@ -103,7 +103,7 @@ def master_fader(s, wall):
     s.check(abs(before - AMPLITUDE / 2) <= 0.04 and abs(after - AMPLITUDE) <= 0.06,
             "the master fader moved to the top brings the cart on air from %.2f to %.2f" %
             (before, after))
-    code = wall.quit()
+    code = wall.quit(save_changes=False)
     saved = s.read("bandoracfg.ini")
     s.check(code == 0 and saved == b"VOLUME=100\r\nAUTO_FADE=0\r\nAUTO_MIX=0\r\n",
             "Sair saves the fader and AUTO MIX as they were left (%r)" % saved)

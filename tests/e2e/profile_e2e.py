@@ -28,14 +28,6 @@ def cart_line(data, n):
     return data.split(b"\r\n")[n - 1]
 
 
-def quit_with_changes(s, wall, save):
-    """"Sair", OK to its question, then the answer to "Perfil foi alterado"."""
-    wall.press("quit")
-    answer(CONFIRM_TITLE, "Return")
-    answer(CONFIRM_TITLE, "Return" if save else "Escape")
-    return s.wait_exit(wall.proc)
-
-
 def scenario(s):
     s.write_device_settings(output=0, cue=1)
     low = s.tone("ARQUIVOS/tom.wav", 440, 3000, folder=s.folder)
@@ -107,14 +99,14 @@ def scenario(s):
     # 5. "Sair" with a changed wall: Cancel leaves it unsaved, OK saves it.
     before = s.read("NOITE.PFL")
     wall.insert(3, third)
-    code = quit_with_changes(s, wall, save=False)
+    code = wall.quit(save_changes=False)
     s.check(code == 0 and s.read("NOITE.PFL") == before,
             "Cancel to the question at Sair leaves without saving (exit %s)" % code)
 
     wall = s.start()
     wall.activate_profile()
     wall.insert(3, third)
-    code = quit_with_changes(s, wall, save=True)
+    code = wall.quit(save_changes=True)
     s.check(code == 0 and b"|THIRD.WAV|" in cart_line(s.read("NOITE.PFL"), 3),
             "OK to the question at Sair saves the wall, then leaves (exit %s)" % code)
 
