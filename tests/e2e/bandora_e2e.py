@@ -403,13 +403,25 @@ class Sound:
                 return self.ms(i - 1) + frac * self.HOP_MS
         return None
 
+    def last_fall_ms(self, hz, level, before_ms, from_ms=0):
+        """Where `hz` last fell through `level` between from_ms and before_ms, interpolated."""
+        series = self.levels(hz)
+        found = None
+        for i in range(max(1, self.index(from_ms)), min(self.index(before_ms) + 1, len(series))):
+            if series[i - 1] >= level > series[i]:
+                frac = (series[i - 1] - level) / (series[i - 1] - series[i])
+                found = self.ms(i - 1) + frac * self.HOP_MS
+        return found
+
     def fade(self, hz, span):
         """How the tone of `span` ended, as (start ms, length ms) of a linear fade: from the
         times it fell through 90 % and 10 % of its steady level (0.8 of a whole fade apart).
-        A cut gives a length of a window or two."""
+        A cut gives a length of a window or two. The fall through 90 % is the last one before
+        the tone goes quiet, so a dip it recovered from (a block the sound server skipped on a
+        busy machine; the dropout checks look for those) does not pass for the fade's start."""
         top = self.steady(hz, span)
-        high = self.fall_ms(hz, 0.9 * top, span.start_ms + 60)
-        low = self.fall_ms(hz, 0.1 * top, high or span.start_ms)
+        low = self.fall_ms(hz, 0.1 * top, span.start_ms + 60)
+        high = self.last_fall_ms(hz, 0.9 * top, low, span.start_ms + 60) if low else None
         if high is None or low is None:
             return None
         length = (low - high) / 0.8
