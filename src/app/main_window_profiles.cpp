@@ -24,7 +24,9 @@ void MainWindow::createProfiles() {
     }
     profiles_ = std::make_unique<Profiles>(*this, *prompt);
     profiles_->commands.setWallLoadedHook([this] {
-        openWallFilesAhead();
+        // The pointer may rest on the cart it was on before the switch, and no move of it
+        // then reorders the list.
+        openWallFilesAhead(hoveredCart_);
         measureWallLoudness();
     });
     connectProfileControls();

@@ -80,6 +80,27 @@ TEST_F(ProfileWindowTest, FirstActivationListsProfilesAndAtivarLoadsTheSelectedO
     EXPECT_EQ(w->wall().currentProfile, QStringLiteral("TARDE"));
 }
 
+TEST_F(ProfileWindowTest, TheCartUnderThePointerIsOpenedFirstAfterASwitch) {
+    writeProfile(QStringLiteral("A"), 1, QStringLiteral("UM"));
+    carts::CartTable table;
+    for (const int n : {1, 40}) {
+        table[n].reset();
+        table[n].name = QString::number(n);
+        table[n].path = QStringLiteral("/b/%1.mp3").arg(n);
+    }
+    ASSERT_TRUE(folder.write(QStringLiteral("B"), carts::profileLines(table)));
+    start();
+    const widgets::CartButton* cart = w->cartButton(40);
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), cart->mapToGlobal(QPointF(5, 5)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w->cartButton(40), &move);
+
+    box()->setCurrentIndex(1);
+    w->strip().activateButton()->click();
+    ASSERT_EQ(sound.prefetched().size(), 2u);
+    EXPECT_EQ(sound.prefetched()[0], "/b/40.mp3");
+}
+
 TEST_F(ProfileWindowTest, WithoutProfilesTheButtonsAreOffAndTheF10ListIsEmpty) {
     start();
     EXPECT_FALSE(w->strip().activateButton()->isEnabled());

@@ -71,6 +71,8 @@ public:
     std::size_t liveChannels() const { return channels_.size(); }
     int initCalls(int device) const;
     const std::vector<Creation>& creations() const { return creations_; }
+    // The file list of the last prefetchFiles call.
+    const std::vector<std::string>& prefetched() const { return prefetched_; }
     const std::vector<std::uint32_t>& slides() const { return slides_; }
     int playCalls() const { return playCalls_; }
     int freeCalls() const { return freeCalls_; }
@@ -98,6 +100,7 @@ public:
                          std::int32_t pan, std::uint32_t ms) override;
     std::uint32_t isSliding(StreamHandle handle) override;
     bool setStreamGain(StreamHandle handle, float gain) override;
+    void prefetchFiles(int, const std::vector<std::string>& paths) override { prefetched_ = paths; }
     bool play(StreamHandle handle, bool restart) override;
     bool stop(StreamHandle handle) override;
     int isActive(StreamHandle handle) override;
@@ -129,6 +132,7 @@ private:
     std::map<int, std::optional<std::string>> descriptions_;
     std::map<StreamHandle, Channel> channels_;
     std::vector<Creation> creations_;
+    std::vector<std::string> prefetched_;
     std::vector<std::uint32_t> slides_;
     std::vector<float> fft_;
     StreamHandle nextHandle_ = 0x100;
