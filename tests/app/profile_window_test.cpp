@@ -90,10 +90,10 @@ TEST_F(ProfileWindowTest, TheCartUnderThePointerIsOpenedFirstAfterASwitch) {
     }
     ASSERT_TRUE(folder.write(QStringLiteral("B"), carts::profileLines(table)));
     start();
-    const widgets::CartButton* cart = w->cartButton(40);
+    widgets::CartButton* cart = w->cartButton(40);
     QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), cart->mapToGlobal(QPointF(5, 5)),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w->cartButton(40), &move);
+    QApplication::sendEvent(cart, &move);
 
     box()->setCurrentIndex(1);
     w->strip().activateButton()->click();
