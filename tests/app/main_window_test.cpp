@@ -250,6 +250,7 @@ TEST_F(MainWindowTest, ProgramFolderThatCannotBeWrittenIsSaidOnceAtStart) {
     };
     EXPECT_EQ(std::count_if(messages.shown.begin(), messages.shown.end(), isReadOnlyWarning), 1);
 
+    w.reset();
     messages.shown.clear();
     auto ok = makeWindow(); // a writable folder says nothing
     ok->showOnScreen();

@@ -453,16 +453,56 @@ class Sound:
         return [i for i in range(a + 1, b) if abs(x[i] - x[i - 1]) > limit]
 
 
+class ServerLog:
+    """The test sound server's debug log (BANDORA_PULSE_LOG), read from where it stood when
+    this was made: which streams the server found empty, and when (server seconds)."""
+
+    UNDERRUN = re.compile(r"^\(\s*([\d.]+)\|.*underrun of '([^']*)'")
+    KEEPER = "/dev/zero"  # the silent low-latency streams that test-env.sh keeps on each sink
+
+    def __init__(self):
+        self.path = os.environ.get("BANDORA_PULSE_LOG")
+        self.offset = self._size()
+
+    def _size(self):
+        try:
+            return os.path.getsize(self.path) if self.path else 0
+        except OSError:
+            return 0
+
+    def underruns(self):
+        if not self.path:
+            return []
+        with open(self.path, "rb") as f:
+            f.seek(self.offset)
+            text = f.read().decode("utf-8", "replace")
+        return [(float(m.group(1)), m.group(2))
+                for m in map(self.UNDERRUN.match, text.splitlines()) if m]
+
+    def server_fell_behind(self, within_s=0.03):
+        """True when the program's streams ran empty at the server only at moments when the
+        server's own keeper streams did too: the server (or the machine under it) was late for
+        every stream at once, which no client can prevent. False when the program's stream
+        ran empty on its own, or never did."""
+        found = self.underruns()
+        ours = [t for t, name in found if name.startswith("Bandora")]
+        keeper = [t for t, name in found if name == self.KEEPER]
+        return bool(ours) and all(any(abs(t - k) <= within_s for k in keeper) for t in ours)
+
+
 class Recording:
-    """Both sinks' monitors recorded at once; use as a context manager."""
+    """Both sinks' monitors recorded at once; use as a context manager. `server` is the sound
+    server's log over the recording, to tell a server that fell behind from a program fault."""
 
     def __init__(self, folder, name):
         self.paths = {sink: os.path.join(folder, "%s-%s.wav" % (name, sink))
                       for sink in (OUT_SINK, CUE_SINK)}
         self.out = self.cue = None
+        self.server = None
         self._procs = {}
 
     def __enter__(self):
+        self.server = ServerLog()
         for sink, path in self.paths.items():
             self._procs[sink] = subprocess.Popen(
                 ["parec", "-d", sink + ".monitor", "--file-format=wav", "--rate=%d" % RATE,

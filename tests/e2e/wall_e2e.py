@@ -51,16 +51,29 @@ def fill(s, wall):
             "cart 3 keeps the default face instead of red %s" % (shot.cart_face(3),))
 
 
-def fire(s, wall):
+def fire_take(s, wall, take):
     shots = []
-    with s.record("fire") as rec:
+    with s.record("fire%d" % take) as rec:
         wall.click(1)
         for _ in range(5):
             rec.wait_ms(300)
             shots.append(wall.screenshot())
         rec.wait_ms(A_MS)
-    after = wall.screenshot()
-    span = rec.out.span(A_HZ, 0.2)
+    return rec, shots, wall.screenshot()
+
+
+def fire(s, wall):
+    # A gap in the sound is the program's fault unless the sound server's log shows it was late
+    # for every stream at that moment (a stalled virtual machine does that); then, and only
+    # then, the cart is fired again, at most twice.
+    for take in range(3):
+        rec, shots, after = fire_take(s, wall, take)
+        span = rec.out.span(A_HZ, 0.2)
+        gaps = span and rec.out.dropouts(A_HZ, 0.5, span)
+        if not gaps or not rec.server.server_fell_behind():
+            break
+        print("note the sound server fell behind during take %d (%d gaps): fired again" %
+              (take, len(gaps)), flush=True)
     heard = rec.out.heard_ms(A_HZ)
     s.check(abs(heard - A_MS) <= 60, "cart 1 plays its %d ms (%d ms)" % (A_MS, heard))
     if span:

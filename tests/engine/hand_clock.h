@@ -40,11 +40,13 @@ struct HandClockEngine {
     audio::engine::ManualSink& sink() { return **sinkSlot; }
 
     // Renders `frames` in mixer-sized steps, each only once the decoder has the audio for it
-    // ready, so the channel `handle` never runs dry.
-    void renderFed(audio::StreamHandle handle, std::size_t frames, std::size_t step = 176) {
+    // ready, so the channel `handle` never runs dry. `speed` is file frames per output frame:
+    // a channel played faster than its file's rate takes that many more from the decoder.
+    void renderFed(audio::StreamHandle handle, std::size_t frames, std::size_t step = 176,
+                   std::size_t speed = 1) {
         while (frames > 0) {
             const std::size_t n = std::min(frames, step);
-            engine->waitBuffered(handle, n + 2, std::chrono::seconds(5));
+            engine->waitBuffered(handle, n * speed + 2, std::chrono::seconds(5));
             sink().render(n);
             frames -= n;
         }

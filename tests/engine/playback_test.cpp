@@ -142,7 +142,7 @@ TEST_F(PlaybackTest, VolumePanAndRateTakeEffectWithoutClicks) {
 
     const std::uint64_t before = frames(h);
     ASSERT_TRUE(api().setAttributes(h, kRate * 2, kKeepVolume, kKeepPan));
-    clock.renderFed(h, 4410);
+    clock.renderFed(h, 4410, 176, 2);
     EXPECT_NEAR(double(frames(h) - before), 8820.0, 2.0) << "double rate plays twice as fast";
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sourced by scripts/test.sh: gives the tests a private X server (1280x1024x24) and a private
 # PulseAudio server with two null sinks ("bandora_out" and "bandora_cue"), and stops both on exit.
-# Exports DISPLAY, PULSE_SERVER and XDG_RUNTIME_DIR for the tests.
+# Exports DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR and BANDORA_PULSE_LOG for the tests.
 
 BANDORA_TEST_RUNTIME=$(mktemp -d /tmp/bandora-test.XXXXXX)
 export XDG_RUNTIME_DIR="$BANDORA_TEST_RUNTIME"
@@ -31,13 +31,15 @@ for _ in $(seq 1 50); do
   sleep 0.1
 done
 
-# Sound server with two null sinks; the first is the default sink.
-pulseaudio --daemonize=no --exit-idle-time=-1 -n \
+# Sound server with two null sinks; the first is the default sink. Its debug log tells the
+# whole-program tests when the server itself fell behind (BANDORA_PULSE_LOG).
+export BANDORA_PULSE_LOG="$BANDORA_TEST_RUNTIME/pulse.log"
+pulseaudio --daemonize=no --exit-idle-time=-1 -n --log-level=debug --log-time=1 \
   --load=module-native-protocol-unix \
   --load="module-null-sink sink_name=bandora_out sink_properties=device.description=Bandora_Out" \
   --load="module-null-sink sink_name=bandora_cue sink_properties=device.description=Bandora_Cue" \
   --load="module-always-sink" \
-  >"$BANDORA_TEST_RUNTIME/pulse.log" 2>&1 &
+  >"$BANDORA_PULSE_LOG" 2>&1 &
 _bandora_pids+=($!)
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 for _ in $(seq 1 50); do
