@@ -95,6 +95,28 @@ def wait_gone(pattern, timeout=10):
     wait_for(lambda: not windows(pattern), timeout, "the window %r to close" % pattern)
 
 
+def popups():
+    """The program's open menus and drop-down lists: its windows without a title of their own
+    (X has only the application's name for them), hints left out by their type."""
+    found = set()
+    for w in windows(".*"):
+        props = run("xprop", "-id", w, "WM_CLASS", "WM_NAME", "_NET_WM_WINDOW_TYPE", check=False)
+        untitled = re.search(r"^WM_NAME\(\w+\) = (\"\")?$", props, re.M)
+        if '"bandora"' in props and untitled and "TOOLTIP" not in props:
+            found.add(w)
+    return found
+
+
+def open_popup(action, timeout=10):
+    """Does `action` (a right click, F10, a press on a box) and waits until a menu or list
+    that was not there before is shown, so the keys that follow reach it and not the window
+    below, however busy the machine is."""
+    before = popups()
+    action()
+    wait_for(lambda: popups() - before, timeout, "a menu to open")
+    time.sleep(0.1)
+
+
 def window_geometry(window):
     values = dict(line.split("=", 1) for line in
                   xdo("getwindowgeometry", "--shell", window).splitlines())
@@ -585,13 +607,12 @@ class Wall:
                    if i in ALWAYS_ENABLED or (loaded and i != "Colar Cartucho")
                    or (i == "Colar Cartucho" and self.copied)]
         self.hover(n)
-        xdo("click", 3)
-        time.sleep(0.4)  # the menu opens
+        open_popup(lambda: xdo("click", 3))
         keys(*["Down"] * (enabled.index(item) + 1))
-        if sub_item is None:
-            keys("Return")
-        else:
-            keys("Right", *["Down"] * sub_item, "Return")
+        if sub_item is not None:
+            open_popup(lambda: keys("Right"))
+            keys(*["Down"] * sub_item)
+        keys("Return")
         time.sleep(0.3)
 
     def choose_colour(self, colour=None):
@@ -668,8 +689,7 @@ class Wall:
     # Profiles: the box, its buttons and its right-click menu, the F10 list.
     def choose_profile(self, index):
         """Opens the profile box's list and picks entry `index` (from 0)."""
-        self.press("profile_box")
-        time.sleep(0.4)
+        open_popup(lambda: self.press("profile_box"))
         keys("Home", *["Down"] * index, "Return")
 
     def activate_profile(self):
@@ -694,16 +714,14 @@ class Wall:
     def profile_menu(self, item):
         """An item of the profile box's right-click menu: "Novo Perfil", "Salvar Perfil" or
         "Excluir Perfil" (the last asks first)."""
-        click_at(*Layout.control("profile_box"), button=3)
-        time.sleep(0.4)
+        open_popup(lambda: click_at(*Layout.control("profile_box"), button=3))
         keys(*["Down"] * (["Novo Perfil", "Salvar Perfil", "Excluir Perfil"].index(item) + 1),
              "Return")
         time.sleep(0.3)
 
     def profile_list(self, index):
         """F10 and entry `index` (from 0) of the profile list it opens."""
-        self.key("F10")
-        time.sleep(0.4)
+        open_popup(lambda: self.key("F10"))
         keys(*["Down"] * (index + 1), "Return")
         time.sleep(0.5)
 
@@ -743,7 +761,7 @@ class SetupDialog:
 
     def choose_devices(self, output_index, cue_index):
         for top, index in ((122, output_index), (156, cue_index)):
-            click_at(*self._point(260, top + 11))  # the list opens
+            open_popup(lambda: click_at(*self._point(260, top + 11)))
             keys("Home", *["Down"] * index, "Return")
             time.sleep(0.2)
 

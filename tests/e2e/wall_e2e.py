@@ -9,7 +9,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from bandora_e2e import (DEFAULT_FACE, FIRST_DIALOG_COLOUR, MESSAGE_TITLE, OFFERED,  # noqa: E402
-                         RED, answer, main, near, windows)
+                         RATE, RED, answer, main, near, windows)
 
 FADE_MS = 800
 A_HZ, A_MS = 440, 3000  # cart 1, from the open dialog
@@ -70,6 +70,9 @@ def fire(s, wall):
         rec, shots, after = fire_take(s, wall, take)
         span = rec.out.span(A_HZ, 0.2)
         gaps = span and rec.out.dropouts(A_HZ, 0.5, span)
+        if gaps:
+            print("gaps at %s ms; the sound server found empty: %s" %
+                  ([g * 1000 // RATE for g in gaps], rec.server.underruns()), flush=True)
         if not gaps or not rec.server.server_fell_behind():
             break
         print("note the sound server fell behind during take %d (%d gaps): fired again" %
