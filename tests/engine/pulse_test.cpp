@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -203,14 +204,19 @@ TEST_F(PulseTest, UnderflowsGrowTheServerBufferStepByStepToItsCap) {
     const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 10.0);
     ASSERT_TRUE(engine->play(h, false));
     ASSERT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
-    for (const std::uint32_t expected : {40u, 80u, 80u}) {
+    // A busy machine may add an underrun of its own: each stall is judged from the buffer that
+    // was held just before it.
+    for (int stall = 0; stall < 3; ++stall) {
+        const std::uint32_t expected = std::min(2 * engine->outputBufferMs(air), 80u);
         const std::uint64_t before = engine->outputUnderruns(air);
         stallThisProcess(150);
         ASSERT_TRUE(waitUntil([&] { return engine->outputUnderruns(air) > before; }))
             << "the stall did not make the server run dry";
-        EXPECT_TRUE(waitUntil([&] { return engine->outputBufferMs(air) == expected; }))
+        EXPECT_TRUE(waitUntil([&] { return engine->outputBufferMs(air) >= expected; }))
             << "wanted " << expected << " ms, the server holds " << engine->outputBufferMs(air);
+        EXPECT_LE(engine->outputBufferMs(air), 80u) << "the cap";
     }
+    EXPECT_EQ(engine->outputBufferMs(air), 80u);
     EXPECT_EQ(engine->isActive(h), kChannelPlaying) << "the channel plays on";
 }
 
