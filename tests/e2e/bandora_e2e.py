@@ -482,8 +482,8 @@ class ServerLog:
     UNDERRUN = re.compile(r"^\(\s*([\d.]+)\|.*underrun of '([^']*)'")
     KEEPER = "/dev/zero"  # the silent low-latency streams that test-env.sh keeps on each sink
 
-    def __init__(self):
-        self.path = os.environ.get("BANDORA_PULSE_LOG")
+    def __init__(self, path=None):
+        self.path = path or os.environ.get("BANDORA_PULSE_LOG")
         self.offset = self._size()
 
     def _size(self):
@@ -501,15 +501,22 @@ class ServerLog:
         return [(float(m.group(1)), m.group(2))
                 for m in map(self.UNDERRUN.match, text.splitlines()) if m]
 
-    def server_fell_behind(self, within_s=0.03):
-        """True when the program's streams ran empty at the server only at moments when the
-        server's own keeper streams did too: the server (or the machine under it) was late for
-        every stream at once, which no client can prevent. False when the program's stream
-        ran empty on its own, or never did."""
+    def classified(self, within_s=0.03):
+        """The program's underruns split in two: those at a moment when the server's keeper
+        stream ran empty too (the server, or the machine under it, was late for every stream,
+        which no client can prevent) and those of the program alone; and the keeper's own."""
         found = self.underruns()
         ours = [t for t, name in found if name.startswith("Bandora")]
         keeper = [t for t, name in found if name == self.KEEPER]
-        return bool(ours) and all(any(abs(t - k) <= within_s for k in keeper) for t in ours)
+        shared = [t for t in ours if any(abs(t - k) <= within_s for k in keeper)]
+        return {"with keeper": len(shared), "alone": len(ours) - len(shared),
+                "keeper": len(keeper)}
+
+    def server_fell_behind(self):
+        """True when the program's streams ran empty at the server, but only when the server
+        was late for every stream; False when they ran empty on their own, or never did."""
+        counts = self.classified()
+        return counts["with keeper"] > 0 and counts["alone"] == 0
 
 
 class Recording:
