@@ -195,6 +195,8 @@ private:
     void createLoudness();
     float playbackGainOf(const QString& path) const;
     bool showLoudnessHint(QObject* watched, QEvent* event);
+    QString loudnessHintOf(int cart) const;
+    void refreshShownLoudnessHint(const QString& measuredPath);
 
     MainWindowEnvironment env_;
     carts::Wall wall_;
@@ -205,6 +207,12 @@ private:
     WindowWallView view_{*this};
     DiskFiles files_;
     config::ExtSettings extSettings_;
+    // The loudness hint on screen, so a measurement that ends under the pointer updates it.
+    struct ShownLoudnessHint {
+        int cart = 0;
+        QPoint globalPos;
+        QString text;
+    } shownLoudnessHint_;
     std::unique_ptr<carts::LoudnessService> loudness_; // before the players, which ask it
     std::unique_ptr<audio::PlayerContext> playerContext_;
     std::unique_ptr<CartPlayerBank> players_;

@@ -26,6 +26,7 @@ void MainWindow::createLoudness() {
         if (cue.isPlaying() && cue.fileName() == path) {
             cue.refreshGain();
         }
+        refreshShownLoudnessHint(path);
     });
 }
 
@@ -61,12 +62,26 @@ bool MainWindow::showLoudnessHint(QObject* watched, QEvent* event) {
     if (n == 0 || !wall_.table[n].isLoaded()) {
         return false;
     }
-    const QString line =
-        carts::loudnessHintLine(loudness_->known(wall_.table[n].path), extSettings_.loudnessTarget);
-    widgets::CartButton* button = cartButton(n);
-    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
-                       button->toolTip() + QLatin1Char('\n') + line, button);
+    shownLoudnessHint_ = {n, static_cast<QHelpEvent*>(event)->globalPos(), loudnessHintOf(n)};
+    QToolTip::showText(shownLoudnessHint_.globalPos, shownLoudnessHint_.text, cartButton(n));
     return true;
+}
+
+QString MainWindow::loudnessHintOf(int cart) const {
+    return cartButton(cart)->toolTip() + QLatin1Char('\n') +
+           carts::loudnessHintLine(loudness_->known(wall_.table[cart].path),
+                                   extSettings_.loudnessTarget);
+}
+
+// A hint still saying "medindo..." would otherwise stay so until the pointer leaves the cart.
+void MainWindow::refreshShownLoudnessHint(const QString& measuredPath) {
+    const int n = shownLoudnessHint_.cart;
+    if (n == 0 || !QToolTip::isVisible() || QToolTip::text() != shownLoudnessHint_.text ||
+        !extSettings_.loudness || wall_.table[n].path != measuredPath) {
+        return;
+    }
+    shownLoudnessHint_.text = loudnessHintOf(n);
+    QToolTip::showText(shownLoudnessHint_.globalPos, shownLoudnessHint_.text, cartButton(n));
 }
 
 } // namespace app

@@ -43,11 +43,12 @@ protected:
     void TearDown() override { w.reset(); }
 
     // A stereo 1 kHz tone whose loudness is `lufs` (the sine's level in dBFS).
-    QString tone(const QString& name, double lufs) {
+    QString tone(const QString& name, double lufs, int seconds = 3) {
         const QString path = dir.filePath(name);
-        enginetest::writeWav(path.toStdString(),
-                             {kRate, 2, enginetest::SampleFormat::F32, kRate * 3},
-                             enginetest::sine(1000, kRate, std::pow(10.0, lufs / 20.0)));
+        enginetest::writeWav(
+            path.toStdString(),
+            {kRate, 2, enginetest::SampleFormat::F32, static_cast<uint64_t>(kRate) * seconds},
+            enginetest::sine(1000, kRate, std::pow(10.0, lufs / 20.0)));
         sound.addMedia(path.toStdString(), {.lengthMs = 3000});
         return path;
     }
@@ -98,6 +99,18 @@ TEST_F(LoudnessWindowTest, CartStartsAtTheTargetAndItsHintSaysSo) {
     EXPECT_FLOAT_EQ(gainOf(player), 1.0f) << "switched off: as before";
     QToolTip::hideText();
     EXPECT_EQ(hintOf(1), hint);
+}
+
+// Half a minute of audio takes the worker far longer to measure than the hint takes to show.
+TEST_F(LoudnessWindowTest, HintShownWhileMeasuringTakesTheLoudnessWhenItIsKnown) {
+    const QString song = tone("song.wav", -20.0, 30);
+    insert(1, song);
+    ASSERT_TRUE(hintOf(1).endsWith(QStringLiteral("\nLoudness: medindo...")));
+    ASSERT_TRUE(measured(song));
+    EXPECT_TRUE(QTest::qWaitFor([] {
+        return QToolTip::text().endsWith(QStringLiteral("\nLoudness: -20.0 LUFS, ganho -3.0 dB"));
+    }));
+    QToolTip::hideText();
 }
 
 // The cue pre-listens at the level the file will have on air; a file nobody measured yet (a
