@@ -28,6 +28,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using app::MainWindow;
 
 namespace {
@@ -51,7 +53,11 @@ protected:
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
-    void TearDown() override { w.reset(); }
+    void TearDown() override {
+        w.reset();
+        // QTemporaryDir cannot remove a file whose name is not UTF-8; the file system calls can.
+        std::filesystem::remove_all(dir.path().toStdString());
+    }
 
     // A tone file named by its bytes, so names that are not UTF-8 can be made too.
     QString tone(const QByteArray& name, double hz, int ms) {

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include <fcntl.h>
@@ -33,6 +34,9 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 class LoudnessServiceTest : public ::testing::Test {
 protected:
+    // QTemporaryDir cannot remove a file whose name is not UTF-8; the file system calls can.
+    void TearDown() override { std::filesystem::remove_all(dir.path().toStdString()); }
+
     QString file(const QString& name) const { return QDir(dir.path()).filePath(name); }
     QString cacheFile() const { return file(QString::fromLatin1(kLoudnessCacheFile)); }
 
