@@ -68,7 +68,7 @@ const char16_t* findText(std::int16_t code) {
 
 } // namespace
 
-QString AudioErrorText(std::int16_t code) {
+QString audioErrorText(std::int16_t code) {
     if (const char16_t* text = findText(code)) {
         return QStringLiteral("Cod:BS") + QString::number(code) + QString::fromUtf16(text);
     }

@@ -6,6 +6,6 @@
 namespace audio {
 
 // The code is taken as a signed 16-bit value: wider codes keep only their low 16 bits.
-QString AudioErrorText(std::int16_t code);
+QString audioErrorText(std::int16_t code);
 
 } // namespace audio

@@ -169,7 +169,7 @@ void CartPlayer::loadUrl(const QString& url) {
     const int code = sound_.lastError();
     refreshAttributes();
     if (code != kErrOk) {
-        showMessage(QStringLiteral("Erro ao Carregar URL - ") + AudioErrorText(low16(code)) +
+        showMessage(QStringLiteral("Erro ao Carregar URL - ") + audioErrorText(low16(code)) +
                     QLatin1Char('\r') + url);
         freeFailedChannel();
         return;
@@ -195,7 +195,7 @@ void CartPlayer::loadFile(const QString& path) {
     fileName_ = path;
     if (code != kErrOk) {
         showMessage(QStringLiteral("ERRO AO CARREGAR CANAL:\r\rArquivo: ") + path +
-                    QStringLiteral("\r\rErro ") + AudioErrorText(low16(code)));
+                    QStringLiteral("\r\rErro ") + audioErrorText(low16(code)));
         freeFailedChannel();
         return;
     }
@@ -212,7 +212,7 @@ void CartPlayer::loadFile(const QString& path) {
     }
     if (tagReader_) {
         // A tag that cannot be read leaves the reader empty; the file still plays.
-        tagReader_->ReadFromFile(path);
+        tagReader_->readFromFile(path);
     }
     loaded_ = true;
 }

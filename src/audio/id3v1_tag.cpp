@@ -6,7 +6,7 @@
 
 namespace audio {
 
-const std::array<const char*, 148> GenreList{
+const std::array<const char*, 148> kGenreNames{
     "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz",
     "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
     "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno",
@@ -29,11 +29,11 @@ const std::array<const char*, 148> GenreList{
     "Crossover", "Contemporary Ch?", "Cristian Rock", "Merengue", "Salsa", "Thrash Metal", "Anime",
     "JPop", "Synthpop"};
 
-QString GenreName(int genreId) {
-    if (genreId < 0 || genreId >= static_cast<int>(GenreList.size())) {
+QString genreName(int genreId) {
+    if (genreId < 0 || genreId >= static_cast<int>(kGenreNames.size())) {
         return {};
     }
-    return QString::fromLatin1(GenreList[static_cast<std::size_t>(genreId)]);
+    return QString::fromLatin1(kGenreNames[static_cast<std::size_t>(genreId)]);
 }
 
 namespace {
@@ -52,46 +52,46 @@ QString textField(QByteArrayView block, qsizetype offset, qsizetype length) {
 
 } // namespace
 
-bool Id3v1Tag::ReadFromFile(const QString& fileName) {
+bool Id3v1Tag::readFromFile(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        Exists = false;
+        exists = false;
         return false;
     }
-    ReadFromStream(file, file.size());
+    readFromStream(file, file.size());
     return true;
 }
 
-void Id3v1Tag::ReadFromStream(QIODevice& stream, qint64 size) {
+void Id3v1Tag::readFromStream(QIODevice& stream, qint64 size) {
     if (size < kBlockSize) {
-        Exists = false;
+        exists = false;
         return;
     }
     if (!stream.seek(stream.pos() + size - kBlockSize)) {
-        ParseBuffer({});
+        parseBuffer({});
         return;
     }
     const QByteArray block = stream.read(kBlockSize);
-    ParseBuffer(block);
+    parseBuffer(block);
 }
 
-void Id3v1Tag::ParseBuffer(QByteArrayView block) {
+void Id3v1Tag::parseBuffer(QByteArrayView block) {
     *this = Id3v1Tag();
     if (block.size() < kBlockSize || block.first(3) != QByteArrayView("TAG")) {
         return;
     }
-    Exists = true;
-    Title = textField(block, 3, 30);
-    Artist = textField(block, 33, 30);
-    Album = textField(block, 63, 30);
-    Year = textField(block, 93, 4);
-    Comment = textField(block, 97, 30);
+    exists = true;
+    title = textField(block, 3, 30);
+    artist = textField(block, 33, 30);
+    album = textField(block, 63, 30);
+    year = textField(block, 93, 4);
+    comment = textField(block, 97, 30);
     const auto trackMarker = static_cast<unsigned char>(block[125]);
     const auto trackByte = static_cast<unsigned char>(block[126]);
-    IsVersion10 = !(trackMarker == 0 && trackByte != 0);
-    Track = IsVersion10 ? 0 : trackByte;
-    GenreId = static_cast<unsigned char>(block[127]);
-    Genre = GenreName(GenreId);
+    isVersion10 = !(trackMarker == 0 && trackByte != 0);
+    track = isVersion10 ? 0 : trackByte;
+    genreId = static_cast<unsigned char>(block[127]);
+    genre = genreName(genreId);
 }
 
 } // namespace audio

@@ -11,31 +11,31 @@ class QIODevice;
 namespace audio {
 
 // The ID3v1 genre names with the Winamp extensions, indexed by the tag's genre byte.
-extern const std::array<const char*, 148> GenreList;
+extern const std::array<const char*, 148> kGenreNames;
 
 // Name of a genre byte; empty for bytes without a name (148..255).
-QString GenreName(int genreId);
+QString genreName(int genreId);
 
 class Id3v1Tag {
 public:
     static constexpr int kBlockSize = 128;
 
-    bool Exists = false;
-    bool IsVersion10 = false; // no track number in the block
-    QString Title;
-    QString Artist;
-    QString Album;
-    std::int32_t Track = 0;
-    QString Comment;
-    QString Year;
-    std::int32_t GenreId = 0;
-    QString Genre;
+    bool exists = false;
+    bool isVersion10 = false; // no track number in the block
+    QString title;
+    QString artist;
+    QString album;
+    std::int32_t track = 0;
+    QString comment;
+    QString year;
+    std::int32_t genreId = 0;
+    QString genre;
 
-    // False when the file cannot be opened; Exists is then false.
-    bool ReadFromFile(const QString& fileName);
+    // False when the file cannot be opened; exists is then false.
+    bool readFromFile(const QString& fileName);
     // Reads the block ending `size` bytes after the stream's current position.
-    void ReadFromStream(QIODevice& stream, qint64 size);
-    void ParseBuffer(QByteArrayView block);
+    void readFromStream(QIODevice& stream, qint64 size);
+    void parseBuffer(QByteArrayView block);
 };
 
 } // namespace audio

@@ -28,7 +28,7 @@ QString PlayerContext::deviceProblemText(int device, int code) const {
     const QString role = deviceRoles.value(device).join(QStringLiteral(" / "));
     return QStringLiteral("Inicialização da Device com Problemas\r") +
            (role.isEmpty() ? QString() : role + QStringLiteral(": ")) +
-           AudioErrorText(static_cast<std::int16_t>(code));
+           audioErrorText(static_cast<std::int16_t>(code));
 }
 
 } // namespace audio

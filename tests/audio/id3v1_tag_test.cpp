@@ -28,7 +28,7 @@ QByteArray tagBlock(const QByteArray& title, const QByteArray& comment = {}, cha
 
 Id3v1Tag parsed(const QByteArray& block) {
     Id3v1Tag tag;
-    tag.ParseBuffer(block);
+    tag.parseBuffer(block);
     return tag;
 }
 
@@ -36,75 +36,75 @@ Id3v1Tag parsed(const QByteArray& block) {
 
 TEST(ID3v1Tag, FieldsAreReadAndCutAtZeroOrTrailingBlanks) {
     const Id3v1Tag tag = parsed(tagBlock("ABC"));
-    EXPECT_TRUE(tag.Exists);
-    EXPECT_EQ(tag.Title, "ABC");
-    EXPECT_EQ(tag.Artist, "Artist");
-    EXPECT_EQ(tag.Album, "Album");
-    EXPECT_EQ(tag.Year, "1999");
-    EXPECT_EQ(parsed(tagBlock("ABC  ")).Title, "ABC");
-    EXPECT_EQ(parsed(tagBlock("ABC\t\r ")).Title, "ABC");
+    EXPECT_TRUE(tag.exists);
+    EXPECT_EQ(tag.title, "ABC");
+    EXPECT_EQ(tag.artist, "Artist");
+    EXPECT_EQ(tag.album, "Album");
+    EXPECT_EQ(tag.year, "1999");
+    EXPECT_EQ(parsed(tagBlock("ABC  ")).title, "ABC");
+    EXPECT_EQ(parsed(tagBlock("ABC\t\r ")).title, "ABC");
     const QByteArray thirty = "ABCDEFGHIJKLMNOPQRSTUVWXYZABCD";
-    EXPECT_EQ(parsed(tagBlock(thirty)).Title, QString::fromLatin1(thirty));
+    EXPECT_EQ(parsed(tagBlock(thirty)).title, QString::fromLatin1(thirty));
 }
 
 TEST(ID3v1Tag, TextIsWindowsLatin1) {
-    EXPECT_EQ(parsed(tagBlock("Can\xE7\xE3o \x80")).Title, QStringLiteral("Canção €"));
+    EXPECT_EQ(parsed(tagBlock("Can\xE7\xE3o \x80")).title, QStringLiteral("Canção €"));
 }
 
 TEST(ID3v1Tag, TrackNumberOfVersion11) {
     const Id3v1Tag v11 = parsed(tagBlock("T", "A comment", 0, 7));
-    EXPECT_EQ(v11.Track, 7);
-    EXPECT_FALSE(v11.IsVersion10);
-    EXPECT_EQ(v11.Comment, "A comment");
+    EXPECT_EQ(v11.track, 7);
+    EXPECT_FALSE(v11.isVersion10);
+    EXPECT_EQ(v11.comment, "A comment");
 
     const QByteArray full = "012345678901234567890123456789";
     const Id3v1Tag v10 = parsed(tagBlock("T", full, full[28], full[29]));
-    EXPECT_EQ(v10.Track, 0);
-    EXPECT_TRUE(v10.IsVersion10);
-    EXPECT_EQ(v10.Comment, QString::fromLatin1(full));
+    EXPECT_EQ(v10.track, 0);
+    EXPECT_TRUE(v10.isVersion10);
+    EXPECT_EQ(v10.comment, QString::fromLatin1(full));
 
     // A zero at byte 125 with no track after it is still version 1.0.
-    EXPECT_TRUE(parsed(tagBlock("T", "short", 0, 0)).IsVersion10);
+    EXPECT_TRUE(parsed(tagBlock("T", "short", 0, 0)).isVersion10);
 }
 
 TEST(ID3v1Tag, GenreByteAndName) {
-    EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 17)).Genre, "Rock");
-    EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 0)).Genre, "Blues");
-    EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 147)).Genre, "Synthpop");
+    EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 17)).genre, "Rock");
+    EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 0)).genre, "Blues");
+    EXPECT_EQ(parsed(tagBlock("T", {}, 0, 0, 147)).genre, "Synthpop");
     const Id3v1Tag none = parsed(tagBlock("T", {}, 0, 0, 255));
-    EXPECT_EQ(none.GenreId, 255);
-    EXPECT_TRUE(none.Genre.isEmpty());
-    EXPECT_TRUE(parsed(tagBlock("T", {}, 0, 0, 148)).Genre.isEmpty());
+    EXPECT_EQ(none.genreId, 255);
+    EXPECT_TRUE(none.genre.isEmpty());
+    EXPECT_TRUE(parsed(tagBlock("T", {}, 0, 0, 148)).genre.isEmpty());
 }
 
 TEST(ID3v1Tag, GenreListHasTheProgramsOwnSpellings) {
-    ASSERT_EQ(audio::GenreList.size(), 148u);
-    EXPECT_EQ(audio::GenreName(67), "Psychedelic");
-    EXPECT_EQ(audio::GenreName(81), "Folk/Rock");
-    EXPECT_EQ(audio::GenreName(123), "Acapella");
-    EXPECT_EQ(audio::GenreName(136), "Christian Gangs");
-    EXPECT_EQ(audio::GenreName(140), "Contemporary Ch?");
-    EXPECT_EQ(audio::GenreName(141), "Cristian Rock");
-    EXPECT_EQ(audio::GenreName(80), "Folk");
-    EXPECT_EQ(audio::GenreName(-1), "");
+    ASSERT_EQ(audio::kGenreNames.size(), 148u);
+    EXPECT_EQ(audio::genreName(67), "Psychedelic");
+    EXPECT_EQ(audio::genreName(81), "Folk/Rock");
+    EXPECT_EQ(audio::genreName(123), "Acapella");
+    EXPECT_EQ(audio::genreName(136), "Christian Gangs");
+    EXPECT_EQ(audio::genreName(140), "Contemporary Ch?");
+    EXPECT_EQ(audio::genreName(141), "Cristian Rock");
+    EXPECT_EQ(audio::genreName(80), "Folk");
+    EXPECT_EQ(audio::genreName(-1), "");
 }
 
 TEST(ID3v1Tag, BlocksWithoutTheMarkerAreNoTag) {
     QByteArray lower = tagBlock("ABC");
     lower.replace(0, 3, "tag");
     const Id3v1Tag tag = parsed(lower);
-    EXPECT_FALSE(tag.Exists);
-    EXPECT_TRUE(tag.Title.isEmpty());
-    EXPECT_FALSE(parsed(tagBlock("ABC").left(127)).Exists);
+    EXPECT_FALSE(tag.exists);
+    EXPECT_TRUE(tag.title.isEmpty());
+    EXPECT_FALSE(parsed(tagBlock("ABC").left(127)).exists);
 }
 
 TEST(ID3v1Tag, ParsingClearsWhatAPreviousTagLeft) {
     Id3v1Tag tag = parsed(tagBlock("Old", "c", 0, 3));
     QByteArray noTag(128, 'x');
-    tag.ParseBuffer(noTag);
-    EXPECT_FALSE(tag.Exists);
-    EXPECT_TRUE(tag.Title.isEmpty());
-    EXPECT_EQ(tag.Track, 0);
+    tag.parseBuffer(noTag);
+    EXPECT_FALSE(tag.exists);
+    EXPECT_TRUE(tag.title.isEmpty());
+    EXPECT_EQ(tag.track, 0);
 }
 
 TEST(ID3v1Tag, StreamReadsTheLast128BytesFromItsPosition) {
@@ -113,9 +113,9 @@ TEST(ID3v1Tag, StreamReadsTheLast128BytesFromItsPosition) {
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     buffer.seek(100);
     Id3v1Tag tag;
-    tag.ReadFromStream(buffer, 400 + 128);
-    EXPECT_TRUE(tag.Exists);
-    EXPECT_EQ(tag.Title, "Tail");
+    tag.readFromStream(buffer, 400 + 128);
+    EXPECT_TRUE(tag.exists);
+    EXPECT_EQ(tag.title, "Tail");
 }
 
 TEST(ID3v1Tag, FilesShortOrMissingHaveNoTag) {
@@ -127,10 +127,10 @@ TEST(ID3v1Tag, FilesShortOrMissingHaveNoTag) {
     file.close();
 
     Id3v1Tag tag;
-    EXPECT_TRUE(tag.ReadFromFile(shortFile));
-    EXPECT_FALSE(tag.Exists);
-    EXPECT_FALSE(tag.ReadFromFile(dir.filePath("missing.mp3")));
-    EXPECT_FALSE(tag.Exists);
+    EXPECT_TRUE(tag.readFromFile(shortFile));
+    EXPECT_FALSE(tag.exists);
+    EXPECT_FALSE(tag.readFromFile(dir.filePath("missing.mp3")));
+    EXPECT_FALSE(tag.exists);
 }
 
 TEST(ID3v1Tag, FileWithTagAtItsEnd) {
@@ -141,8 +141,8 @@ TEST(ID3v1Tag, FileWithTagAtItsEnd) {
     file.close();
 
     Id3v1Tag tag;
-    ASSERT_TRUE(tag.ReadFromFile(file.fileName()));
-    EXPECT_EQ(tag.Title, "Song");
-    EXPECT_EQ(tag.Track, 12);
-    EXPECT_EQ(tag.Genre, "Pop");
+    ASSERT_TRUE(tag.readFromFile(file.fileName()));
+    EXPECT_EQ(tag.title, "Song");
+    EXPECT_EQ(tag.track, 12);
+    EXPECT_EQ(tag.genre, "Pop");
 }

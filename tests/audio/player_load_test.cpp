@@ -287,13 +287,13 @@ TEST_F(PlayerTest, TagIsReadWhenAskedAndAnUnreadableTagDoesNotStopTheLoad) {
     sound.addMedia(path.toStdString(), {});
     tagged->load(path);
     EXPECT_TRUE(tagged->loaded());
-    EXPECT_EQ(tagged->tagReader()->Title, "Title");
+    EXPECT_EQ(tagged->tagReader()->title, "Title");
 
     // The sound layer can open this one, but it is not a readable file here.
     sound.addMedia("/nowhere/stream.mp3", {});
     tagged->load("/nowhere/stream.mp3");
     EXPECT_TRUE(tagged->loaded());
-    EXPECT_FALSE(tagged->tagReader()->Exists);
+    EXPECT_FALSE(tagged->tagReader()->exists);
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
