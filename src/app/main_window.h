@@ -195,7 +195,7 @@ private:
     void createLoudness();
     float playbackGainOf(const QString& path) const;
     bool showLoudnessHint(QObject* watched, QEvent* event);
-    QString loudnessHintOf(int cart) const;
+    void showLoudnessHintAt(int cart, QPoint globalPos);
     void refreshShownLoudnessHint(const QString& measuredPath);
 
     MainWindowEnvironment env_;

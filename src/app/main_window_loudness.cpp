@@ -62,15 +62,16 @@ bool MainWindow::showLoudnessHint(QObject* watched, QEvent* event) {
     if (n == 0 || !wall_.table[n].isLoaded()) {
         return false;
     }
-    shownLoudnessHint_ = {n, static_cast<QHelpEvent*>(event)->globalPos(), loudnessHintOf(n)};
-    QToolTip::showText(shownLoudnessHint_.globalPos, shownLoudnessHint_.text, cartButton(n));
+    showLoudnessHintAt(n, static_cast<QHelpEvent*>(event)->globalPos());
     return true;
 }
 
-QString MainWindow::loudnessHintOf(int cart) const {
-    return cartButton(cart)->toolTip() + QLatin1Char('\n') +
-           carts::loudnessHintLine(loudness_->known(wall_.table[cart].path),
-                                   extSettings_.loudnessTarget);
+void MainWindow::showLoudnessHintAt(int cart, QPoint globalPos) {
+    const QString text = cartButton(cart)->toolTip() + QLatin1Char('\n') +
+                         carts::loudnessHintLine(loudness_->known(wall_.table[cart].path),
+                                                 extSettings_.loudnessTarget);
+    shownLoudnessHint_ = {cart, globalPos, text};
+    QToolTip::showText(globalPos, text, cartButton(cart));
 }
 
 // A hint still saying "medindo..." would otherwise stay so until the pointer leaves the cart.
@@ -80,8 +81,7 @@ void MainWindow::refreshShownLoudnessHint(const QString& measuredPath) {
         !extSettings_.loudness || wall_.table[n].path != measuredPath) {
         return;
     }
-    shownLoudnessHint_.text = loudnessHintOf(n);
-    QToolTip::showText(shownLoudnessHint_.globalPos, shownLoudnessHint_.text, cartButton(n));
+    showLoudnessHintAt(n, shownLoudnessHint_.globalPos);
 }
 
 } // namespace app

@@ -476,15 +476,16 @@ class Sound:
 
 
 class ServerLog:
-    """The test sound server's debug log (BANDORA_PULSE_LOG), read from where it stood when
-    this was made: which streams the server found empty, and when (server seconds)."""
+    """The test sound server's debug log (BANDORA_PULSE_LOG), read from `offset`, by default
+    where it stood when this was made: which streams the server found empty, and when (server
+    seconds)."""
 
     UNDERRUN = re.compile(r"^\(\s*([\d.]+)\|.*underrun of '([^']*)'")
     KEEPER = "/dev/zero"  # the silent low-latency streams that test-env.sh keeps on each sink
 
-    def __init__(self, path=None):
+    def __init__(self, path=None, offset=None):
         self.path = path or os.environ.get("BANDORA_PULSE_LOG")
-        self.offset = self._size()
+        self.offset = self._size() if offset is None else offset
 
     def _size(self):
         try:

@@ -93,9 +93,7 @@ def underruns(log, since=None):
     output at moments when the silent keeper stream beside it ran empty too (the machine was
     late for every stream), the program's alone, and the keeper's, a peer that shows what the
     machine alone does to a stream."""
-    reader = e2e.ServerLog(log)
-    reader.offset = since.offset if since else 0
-    return reader.classified()
+    return e2e.ServerLog(log, since.offset if since else 0).classified()
 
 
 def process_figures(pid):
