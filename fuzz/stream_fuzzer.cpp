@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
-    int error = 0;
+    audio::engine::Failure error;
     auto source = audio::engine::MediaSource::open(scratchPath(), false, 44100, error);
     if (!source) {
         return 0;

@@ -14,9 +14,13 @@ QString twoDigits(int n) {
 
 BlockSequencer::BlockSequencer(carts::Wall& wall, PlayerBank& players, WallView& view,
                                core::MessageSink& messages, const FileProbe& files,
-                               const config::DeviceSettings& settings, TimerSwitch& mixTimer)
+                               const config::DeviceSettings& settings)
     : wall_(wall), players_(players), view_(view), messages_(messages), files_(files),
-      settings_(settings), mixTimer_(mixTimer) {}
+      settings_(settings) {}
+
+int BlockSequencer::head() const {
+    return queue_.isEmpty() ? 0 : queue_.first().toInt();
+}
 
 void BlockSequencer::queueCart(int n, bool shift) {
     if (!carts::isCartNumber(n)) {
@@ -24,6 +28,7 @@ void BlockSequencer::queueCart(int n, bool shift) {
     }
     const carts::Cart& slot = wall_.table[n];
     const QString badge = twoDigits(n);
+    const int headBefore = head();
     if (!shift) {
         view_.setClickEnabled(n, true);
     } else if (!queue_.contains(badge)) {
@@ -41,15 +46,24 @@ void BlockSequencer::queueCart(int n, bool shift) {
         view_.setClickEnabled(n, false);
         view_.setBlockCount(queue_.size());
     }
+    if (head() != headBefore) {
+        planSegue(false);
+    }
     showBlock();
     showTotal();
 }
 
+void BlockSequencer::removeHead(int k) {
+    view_.setQueued(k, false);
+    queue_.removeFirst();
+    totalMs_ -= wall_.table[k].durationMs();
+    view_.setBlockCount(queue_.size());
+    mixCart_ = k;
+    watching_ = true;
+}
+
 void BlockSequencer::playNext() {
-    if (queue_.isEmpty()) {
-        return;
-    }
-    const int k = queue_.first().toInt();
+    const int k = head();
     if (carts::isCartNumber(k)) {
         const carts::Cart& slot = wall_.table[k];
         if (files_.exists(slot.path)) {
@@ -57,15 +71,10 @@ void BlockSequencer::playNext() {
             player.unload();
             player.load(slot.path);
             player.setVolume(static_cast<std::uint32_t>(view_.masterVolume()));
+            player.setLoop(slot.loops());
             player.play();
-            view_.setQueued(k, false);
-            queue_.removeFirst();
-            totalMs_ -= slot.durationMs();
-            view_.setBlockCount(queue_.size());
-            mixCart_ = k;
-            if (view_.autoMix()) {
-                mixTimer_.setEnabled(true);
-            }
+            removeHead(k);
+            planSegue(true);
         } else if (!slot.path.isEmpty()) {
             messages_.showMessage(QStringLiteral("Arquivo:") + slot.path +
                                   QStringLiteral(" Não encontrado"));
@@ -75,32 +84,82 @@ void BlockSequencer::playNext() {
     showTotal();
 }
 
-void BlockSequencer::onMixTick() {
-    bool keep = false;
-    if (carts::isCartNumber(mixCart_)) {
-        PlayerControl& player = players_.cart(mixCart_);
-        if (player.isPlaying()) {
-            keep = true;
-            const qint64 remaining =
-                static_cast<qint64>(player.lengthMs()) - static_cast<qint64>(player.positionMs());
-            if (remaining < settings_.mixLeadMs && !player.isFading()) {
-                if (!view_.autoMix()) {
-                    mixTimer_.setEnabled(false);
-                    return;
-                }
-                if (queue_.isEmpty()) {
-                    keep = false;
-                    showBlock();
-                } else {
-                    // The outgoing cart goes off air: a loop would restart it at the faded volume.
-                    wall_.table[mixCart_].loopText = QStringLiteral("0");
-                    player.fadeOut(settings_.fadeMs);
-                    playNext();
-                }
-            }
-        }
+// The next cart is opened afresh now, so that the mixer can start it on the frame. A cart that
+// is on air cannot be reopened without cutting it, and a missing file cannot be opened: then
+// the segue only fades, and the next cart is taken as a click would take it.
+PlayerControl* BlockSequencer::prepareNext() {
+    const int k = head();
+    plannedNext_ = 0;
+    if (!carts::isCartNumber(k) || k == mixCart_ || players_.cart(k).isPlaying()) {
+        return nullptr;
     }
-    mixTimer_.setEnabled(keep);
+    const carts::Cart& slot = wall_.table[k];
+    if (!files_.exists(slot.path)) {
+        return nullptr;
+    }
+    PlayerControl& next = players_.cart(k);
+    if (next.isEmpty() || next.fileName() != slot.path) {
+        next.unload();
+        next.load(slot.path);
+    }
+    if (next.isEmpty()) {
+        return nullptr;
+    }
+    next.setVolume(static_cast<std::uint32_t>(view_.masterVolume()));
+    next.setLoop(slot.loops());
+    plannedNext_ = k;
+    return &next;
+}
+
+// `fromNow`: the cart has just started, or the mix point moved; otherwise a mix point that
+// has passed without a segue armed stays passed, as the watch ended there.
+void BlockSequencer::planSegue(bool fromNow) {
+    if (!carts::isCartNumber(mixCart_)) {
+        return;
+    }
+    PlayerControl& outgoing = players_.cart(mixCart_);
+    outgoing.cancelSegue();
+    plannedNext_ = 0;
+    if (!outgoing.isPlaying() || outgoing.isFading()) {
+        return;
+    }
+    const qint64 remaining =
+        static_cast<qint64>(outgoing.lengthMs()) - static_cast<qint64>(outgoing.positionMs());
+    if (!fromNow && remaining < settings_.mixLeadMs) {
+        watching_ = false;
+    }
+    if (!watching_ || !view_.autoMix() || queue_.isEmpty()) {
+        return;
+    }
+    outgoing.armSegue(prepareNext(), static_cast<std::uint32_t>(settings_.mixLeadMs),
+                      static_cast<std::uint16_t>(settings_.fadeMs));
+}
+
+void BlockSequencer::onSegue(int cart) {
+    if (cart != mixCart_ || !carts::isCartNumber(cart)) {
+        return;
+    }
+    // The outgoing cart goes off air: a loop would restart it at the faded volume.
+    wall_.table[cart].loopText = QStringLiteral("0");
+    players_.cart(cart).setLoop(false);
+    const int k = plannedNext_;
+    plannedNext_ = 0;
+    if (k != 0 && k == head() && players_.cart(k).isPlaying()) {
+        removeHead(k);
+        planSegue(true);
+        showBlock();
+        showTotal();
+        return;
+    }
+    playNext();
+}
+
+void BlockSequencer::onAutoMixChanged() {
+    planSegue(false);
+}
+
+void BlockSequencer::onMixSettingsChanged() {
+    planSegue(true);
 }
 
 void BlockSequencer::clear() {
@@ -110,6 +169,10 @@ void BlockSequencer::clear() {
     queue_.clear();
     totalMs_ = 0;
     view_.setBlockCount(0);
+    if (carts::isCartNumber(mixCart_)) {
+        players_.cart(mixCart_).cancelSegue();
+    }
+    plannedNext_ = 0;
     showBlock();
 }
 

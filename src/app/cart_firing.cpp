@@ -90,6 +90,7 @@ void CartFiring::startCart(int n) {
         player.load(file);
     }
     player.setVolume(static_cast<std::uint32_t>(view_.masterVolume()));
+    player.setLoop(wall_.table[n].loops());
     player.play();
     if (!player.isPlaying()) {
         return; // its device cannot play now; the player has said why
@@ -109,10 +110,19 @@ void CartFiring::onPlayerStopped(PlayerControl& stopped) {
     const int k = stopped.cartIndex();
     if (carts::isCartNumber(k) && wall_.table[k].loops()) {
         view_.setCaption(k, QStringLiteral("LOOP"));
+        stopped.setLoop(true);
         stopped.play();
     }
     view_.setMeters(0, 0);
     view_.setClockText(QStringLiteral("00:00:00"));
+}
+
+void CartFiring::onLoopTurned(PlayerControl& turned) {
+    const int k = turned.cartIndex();
+    if (carts::isCartNumber(k)) {
+        view_.setCaption(k, QStringLiteral("LOOP"));
+    }
+    view_.setMeters(0, 0);
 }
 
 QString CartFiring::cartStatusLine(int n) const {
@@ -175,6 +185,7 @@ void CartFiring::toggleLoop() {
     carts::Cart& slot = wall_.table[n];
     const bool nowLooping = !slot.loops();
     slot.loopText = nowLooping ? QStringLiteral("1") : QStringLiteral("0");
+    players_.cart(n).setLoop(nowLooping);
     if (players_.cart(n).isPlaying()) {
         view_.setCaption(n, nowLooping ? QStringLiteral("LOOP") : QStringLiteral("NO AR"));
     }

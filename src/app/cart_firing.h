@@ -23,6 +23,8 @@ public:
     void onCartClicked();
     // A cart player stopped: idle look for every cart that no longer plays, loop restart.
     void onPlayerStopped(PlayerControl& stopped);
+    // A looping cart went round from its end to its start, without a gap.
+    void onLoopTurned(PlayerControl& turned);
     // The pointer moved over cart n.
     void onPointerOverCart(int n);
     // Ctrl + letter: fires the first idle cart whose caption holds "&" + the letter.

@@ -2,8 +2,6 @@
 
 #include "core/path_bytes.h"
 
-#include <cstring>
-
 namespace app {
 
 std::unique_ptr<PlayerAdapter> CartPlayerBank::make(audio::PlayerContext& context, int cartIndex) {
@@ -18,17 +16,6 @@ CartPlayerBank::CartPlayerBank(audio::PlayerContext& context) {
     }
     cue_ = make(context, 0);
     spare_ = make(context, 0);
-}
-
-bool PlayerAdapter::readLevels(std::int32_t& levelA, std::int32_t& levelB) {
-    std::array<std::byte, audio::CartPlayer::kDataBufferBytes> buffer{};
-    if (p_.readData(buffer, audio::kDataFft512) <= 0) {
-        return false;
-    }
-    std::array<float, audio::kFft512Bins> fft{};
-    std::memcpy(fft.data(), buffer.data(), sizeof(float) * fft.size());
-    p_.levelsOf(fft, levelA, levelB);
-    return true;
 }
 
 bool DiskFiles::exists(const QString& path) const {

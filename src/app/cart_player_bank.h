@@ -22,11 +22,19 @@ public:
     void play() override { p_.play(); }
     void stop() override { p_.stop(); }
     void fadeOut(std::uint16_t ms) override { p_.fadeOut(ms); }
+    void setLoop(bool loop) override { p_.setLoop(loop); }
+    bool armSegue(PlayerControl* next, std::uint32_t leadMs, std::uint16_t fadeMs) override {
+        auto* other = dynamic_cast<PlayerAdapter*>(next);
+        return p_.armSegue(other != nullptr ? &other->p_ : nullptr, leadMs, fadeMs);
+    }
+    void cancelSegue() override { p_.cancelSegue(); }
     void setVolume(std::uint32_t volume) override { p_.setVolume(volume); }
     std::uint32_t lengthMs() override { return p_.lengthMs(); }
     std::uint32_t positionMs() override { return p_.positionMs(); }
     QString fileName() const override { return p_.fileName(); }
-    bool readLevels(std::int32_t& levelA, std::int32_t& levelB) override;
+    bool readLevels(std::int32_t& levelA, std::int32_t& levelB) override {
+        return p_.readLevels(levelA, levelB);
+    }
     int cartIndex() const override { return p_.cartIndex(); }
     void setCartIndex(int index) override { p_.setCartIndex(index); }
     audio::CartPlayer& player() { return p_; }
@@ -57,16 +65,6 @@ private:
     std::array<std::unique_ptr<PlayerAdapter>, carts::kCartCount + 1> carts_; // index 0 unused
     std::unique_ptr<PlayerAdapter> cue_;
     std::unique_ptr<PlayerAdapter> spare_;
-};
-
-class ThreadedTimerSwitch : public TimerSwitch {
-public:
-    explicit ThreadedTimerSwitch(audio::ThreadedTimer& timer) : t_(timer) {}
-    void setEnabled(bool enabled) override { t_.setEnabled(enabled); }
-    bool isEnabled() const override { return t_.enabled(); }
-
-private:
-    audio::ThreadedTimer& t_;
 };
 
 class DiskFiles : public FileProbe {

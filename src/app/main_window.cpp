@@ -208,6 +208,8 @@ void MainWindow::showSetup() {
     // A new dialog for every click; it deletes itself when it closes.
     auto* setup = new SetupDialog(env_.programDir, *playerContext_, deviceSettings_, this);
     connect(setup, &SetupDialog::extSettingsSaved, this, &MainWindow::applyExtSettings);
+    connect(setup, &SetupDialog::extSettingsSaved, this,
+            [this] { block_->onMixSettingsChanged(); });
     setup->showWithSavedSettings();
 }
 

@@ -58,7 +58,7 @@ class WallMenus;
 struct MainWindowEnvironment {
     QString programDir; // where ARQUIVOS, settings and profiles live
     core::MessageSink* messages = nullptr;
-    audio::SoundApi* sound = nullptr;         // the sound layer all players use
+    audio::engine::SoundEngine* sound = nullptr; // the sound layer all players use
     carts::EditingDialogs* dialogs = nullptr; // default: the real file, colour and rename dialogs
     ProfileNamePrompt* profileNamePrompt = nullptr; // default: the real new-profile dialog
     std::optional<QSize> screenSize; // the screen to fit; default: the window's screen
@@ -85,7 +85,6 @@ public:
     const WallMenus& menus() const { return *menus_; }
     QAction* action(const QString& objectName) const;
     QTimer& displayTimer() const { return *displayTimer_; }
-    audio::ThreadedTimer& mixTimer() const { return *mixTimer_; }
 
     // The wall's controls the proportional layout fits, and the size it last fitted them to.
     QList<QWidget*> wallControls() const;
@@ -216,9 +215,7 @@ private:
     std::unique_ptr<carts::LoudnessService> loudness_; // before the players, which ask it
     std::unique_ptr<audio::PlayerContext> playerContext_;
     std::unique_ptr<CartPlayerBank> players_;
-    audio::ThreadedTimer* mixTimer_ = nullptr; // block mix timer, 50 ms
     QTimer* displayTimer_ = nullptr;           // 100 ms, runs from the first activation on
-    std::unique_ptr<ThreadedTimerSwitch> mixSwitch_;
     std::unique_ptr<BlockSequencer> block_;
     std::unique_ptr<CartFiring> firing_;
     std::unique_ptr<StatusDisplay> display_;

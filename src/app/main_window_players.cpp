@@ -11,6 +11,7 @@
 #include "widgets/fader.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
@@ -22,18 +23,14 @@ void MainWindow::createPlayers() {
     createLoudness();
     players_ = std::make_unique<CartPlayerBank>(*playerContext_);
     for (int n = 1; n <= carts::kCartCount; ++n) {
-        players_->cartPlayer(n).setOnStop(
-            [this, n](QObject*) { firing_->onPlayerStopped(players_->cart(n)); });
+        audio::CartPlayer& player = players_->cartPlayer(n);
+        player.setOnStop([this, n](QObject*) { firing_->onPlayerStopped(players_->cart(n)); });
+        player.setOnLoopTurned([this, n](QObject*) { firing_->onLoopTurned(players_->cart(n)); });
+        player.setOnSegue([this, n](QObject*) { block_->onSegue(n); });
     }
 
-    mixTimer_ = new audio::ThreadedTimer(this);
-    mixTimer_->setObjectName(QStringLiteral("mixTimer"));
-    mixTimer_->setInterval(50);
-    mixTimer_->setOnTimer([this](QObject*) { block_->onMixTick(); });
-    mixSwitch_ = std::make_unique<ThreadedTimerSwitch>(*mixTimer_);
-
     block_ = std::make_unique<BlockSequencer>(wall_, *players_, view_, *env_.messages, files_,
-                                              deviceSettings_, *mixSwitch_);
+                                              deviceSettings_);
     firing_ = std::make_unique<CartFiring>(wall_, *players_, view_, *block_, *env_.messages, files_,
                                            deviceSettings_);
     connectCartButtons();
@@ -46,8 +43,6 @@ void MainWindow::releasePlayers() {
     // The search window previews on the cue player: it goes before the players.
     delete searchWindow_;
     searchWindow_ = nullptr;
-    delete mixTimer_;
-    mixTimer_ = nullptr;
     players_.reset();
 }
 
@@ -71,6 +66,8 @@ void MainWindow::connectCartButtons() {
     }
     connect(strip_->cueButton(), &widgets::CartButton::clicked, this,
             [this] { firing_->toggleCueMode(); });
+    connect(strip_->autoMixBox(), &QCheckBox::toggled, this,
+            [this] { block_->onAutoMixChanged(); });
 }
 
 void MainWindow::connectDisplay() {
@@ -87,10 +84,8 @@ void MainWindow::openPlayerDevices() {
     const int output = deviceSettings_.outputDevice + 1;
     const int cue = deviceSettings_.cueDevice + 1;
     const auto buffer = static_cast<std::uint16_t>(deviceSettings_.bufferMs);
-    void* window = reinterpret_cast<void*>(winId());
     auto openOn = [&](audio::CartPlayer& player, int device, std::uint32_t volume) {
-        player.initDevice(device, false, window);
-        player.selectDevice(device);
+        player.initDevice(device);
         player.setBufferLength(buffer);
         player.setVolume(volume);
     };

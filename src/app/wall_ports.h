@@ -20,6 +20,12 @@ public:
     virtual void play() = 0;
     virtual void stop() = 0;
     virtual void fadeOut(std::uint16_t ms) = 0;
+    // Read when the file ends: a looping player turns to its start without a gap.
+    virtual void setLoop(bool loop) = 0;
+    // At leadMs before its end this player fades out over fadeMs and `next` (loaded, idle,
+    // or null) starts, in one output frame; false when nothing could be armed.
+    virtual bool armSegue(PlayerControl* next, std::uint32_t leadMs, std::uint16_t fadeMs) = 0;
+    virtual void cancelSegue() = 0;
     virtual void setVolume(std::uint32_t volume) = 0;
     virtual std::uint32_t lengthMs() = 0;
     virtual std::uint32_t positionMs() = 0;
@@ -61,14 +67,6 @@ public:
     virtual void setMeters(int levelA, int levelB) = 0;
     virtual void setCueLook(bool cueMode) = 0;
     virtual void setStatusLine(const QString& text) = 0;
-};
-
-// Turns a timer on and off (the mix timer); its ticks are delivered by whoever owns it.
-class TimerSwitch {
-public:
-    virtual ~TimerSwitch() = default;
-    virtual void setEnabled(bool enabled) = 0;
-    virtual bool isEnabled() const = 0;
 };
 
 class FileProbe {

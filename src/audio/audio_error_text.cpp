@@ -68,6 +68,43 @@ const char16_t* findText(std::int16_t code) {
 
 } // namespace
 
+std::int16_t errorCodeOf(engine::EngineError error) {
+    using engine::EngineError;
+    switch (error) {
+    case EngineError::OutOfMemory:
+        return 1;
+    case EngineError::FileOpen:
+        return 2;
+    case EngineError::DeviceFailed:
+        return 3;
+    case EngineError::BadPosition:
+        return 7;
+    case EngineError::DeviceNotOpen:
+        return 8;
+    case EngineError::DeviceGone:
+        return 9;
+    case EngineError::AlreadyOpen:
+        return 14;
+    case EngineError::NotAudio:
+        return 17;
+    case EngineError::NoFreeStream:
+        return 18;
+    case EngineError::BadParameter:
+        return 20;
+    case EngineError::NoSuchDevice:
+        return 23;
+    case EngineError::NoNetwork:
+        return 32;
+    case EngineError::NetworkTimeout:
+        return 40;
+    case EngineError::UnsupportedFormat:
+        return 41;
+    case EngineError::EngineStalled:
+        break;
+    }
+    return -1;
+}
+
 QString audioErrorText(std::int16_t code) {
     if (const char16_t* text = findText(code)) {
         return QStringLiteral("Cod:BS") + QString::number(code) + QString::fromUtf16(text);

@@ -7,6 +7,8 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -14,33 +16,19 @@ namespace audio {
 
 namespace {
 
-constexpr std::uint32_t kInitRate = 44100;
 constexpr int kMaxListedDevices = 10;
 // A fade shorter than this is not worth a slide; the player stops at once.
 constexpr qint64 kShortestFadeMs = 10;
 // The fade is shortened to end this long before the audio does.
 constexpr qint64 kFadeEndMarginMs = 50;
-constexpr std::int32_t kFadeEndVolume = 4;
-constexpr std::int32_t kMaxStillFadeTicks = 50;
 constexpr std::size_t kFftLevelBElement = 5;
 constexpr std::size_t kFftLevelAElement = 6;
-// Sample requests carry their byte count in the bits below the flag bits.
-constexpr std::uint32_t kDataFlagBits = 0xC0000000u;
 
-std::int16_t low16(int code) {
-    return static_cast<std::int16_t>(code);
-}
-
-std::uint64_t signExtendedLow32(std::uint64_t bytes) {
-    return static_cast<std::uint64_t>(
-        static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes))));
-}
-
-std::size_t requiredDataBytes(std::uint32_t request) {
-    if ((request & kDataFft512) != 0) {
-        return CartPlayer::kDataBufferBytes;
-    }
-    return std::max<std::size_t>(CartPlayer::kDataBufferBytes, request & ~kDataFlagBits);
+// The fade a player gives when told to fade over `ms` with `remainingMs` of audio left: 0
+// means stop at once.
+qint64 shortenedFadeMs(qint64 ms, qint64 remainingMs) {
+    const qint64 duration = std::min(ms, remainingMs - kFadeEndMarginMs);
+    return duration < kShortestFadeMs ? 0 : duration;
 }
 
 } // namespace
@@ -55,58 +43,42 @@ std::int32_t levelOfMagnitude(float magnitude) {
 }
 
 CartPlayer::CartPlayer(PlayerContext& context, QObject* owner)
-    : QObject(owner), context_(context), sound_(context.sound) {}
+    : QObject(owner), context_(context), engine_(context.engine) {}
 
-CartPlayer::~CartPlayer() {
-    loaded_ = false;
-    delete timer_; // no tick may reach a half-destroyed player
-    timer_ = nullptr;
-    sound_.freeStream(channel_);
-}
+CartPlayer::~CartPlayer() = default;
 
-void CartPlayer::initDevice(int device, bool readTags, void* window) {
-    if (timer_ != nullptr) {
-        return; // bound for good once a file was loaded
+void CartPlayer::initDevice(int device, bool readTags) {
+    if (loaded_ || channel_) {
+        return; // bound for good while a file is loaded
     }
-    checkVersion();
     if (!context_.openedDevices.contains(device) && !context_.failedDevices.contains(device)) {
-        openDevice(device, window);
+        openDevice(device);
     }
-    setLoop(false);
+    loop_ = false;
     device_ = device;
     deviceName_ = deviceNameOf(device);
     tagReader_ = readTags ? std::make_unique<Id3v1Tag>() : nullptr;
 }
 
-void CartPlayer::checkVersion() {
-    if ((sound_.version() >> 16) == kSoundApiVersionHigh) {
-        return;
-    }
-    context_.messages.showMessage(QStringLiteral("Versão incorreta ZEMBS.DLL"),
-                                  core::MessageSink::Icon::Error,
-                                  QStringLiteral("Incorreta ZEMBS.DLL"));
-    if (context_.terminateApplication) {
-        context_.terminateApplication();
-    }
-}
-
-void CartPlayer::openDevice(int device, void* window) {
-    if (sound_.init(device, kInitRate, 0, window)) {
+void CartPlayer::openDevice(int device) {
+    const engine::Failure failure = engine_.openDevice(device);
+    if (!failure) {
         context_.openedDevices.append(device);
         return;
     }
-    const int code = sound_.lastError();
+    const int code = errorCodeOf(*failure);
     context_.failedDevices.insert(device, code);
     showMessage(context_.deviceProblemText(device, code));
 }
 
-// A device that did not open, or whose output is gone until the sound layer gets it back,
-// must not have its streams land on another device: the player refuses and says why.
+// A device that did not open, or whose output is gone until the engine gets it back, must
+// not have its channels land on another device: the player refuses and says why.
 bool CartPlayer::deviceCanPlay() {
-    if (sound_.deviceUsable(device_)) {
+    const engine::Failure problem = engine_.deviceProblem(device_);
+    if (!problem) {
         return true;
     }
-    reportDeviceProblem(sound_.lastError());
+    reportDeviceProblem(errorCodeOf(*problem));
     return false;
 }
 
@@ -115,24 +87,8 @@ void CartPlayer::reportDeviceProblem(int code) {
     showMessage(context_.deviceProblemText(device_, context_.failedDevices.value(device_, code)));
 }
 
-void CartPlayer::selectDevice(int device) {
-    sound_.setDevice(device);
-    device_ = device;
-}
-
-void CartPlayer::createTimer() {
-    timer_ = new ThreadedTimer(this);
-    timer_->setInterval(kTickMs);
-    timer_->setEnabled(false);
-    timer_->setThreadPriority(ThreadPriority::Normal);
-    timer_->setOnTimer([this](QObject*) { tick(); });
-}
-
 void CartPlayer::load(const QString& pathOrUrl) {
-    if (timer_ == nullptr) {
-        createTimer();
-    }
-    if (playing_ && channelState() != kChannelStopped) {
+    if (playing_ && channel_ && channel_->state() != engine::ChannelState::Stopped) {
         stop();
     }
     if (loaded_) {
@@ -140,8 +96,6 @@ void CartPlayer::load(const QString& pathOrUrl) {
     }
     loaded_ = false;
     playing_ = false;
-    sound_.setDevice(device_);
-    sound_.setConfig(kOptionBufferMs, bufferLength_);
     if (!deviceCanPlay()) {
         return;
     }
@@ -158,58 +112,55 @@ void CartPlayer::prefetchFiles(const QStringList& paths) {
     for (const QString& path : paths) {
         files.push_back(core::encodePathBytes(path).toStdString());
     }
-    sound_.setConfig(kOptionBufferMs, bufferLength_);
-    sound_.prefetchFiles(device_, files);
+    engine_.setBufferLength(std::chrono::milliseconds(bufferLength_));
+    engine_.prefetchFiles(device_, files);
 }
 
-// The error code is taken right after the call that created the stream: reading the
-// attributes of a failed stream would replace it with an invalid-handle code.
+engine::Result<std::unique_ptr<engine::Channel>> CartPlayer::openChannel(const QString& pathOrUrl) {
+    engine_.setBufferLength(std::chrono::milliseconds(bufferLength_));
+    // The file's exact name bytes, also for a name that is not UTF-8 (see core/path_bytes.h).
+    const bool url = pathOrUrl.contains(QStringLiteral("://"));
+    return engine_.open(device_, url ? pathOrUrl.toStdString()
+                                     : core::encodePathBytes(pathOrUrl).toStdString());
+}
+
+void CartPlayer::attach(std::unique_ptr<engine::Channel> channel) {
+    channel_ = std::move(channel);
+    channel_->setEventHandler([this](engine::ChannelEvent event) { onChannelEvent(event); });
+    frequency_ = channel_->info().rate;
+    volume_ = 100;
+    pan_ = 0;
+}
+
 void CartPlayer::loadUrl(const QString& url) {
-    channel_ = sound_.createWmaStream(url.toStdString(), 0);
-    const int code = sound_.lastError();
-    refreshAttributes();
-    if (code != kErrOk) {
-        showMessage(QStringLiteral("Erro ao Carregar URL - ") + audioErrorText(low16(code)) +
-                    QLatin1Char('\r') + url);
-        freeFailedChannel();
+    auto opened = openChannel(url);
+    if (!opened) {
+        showMessage(QStringLiteral("Erro ao Carregar URL - ") +
+                    audioErrorText(errorCodeOf(opened.error())) + QLatin1Char('\r') + url);
         return;
     }
-    sound_.play(channel_, false);
+    attach(opened.take());
     shortName_ = url;
     fileName_ = url;
-    sound_.update();
-    timer_->setEnabled(true);
-    playing_ = true;
     loaded_ = true;
+    play();
 }
 
 void CartPlayer::loadFile(const QString& path) {
-    channel_ = createStream(path, 0);
-    int code = sound_.lastError();
-    if (code != kErrOk) {
-        sound_.freeStream(channel_);
-        channel_ = createStream(path, kStreamSoftwareMix);
-        code = sound_.lastError();
-    }
+    auto opened = openChannel(path);
     shortName_ = core::fileNameOf(path);
     fileName_ = path;
-    if (code != kErrOk) {
+    if (!opened) {
         showMessage(QStringLiteral("ERRO AO CARREGAR CANAL:\r\rArquivo: ") + path +
-                    QStringLiteral("\r\rErro ") + audioErrorText(low16(code)));
-        freeFailedChannel();
+                    QStringLiteral("\r\rErro ") + audioErrorText(errorCodeOf(opened.error())));
         return;
     }
-    refreshAttributes();
-    ChannelInfo info;
-    if (sound_.channelInfo(channel_, info) && (info.flags & kInfo8Bits) != 0) {
+    if (opened.value()->info().eightBit) {
         showMessage(QStringLiteral("Erro ao Ler arquivo:") + fileName_ +
                     QStringLiteral(" Dados <> 16-bits stereo"));
-        freeFailedChannel();
         return;
     }
-    if (channel_ == 0) {
-        return;
-    }
+    attach(opened.take());
     if (tagReader_) {
         // A tag that cannot be read leaves the reader empty; the file still plays.
         tagReader_->readFromFile(path);
@@ -217,95 +168,42 @@ void CartPlayer::loadFile(const QString& path) {
     loaded_ = true;
 }
 
-StreamHandle CartPlayer::createStream(const QString& path, std::uint32_t flags) {
-    // The file's exact name bytes, also for a name that is not UTF-8 (see core/path_bytes.h).
-    const std::string bytes = core::encodePathBytes(path).toStdString();
-    if (path.toUpper().contains(QStringLiteral(".WMA"))) {
-        return sound_.createWmaStream(bytes, flags);
-    }
-    return sound_.createFileStream(bytes, flags);
-}
-
-// A freed handle is forgotten so that no later call can reach a stream reusing its number.
-void CartPlayer::freeFailedChannel() {
-    sound_.freeStream(channel_);
-    channel_ = 0;
-}
-
 void CartPlayer::unload() {
-    if (playing_ && channelState() != kChannelStopped) {
-        sound_.stop(channel_);
-        setLoop(false);
-        playing_ = false;
-    }
-    if (loaded_) {
-        const bool freedAtOnce = freeChannel();
-        if (!freedAtOnce) {
-            sound_.stop(channel_);
-            freeChannel();
-            notifyStopped();
-        }
-    }
-    if (timer_ != nullptr) {
-        timer_->setEnabled(false);
-    }
-    sound_.update();
+    playing_ = false;
+    loaded_ = false;
+    channel_.reset(); // stops with a short de-click; no onStop
 }
 
-// The player is empty afterwards only if the sound layer released the stream.
-bool CartPlayer::freeChannel() {
-    if (!sound_.freeStream(channel_)) {
-        return false;
-    }
-    loaded_ = false;
-    playing_ = false;
-    channel_ = 0;
-    return true;
+// The attributes the next start plays with, set while the channel is still silent so they hold
+// from its first sample.
+void CartPlayer::prepareStart() {
+    channel_->setRate(static_cast<float>(frequency_));
+    channel_->setVolume(static_cast<float>(volume_) / 100.0f);
+    channel_->setPan(static_cast<float>(pan_) / 100.0f);
+    channel_->setLoop(loop_);
+    refreshGain();
 }
 
 void CartPlayer::play() {
-    if (!loaded_ || channelState() == kChannelPlaying) {
+    if (!loaded_ || channel_->state() == engine::ChannelState::Playing) {
         return;
     }
-    ChannelStart started = startChannel();
-    if (started == ChannelStart::HandleLost) {
-        // The stream was lost under us: open the file again and try once more.
-        const QString fileName = fileName_;
-        unload();
-        load(fileName);
-        if (!loaded_) {
-            return; // the load failure has been shown
-        }
-        started = startChannel();
-    }
-    if (started == ChannelStart::DeviceGone) {
+    prepareStart();
+    const engine::Failure failure = channel_->play();
+    if (failure == engine::EngineError::DeviceGone) {
         playing_ = false;
-        reportDeviceProblem(sound_.lastError());
+        reportDeviceProblem(errorCodeOf(*failure));
         return;
     }
-    timer_->setEnabled(true);
-    setLoop(loop_);
-}
-
-// Any other refusal counts as started: the next tick finds the channel stopped and stops the
-// player, as for a channel that ends at once.
-CartPlayer::ChannelStart CartPlayer::startChannel() {
-    writeAttributes(frequency_, volume_, pan_);
-    refreshGain();
     playing_ = true;
-    stillTicks_ = 0;
-    if (sound_.play(channel_, false)) {
-        return ChannelStart::Started;
+    if (failure) {
+        stop(); // the engine refused: this play ends at once
     }
-    if (sound_.lastError() == kErrHandle) {
-        return ChannelStart::HandleLost;
-    }
-    return sound_.deviceUsable(device_) ? ChannelStart::Started : ChannelStart::DeviceGone;
 }
 
 void CartPlayer::refreshGain() {
     if (loaded_) {
-        sound_.setStreamGain(channel_, context_.gainFor(fileName_));
+        channel_->setGain(context_.gainFor(fileName_));
     }
 }
 
@@ -315,12 +213,8 @@ void CartPlayer::stop() {
     if (!loaded_) {
         return;
     }
-    sound_.stop(channel_);
-    sound_.setPosition(channel_, 0);
-    if (channelState() != kChannelStopped) {
-        sound_.stop(channel_);
-    }
-    timer_->setEnabled(false);
+    channel_->stop();
+    channel_->seek(engine::Frames(0));
     notifyStopped();
 }
 
@@ -335,115 +229,126 @@ void CartPlayer::fadeOut(std::uint16_t ms) {
     if (!playing_ || !loaded_) {
         return;
     }
-    if (channelState() == kChannelStopped) {
+    if (channel_->state() == engine::ChannelState::Stopped) {
         stop();
         return;
     }
-    const qint64 remaining = qint64{lengthMs()} - qint64{positionMs()} - kFadeEndMarginMs;
-    const qint64 duration = std::min<qint64>(ms, remaining);
-    if (duration < kShortestFadeMs) {
+    const qint64 remaining = qint64{lengthMs()} - qint64{positionMs()};
+    const qint64 duration = shortenedFadeMs(ms, remaining);
+    if (duration == 0) {
         stop();
         return;
     }
-    sound_.slideAttributes(channel_, kKeepRate, kSlideToSilence, kKeepPan,
-                           static_cast<std::uint32_t>(duration));
+    const std::uint32_t rate = engine_.deviceRate(device_);
+    channel_->fadeOut(engine::Frames::fromDuration(std::chrono::milliseconds(duration), rate));
 }
 
-// Every test runs even after an earlier one stopped the player, so a fade that ends by volume
-// fires onStop from the fade test and again from the end test, as owners expect.
-void CartPlayer::tick() {
-    if (!playing_) {
-        stop();
-        return;
+bool CartPlayer::armSegue(CartPlayer* next, std::uint32_t leadMs, std::uint16_t fadeMs) {
+    if (!loaded_ || !playing_) {
+        return false;
     }
-    QPointer<CartPlayer> alive(this);
-    if (isFading()) {
-        fadeTick();
-        if (!alive) {
-            return; // an onStop handler destroyed the player
+    const bool nextReady = next != nullptr && next != this && next->loaded_ && !next->playing_ &&
+                           next->device_ == device_;
+    const std::uint32_t rate = channel_->info().rate;
+    const engine::Frames length = channel_->length();
+    const engine::Frames at =
+        std::max(engine::Frames(0),
+                 length - engine::Frames::fromDuration(std::chrono::milliseconds(leadMs), rate));
+    const qint64 remainingMs = (length - at).toMs(rate).count();
+    const qint64 fade = shortenedFadeMs(fadeMs, remainingMs);
+    const engine::Frames fadeFrames =
+        engine::Frames::fromDuration(std::chrono::milliseconds(fade), engine_.deviceRate(device_));
+    if (nextReady) {
+        next->prepareStart();
+    }
+    return !channel_->armCue(at, nextReady ? next->channel_.get() : nullptr, fadeFrames);
+}
+
+void CartPlayer::cancelSegue() {
+    if (loaded_) {
+        channel_->cancelCue();
+    }
+}
+
+void CartPlayer::onChannelEvent(engine::ChannelEvent event) {
+    using Kind = engine::ChannelEvent::Kind;
+    switch (event.kind) {
+    case Kind::Ended:
+    case Kind::FadedOut:
+    case Kind::DeviceLost:
+        endPlay();
+        break;
+    case Kind::Stalled:
+        // Only a stall that lasts ends the play; a brief one has already recovered.
+        if (channel_->state() == engine::ChannelState::Stalled) {
+            endPlay();
         }
+        break;
+    case Kind::LoopTurned:
+        if (onLoopTurned_) {
+            onLoopTurned_(this);
+        }
+        break;
+    case Kind::CueStarted:
+        playing_ = true;
+        break;
+    case Kind::CueReached:
+        if (onSegue_) {
+            onSegue_(this);
+        }
+        break;
     }
-    const int state = channelState();
-    if (positionMs() < lengthMs() && state != kChannelStopped && state != kChannelStalled) {
-        return;
-    }
-    stop();
 }
 
-void CartPlayer::fadeTick() {
-    const auto now = static_cast<std::int32_t>(volume());
-    stillTicks_ = now == lastVolume_ ? stillTicks_ + 1 : 0;
-    if (stillTicks_ > kMaxStillFadeTicks && !stopAndCheckAlive()) {
-        return;
-    }
-    lastVolume_ = now;
-    if (now <= kFadeEndVolume) {
+// The channel stopped by itself: the play ends as a stop ends it, once.
+void CartPlayer::endPlay() {
+    if (playing_ && loaded_) {
         stop();
     }
-}
-
-bool CartPlayer::stopAndCheckAlive() {
-    QPointer<CartPlayer> alive(this);
-    stop();
-    return !alive.isNull();
 }
 
 void CartPlayer::setLoop(bool value) {
     loop_ = value;
-    if (playing_ && loaded_) {
-        sound_.setFlags(channel_, value ? kChannelLoop : 0);
+    if (loaded_) {
+        channel_->setLoop(value);
     }
 }
 
 bool CartPlayer::isFading() const {
-    return loaded_ && sound_.isSliding(channel_) == kSlidingVolume;
+    return loaded_ && channel_->isFading();
 }
 
-std::uint32_t CartPlayer::bytesToMs(std::uint64_t bytes) const {
-    const double seconds = sound_.bytesToSeconds(channel_, static_cast<std::uint32_t>(bytes));
-    const double ms = std::trunc(seconds * 1000.0);
-    if (!(ms > 0.0)) {
-        return 0;
-    }
-    return ms >= 4294967295.0 ? std::numeric_limits<std::uint32_t>::max()
-                              : static_cast<std::uint32_t>(ms);
+std::uint32_t CartPlayer::framesToMs(engine::Frames frames) const {
+    const std::int64_t ms = frames.toMs(channel_->info().rate).count();
+    return static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(ms, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
 std::uint32_t CartPlayer::lengthMs() const {
-    return loaded_ ? bytesToMs(sound_.length(channel_)) : 0;
+    return loaded_ ? framesToMs(channel_->length()) : 0;
 }
 
 std::uint32_t CartPlayer::positionMs() const {
-    return loaded_ ? bytesToMs(sound_.position(channel_)) : 0;
+    return loaded_ ? framesToMs(channel_->position()) : 0;
 }
 
 void CartPlayer::setPositionMs(std::int32_t ms) {
-    if (!loaded_) {
+    if (!loaded_ || ms < 0) {
         return;
     }
-    const std::uint64_t bytes = sound_.secondsToBytes(channel_, ms / 1000.0);
-    sound_.setPosition(channel_, signExtendedLow32(bytes));
+    // A position past the end is refused by the engine and changes nothing.
+    channel_->seek(
+        engine::Frames::fromDuration(std::chrono::milliseconds(ms), channel_->info().rate));
 }
 
-std::int32_t CartPlayer::readData(std::span<std::byte> buffer, std::uint32_t request) {
-    if (!loaded_ || !playing_ || channelState() != kChannelPlaying ||
-        buffer.size() < requiredDataBytes(request)) {
-        return 0;
-    }
-    const std::int32_t result = sound_.getData(channel_, buffer.data(), request);
-    if (result < 0) {
-        std::fill_n(buffer.begin(), kDataBufferBytes, std::byte{0});
-    }
-    return result;
-}
-
-void CartPlayer::levelsOf(std::span<const float> fft, std::int32_t& levelA,
-                          std::int32_t& levelB) const {
-    if (!playing_ || channelState() != kChannelPlaying || fft.size() <= kFftLevelAElement) {
-        return;
+bool CartPlayer::readLevels(std::int32_t& levelA, std::int32_t& levelB) const {
+    std::array<float, engine::SoundEngine::kFftBins> fft{};
+    if (!loaded_ || !playing_ || !channel_->spectrum(fft)) {
+        return false;
     }
     levelB = levelOfMagnitude(fft[kFftLevelBElement]);
     levelA = levelOfMagnitude(fft[kFftLevelAElement]);
+    return true;
 }
 
 int CartPlayer::deviceCount() const {
@@ -457,71 +362,45 @@ int CartPlayer::deviceCount() const {
 }
 
 QString CartPlayer::deviceNameOf(int device) const {
-    const std::optional<std::string> description = sound_.deviceDescription(device);
+    const std::optional<std::string> description = engine_.deviceDescription(device);
     return description ? QString::fromStdString(*description) : QString();
 }
 
-std::uint32_t CartPlayer::volume() {
-    if (loaded_) {
-        refreshAttributes();
-    }
-    return volume_;
+std::uint32_t CartPlayer::volume() const {
+    return loaded_ ? static_cast<std::uint32_t>(std::lround(channel_->volume() * 100.0f)) : volume_;
 }
 
 void CartPlayer::setVolume(std::uint32_t volume) {
     if (!loaded_) {
         return;
     }
-    writeAttributes(frequency_, volume, pan_);
+    channel_->setVolume(static_cast<float>(volume) / 100.0f);
     volume_ = volume;
 }
 
-std::int32_t CartPlayer::pan() {
-    if (loaded_) {
-        refreshAttributes();
-    }
-    return pan_;
+std::int32_t CartPlayer::pan() const {
+    return loaded_ ? static_cast<std::int32_t>(std::lround(channel_->pan() * 100.0f)) : pan_;
 }
 
 void CartPlayer::setPan(std::int32_t pan) {
-    if (loaded_ && writeAttributes(frequency_, volume_, pan)) {
+    if (loaded_) {
+        channel_->setPan(static_cast<float>(pan) / 100.0f);
         pan_ = pan;
     }
 }
 
-std::uint32_t CartPlayer::frequency() {
-    if (loaded_ && channelState() != kChannelStopped) {
-        refreshAttributes();
+std::uint32_t CartPlayer::frequency() const {
+    if (loaded_ && channel_->state() != engine::ChannelState::Stopped) {
+        return static_cast<std::uint32_t>(std::lround(channel_->rate()));
     }
     return frequency_;
 }
 
 void CartPlayer::setFrequency(std::uint32_t hz) {
-    if (loaded_ && channelState() != kChannelStopped && writeAttributes(hz, volume_, pan_)) {
+    if (loaded_ && channel_->state() != engine::ChannelState::Stopped) {
+        channel_->setRate(static_cast<float>(hz));
         frequency_ = hz;
     }
-}
-
-bool CartPlayer::refreshAttributes() {
-    std::uint32_t hz = 0;
-    std::uint32_t volume = 0;
-    std::int32_t pan = 0;
-    if (!sound_.getAttributes(channel_, &hz, &volume, &pan)) {
-        return false;
-    }
-    frequency_ = hz;
-    volume_ = volume;
-    pan_ = pan;
-    return true;
-}
-
-bool CartPlayer::writeAttributes(std::uint32_t hz, std::uint32_t volume, std::int32_t pan) {
-    return sound_.setAttributes(channel_, static_cast<std::int32_t>(hz),
-                                static_cast<std::int32_t>(volume), pan);
-}
-
-int CartPlayer::channelState() const {
-    return sound_.isActive(channel_);
 }
 
 void CartPlayer::showMessage(const QString& text) {

@@ -1,15 +1,17 @@
 #pragma once
-// One cart player: one stream of the sound layer on one device, with start, stop, fade-out,
-// seek, volume, pan and rate, meter levels and an end-of-playback event (onStop).
+// One cart player: one channel of the sound engine on one device, with start, stop, fade-out,
+// seek, volume, pan and rate, meter levels, a loop that turns inside the mixer, a segue armed
+// at a frame, and an end-of-playback event (onStop).
 //
-// Every operation, including the timer's tick, runs on the user-interface thread; the player
-// only queries and commands the sound layer through PlayerContext::sound and shows failures
-// through PlayerContext::messages. Nothing is thrown to callers.
+// Every operation runs on the user-interface thread; the engine's events about the channel
+// (ended, faded out, stalled, loop turned, cue reached) arrive there through the shared
+// PlayerContext, so no player runs a timer. Failures are shown through
+// PlayerContext::messages; nothing is thrown to callers.
 //
 // A player plays on its own device or not at all: load and play on a device that did not open,
 // or whose output is gone for now, show that device's problem and leave the player silent
 // (load: empty; play: not playing), so callers check isPlaying() before showing a cart on air.
-#include "audio/engine/sound_api.h"
+#include "audio/engine/sound_engine.h"
 #include "audio/id3v1_tag.h"
 #include "audio/player_context.h"
 #include "audio/threaded_timer.h"
@@ -18,7 +20,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -31,16 +32,14 @@ std::int32_t levelOfMagnitude(float magnitude);
 class CartPlayer : public QObject {
     Q_OBJECT
 public:
-    static constexpr std::uint32_t kTickMs = 60;
-    // Size readData needs for the FFT request; a failed read clears this many bytes.
-    static constexpr std::size_t kDataBufferBytes = 1028;
     static constexpr std::uint16_t kDefaultBufferMs = 3000;
 
     explicit CartPlayer(PlayerContext& context, QObject* owner = nullptr);
-    ~CartPlayer() override; // frees the stream without firing onStop
+    ~CartPlayer() override; // frees the channel without firing onStop
 
-    void initDevice(int device, bool readTags, void* window);
-    void selectDevice(int device);
+    // Binds the player to `device`, opening it once per program; a device that fails to open
+    // is reported once.
+    void initDevice(int device, bool readTags = false);
     void load(const QString& pathOrUrl);
     // Files that players on this player's device will soon load: they may be opened in the
     // background, so that loading one is immediate. Nothing plays and nothing is shown.
@@ -49,11 +48,18 @@ public:
     void play();
     void stop();
     void fadeOut(std::uint16_t ms);
+    // Read by the mixer when the file ends: a looping player turns to its start without a gap.
     void setLoop(bool value);
-    void tick();
     // Applies the file's playback gain (PlayerContext::playbackGain) now, also while playing,
     // with a short ramp: for a preview whose file was measured after it started.
     void refreshGain();
+
+    // The segue: when this player reaches leadMs before its end (at once if that has passed),
+    // it fades out over fadeMs (shortened as fadeOut shortens it) and `next` starts, in the
+    // same output frame. `next` must be loaded on the same device and not playing; null only
+    // fades. False when nothing could be armed. A stop, a fade or another arm cancels it.
+    bool armSegue(CartPlayer* next, std::uint32_t leadMs, std::uint16_t fadeMs);
+    void cancelSegue();
 
     bool isPlaying() const { return loaded_ && playing_; }
     bool isEmpty() const { return !loaded_; }
@@ -62,26 +68,28 @@ public:
     std::uint32_t positionMs() const;
     void setPositionMs(std::int32_t ms);
 
-    // Sample or FFT data of the playing channel; 0 when not playing. The buffer must hold
-    // kDataBufferBytes (and a sample request's byte count); a smaller one is left untouched.
-    std::int32_t readData(std::span<std::byte> buffer, std::uint32_t request);
-    // Levels from FFT elements 5 (B) and 6 (A); outputs unchanged unless playing.
-    void levelsOf(std::span<const float> fft, std::int32_t& levelA, std::int32_t& levelB) const;
+    // The two meter levels (0..22800) from FFT elements 6 (A) and 5 (B) of what plays now;
+    // false, with the levels untouched, when nothing plays.
+    bool readLevels(std::int32_t& levelA, std::int32_t& levelB) const;
     int deviceCount() const;
     QString deviceNameOf(int device) const;
 
-    std::uint32_t volume();
+    std::uint32_t volume() const;
     void setVolume(std::uint32_t volume);
-    std::int32_t pan();
+    std::int32_t pan() const;
     void setPan(std::int32_t pan);
-    std::uint32_t frequency();
+    std::uint32_t frequency() const;
     void setFrequency(std::uint32_t hz);
 
-    // The handler may start the player again, but must not destroy it: load, unload and play
-    // go on using the player after firing it.
+    // Fired once for each end of a play: a stop, the end of the file, the end of a fade, a
+    // stall, the loss of the device. The handler may start the player again, but must not
+    // destroy it.
     const NotifyEvent& onStop() const { return onStop_; }
     void setOnStop(NotifyEvent handler) { onStop_ = std::move(handler); }
-    virtual void notifyStopped();
+    // The loop turned from the end to the start.
+    void setOnLoopTurned(NotifyEvent handler) { onLoopTurned_ = std::move(handler); }
+    // The armed segue happened: this player fades and the next one plays.
+    void setOnSegue(NotifyEvent handler) { onSegue_ = std::move(handler); }
 
     std::uint16_t bufferLength() const { return bufferLength_; }
     void setBufferLength(std::uint16_t ms) { bufferLength_ = ms; }
@@ -92,36 +100,29 @@ public:
     const QString& shortName() const { return shortName_; }
     const QString& fileName() const { return fileName_; }
     const Id3v1Tag* tagReader() const { return tagReader_.get(); }
-    ThreadedTimer* timer() const { return timer_; }
     bool loops() const { return loop_; }
-    StreamHandle channel() const { return channel_; }
     bool loaded() const { return loaded_; }
     bool playing() const { return playing_; }
-    std::int32_t stillTicks() const { return stillTicks_; }
+    // The engine's channel while loaded (for measurements); null when empty.
+    engine::Channel* channel() const { return channel_.get(); }
 
 private:
-    void checkVersion();
-    void openDevice(int device, void* window);
-    void createTimer();
-    void loadUrl(const QString& url);
-    void loadFile(const QString& path);
-    StreamHandle createStream(const QString& path, std::uint32_t flags);
-    enum class ChannelStart { Started, HandleLost, DeviceGone };
-    ChannelStart startChannel();
+    void openDevice(int device);
     bool deviceCanPlay();
     void reportDeviceProblem(int code);
-    void freeFailedChannel();
-    bool freeChannel();
-    bool refreshAttributes();
-    bool writeAttributes(std::uint32_t hz, std::uint32_t volume, std::int32_t pan);
-    int channelState() const;
-    std::uint32_t bytesToMs(std::uint64_t bytes) const;
+    void loadUrl(const QString& url);
+    void loadFile(const QString& path);
+    engine::Result<std::unique_ptr<engine::Channel>> openChannel(const QString& pathOrUrl);
+    void attach(std::unique_ptr<engine::Channel> channel);
+    void prepareStart();
+    void onChannelEvent(engine::ChannelEvent event);
+    void endPlay();
+    void notifyStopped();
+    std::uint32_t framesToMs(engine::Frames frames) const;
     void showMessage(const QString& text);
-    void fadeTick();
-    bool stopAndCheckAlive();
 
     PlayerContext& context_;
-    SoundApi& sound_;
+    engine::SoundEngine& engine_;
     std::uint16_t bufferLength_ = kDefaultBufferMs;
     int device_ = 0;
     QString deviceName_;
@@ -131,15 +132,14 @@ private:
     std::unique_ptr<Id3v1Tag> tagReader_;
     std::uint32_t frequency_ = 0;
     std::uint32_t volume_ = 0;
-    std::int32_t lastVolume_ = 0;
-    std::int32_t stillTicks_ = 0;
     std::int32_t pan_ = 0;
     bool loop_ = false;
-    StreamHandle channel_ = 0;
+    std::unique_ptr<engine::Channel> channel_;
     bool loaded_ = false;
     bool playing_ = false;
     NotifyEvent onStop_;
-    ThreadedTimer* timer_ = nullptr; // child object, destroyed with the player
+    NotifyEvent onLoopTurned_;
+    NotifyEvent onSegue_;
 };
 
 } // namespace audio

@@ -31,7 +31,7 @@ bool feed(ebur128_state* meter, const std::vector<float>& frames) {
 
 std::optional<Loudness> LoudnessMeter::measure(const std::string& path,
                                                const std::atomic<bool>& cancel) {
-    int error = 0;
+    engine::Failure error;
     auto source = engine::MediaSource::open(path, false, engine::MediaSource::kSourceRate, error);
     if (!source) {
         return std::nullopt;

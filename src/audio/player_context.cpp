@@ -2,20 +2,18 @@
 
 #include "audio/audio_error_text.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include <QSocketNotifier>
 
 namespace audio {
 
-PlayerContext::PlayerContext(SoundApi& sound, core::MessageSink& messages,
-                             std::function<void()> terminateApplication)
-    : sound(sound), messages(messages), terminateApplication(std::move(terminateApplication)) {}
-
-void PlayerContext::quitOnceEventLoopRuns() {
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
-    }
+PlayerContext::PlayerContext(engine::SoundEngine& engine, core::MessageSink& messages)
+    : engine(engine), messages(messages),
+      events_(std::make_unique<QSocketNotifier>(engine.eventFd(), QSocketNotifier::Read)) {
+    QObject::connect(events_.get(), &QSocketNotifier::activated, events_.get(),
+                     [&engine] { engine.dispatchEvents(); });
 }
+
+PlayerContext::~PlayerContext() = default;
 
 void PlayerContext::addDeviceRole(int device, const QString& role) {
     QStringList& roles = deviceRoles[device];

@@ -4,15 +4,17 @@
 #include <QEvent>
 #include <QPointer>
 
-#include <array>
-#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <utility>
 
 namespace audio {
 
 namespace {
 
-// The worker only posts; it needs little stack, and 100 of them may run at once.
-constexpr uint kWorkerStackBytes = 256 * 1024;
+using Clock = std::chrono::steady_clock;
 
 const QEvent::Type kTickEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -26,124 +28,174 @@ private:
     std::uint64_t generation_;
 };
 
-// In the order of ThreadPriority.
-constexpr std::array<QThread::Priority, 7> kPriorities{
-    QThread::IdlePriority,         QThread::LowestPriority, QThread::LowPriority,
-    QThread::NormalPriority,       QThread::HighPriority,   QThread::HighestPriority,
-    QThread::TimeCriticalPriority,
-};
-
 } // namespace
 
-TimerThread::TimerThread(ThreadedTimer& timer) : timer_(timer) {
-    setStackSize(kWorkerStackBytes);
-    start(QThread::NormalPriority);
+// The one thread that paces every timer. It posts ticks under its lock, and a timer leaves the
+// queue under the same lock before it is destroyed, so it never posts to a dead timer; a tick
+// already posted dies with its timer. Nothing here waits for an owner thread.
+class TimerPacer {
+public:
+    static TimerPacer& instance();
+    ~TimerPacer();
+
+    void start(ThreadedTimer& timer, std::uint32_t intervalMs);
+    void stop(ThreadedTimer& timer);
+    void finishTick(ThreadedTimer& timer);
+    std::uint64_t generation(const ThreadedTimer& timer) const;
+    ThreadedTimer::PacingState state(const ThreadedTimer& timer) const;
+
+private:
+    using Slot = std::pair<Clock::time_point, ThreadedTimer*>;
+
+    TimerPacer() = default;
+    void startThread();
+    void run();
+    void fireDue(Clock::time_point now);
+    void unschedule(ThreadedTimer& timer);
+    static void postTick(ThreadedTimer& timer);
+    static Clock::time_point nextDeadline(const ThreadedTimer::Pace& pace, Clock::time_point now);
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::set<Slot> queue_; // earliest deadline first
+    std::thread thread_;
+    bool stopping_ = false;
+};
+
+// Built by the first timer's constructor, so it outlives every timer with static storage too;
+// its destructor ends and joins the thread at exit.
+TimerPacer& TimerPacer::instance() {
+    static TimerPacer pacer;
+    return pacer;
 }
 
-TimerThread::~TimerThread() {
-    terminateAndWait();
-}
-
-std::uint32_t TimerThread::interval() const {
-    std::lock_guard lock(mutex_);
-    return interval_;
-}
-
-TimerThread::State TimerThread::state() const {
-    std::lock_guard lock(mutex_);
-    return state_;
-}
-
-std::uint64_t TimerThread::generation() const {
-    std::lock_guard lock(mutex_);
-    return generation_;
-}
-
-void TimerThread::setInterval(std::uint32_t ms) {
-    std::lock_guard lock(mutex_);
-    interval_ = ms;
-}
-
-void TimerThread::startTiming() {
+TimerPacer::~TimerPacer() {
     {
         std::lock_guard lock(mutex_);
-        timing_ = interval_ > 0;
-        stopEvent_ = true;
-        ++generation_;
+        stopping_ = true;
     }
     wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
-void TimerThread::park() {
+// A full new period starts now; a zero interval leaves the timer parked.
+void TimerPacer::start(ThreadedTimer& timer, std::uint32_t intervalMs) {
+    bool earliest = false;
     {
         std::lock_guard lock(mutex_);
-        timing_ = false;
-        ++generation_;
+        ThreadedTimer::Pace& pace = timer.pace_;
+        unschedule(timer);
+        ++pace.generation;
+        if (intervalMs == 0) {
+            return;
+        }
+        pace.interval = std::chrono::milliseconds(intervalMs);
+        pace.deadline = Clock::now() + pace.interval;
+        pace.scheduled = true;
+        const auto slot = queue_.emplace(pace.deadline, &timer).first;
+        earliest = slot == queue_.begin(); // the thread may sleep until a later deadline
+        startThread();
     }
-    wake_.notify_all();
+    if (earliest) {
+        wake_.notify_one();
+    }
 }
 
-void TimerThread::terminateAndWait() {
-    {
-        std::lock_guard lock(mutex_);
-        terminate_ = true;
-        stopEvent_ = true;
-    }
-    wake_.notify_all();
-    wait();
+// The pacing thread may still wake for this timer's old deadline; it then finds nothing due.
+void TimerPacer::stop(ThreadedTimer& timer) {
+    std::lock_guard lock(mutex_);
+    unschedule(timer);
+    ++timer.pace_.generation;
 }
 
-void TimerThread::finishHandOver() {
-    {
-        std::lock_guard lock(mutex_);
-        handOverPending_ = false;
-    }
-    wake_.notify_all();
+// The next period that ends may post again; a period that ended meanwhile stays skipped.
+void TimerPacer::finishTick(ThreadedTimer& timer) {
+    std::lock_guard lock(mutex_);
+    timer.pace_.tickPending = false;
 }
 
-void TimerThread::run() {
+std::uint64_t TimerPacer::generation(const ThreadedTimer& timer) const {
+    std::lock_guard lock(mutex_);
+    return timer.pace_.generation;
+}
+
+ThreadedTimer::PacingState TimerPacer::state(const ThreadedTimer& timer) const {
+    std::lock_guard lock(mutex_);
+    if (timer.pace_.tickPending) {
+        return ThreadedTimer::PacingState::TickPending;
+    }
+    return timer.pace_.scheduled ? ThreadedTimer::PacingState::Timing
+                                 : ThreadedTimer::PacingState::Parked;
+}
+
+// Caller holds the lock. Started on first use so that a program without timers has no thread.
+void TimerPacer::startThread() {
+    if (!thread_.joinable()) {
+        thread_ = std::thread([this] { run(); });
+    }
+}
+
+void TimerPacer::run() {
     std::unique_lock lock(mutex_);
-    while (!terminate_) {
-        if (!timing_) {
-            state_ = State::Parked;
-            wake_.wait(lock, [this] { return timing_ || terminate_; });
+    while (!stopping_) {
+        if (queue_.empty()) {
+            wake_.wait(lock);
             continue;
         }
-        if (waitForTimeout(lock)) {
-            handOver(lock);
+        const Clock::time_point next = queue_.begin()->first;
+        const Clock::time_point now = Clock::now();
+        if (now < next) {
+            wake_.wait_until(lock, next);
+            continue;
         }
+        fireDue(now);
     }
-    state_ = State::Ended;
 }
 
-// True when a full interval passed without a stop request, a park or a terminate request.
-bool TimerThread::waitForTimeout(std::unique_lock<std::mutex>& lock) {
-    state_ = State::Timing;
-    stopEvent_ = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
-    const bool interrupted =
-        wake_.wait_until(lock, deadline, [this] { return stopEvent_ || terminate_ || !timing_; });
-    return !interrupted;
+// Caller holds the lock. Every timer whose period ended gets a tick unless one is pending.
+void TimerPacer::fireDue(Clock::time_point now) {
+    while (!queue_.empty() && queue_.begin()->first <= now) {
+        auto node = queue_.extract(queue_.begin());
+        ThreadedTimer& timer = *node.value().second;
+        ThreadedTimer::Pace& pace = timer.pace_;
+        if (!pace.tickPending) {
+            pace.tickPending = true;
+            postTick(timer);
+        }
+        pace.deadline = nextDeadline(pace, now);
+        node.value().first = pace.deadline;
+        queue_.insert(std::move(node));
+    }
 }
 
-// Posts the tick, then waits until the owner thread has run or dropped it, or until the timer
-// is being destroyed (which removes the posted tick with the timer).
-void TimerThread::handOver(std::unique_lock<std::mutex>& lock) {
-    state_ = State::HandingOver;
-    handOverPending_ = true;
-    const std::uint64_t generation = generation_;
-    lock.unlock();
-    timer_.postTick(generation);
-    lock.lock();
-    wake_.wait(lock, [this] { return !handOverPending_ || terminate_; });
+// Caller holds the lock.
+void TimerPacer::unschedule(ThreadedTimer& timer) {
+    ThreadedTimer::Pace& pace = timer.pace_;
+    if (pace.scheduled) {
+        queue_.erase(Slot(pace.deadline, &timer));
+        pace.scheduled = false;
+    }
 }
 
-ThreadedTimer::ThreadedTimer(QObject* owner)
-    : QObject(owner), worker_(std::make_unique<TimerThread>(*this)) {}
+// Caller holds the lock, which keeps the timer alive while the event is posted.
+void TimerPacer::postTick(ThreadedTimer& timer) {
+    QCoreApplication::postEvent(&timer, new TickEvent(timer.pace_.generation));
+}
+
+// The next end of a period on the grid that started at enabling; periods this thread slept
+// through (a suspended machine, a starved process) are skipped rather than fired in a burst.
+Clock::time_point TimerPacer::nextDeadline(const ThreadedTimer::Pace& pace, Clock::time_point now) {
+    const auto periodsPassed = (now - pace.deadline) / pace.interval;
+    return pace.deadline + (periodsPassed + 1) * pace.interval;
+}
+
+ThreadedTimer::ThreadedTimer(QObject* owner) : QObject(owner), pacer_(TimerPacer::instance()) {}
 
 ThreadedTimer::~ThreadedTimer() {
-    // Joining releases a worker blocked in a hand-over; the tick it posted dies with this object.
-    worker_->terminateAndWait();
+    // After this the pacing thread cannot post to this timer; a posted tick dies with it.
+    pacer_.stop(*this);
 }
 
 void ThreadedTimer::setEnabled(bool value) {
@@ -152,38 +204,24 @@ void ThreadedTimer::setEnabled(bool value) {
     }
     enabled_ = value;
     if (value) {
-        worker_->startTiming();
+        pacer_.start(*this, interval_);
     } else {
-        worker_->park();
+        pacer_.stop(*this);
     }
 }
 
 void ThreadedTimer::setInterval(std::uint32_t ms) {
-    if (ms == worker_->interval()) {
+    if (ms == interval_) {
         return;
     }
     const bool wasEnabled = enabled_;
     setEnabled(false);
-    worker_->setInterval(ms);
+    interval_ = ms;
     setEnabled(wasEnabled);
 }
 
-ThreadPriority ThreadedTimer::threadPriority() const {
-    const QThread::Priority current = worker_->priority();
-    for (std::size_t i = 0; i < kPriorities.size(); ++i) {
-        if (kPriorities[i] == current) {
-            return static_cast<ThreadPriority>(i);
-        }
-    }
-    return ThreadPriority::Normal;
-}
-
-void ThreadedTimer::setThreadPriority(ThreadPriority priority) {
-    worker_->setPriority(kPriorities[static_cast<std::size_t>(priority)]);
-}
-
-void ThreadedTimer::postTick(std::uint64_t generation) {
-    QCoreApplication::postEvent(this, new TickEvent(generation));
+ThreadedTimer::PacingState ThreadedTimer::pacingState() const {
+    return pacer_.state(*this);
 }
 
 bool ThreadedTimer::event(QEvent* event) {
@@ -193,14 +231,14 @@ bool ThreadedTimer::event(QEvent* event) {
     QPointer<ThreadedTimer> alive(this);
     deliverTick(static_cast<TickEvent*>(event)->generation());
     if (alive) { // the handler may have destroyed this timer
-        worker_->finishHandOver();
+        pacer_.finishTick(*this);
     }
     return true;
 }
 
 // A tick posted before the timer was last disabled, re-enabled or given a new interval is stale.
 void ThreadedTimer::deliverTick(std::uint64_t generation) {
-    if (enabled_ && onTimer_ && generation == worker_->generation()) {
+    if (enabled_ && onTimer_ && generation == pacer_.generation(*this)) {
         onTimer_(this);
     }
 }

@@ -1,20 +1,18 @@
 #pragma once
-// A timer whose period is measured on a worker thread of its own, while every tick runs on the
-// thread that owns the timer (the user-interface thread).
+// A timer whose periods are measured on one pacing thread shared by every timer, while every
+// tick runs on the thread that owns the timer (the user-interface thread).
 //
-// Threads: the worker (TimerThread) only waits and posts; the owner thread runs onTimer and
-// every setter. The worker blocks after posting a tick until the owner thread has run or dropped
-// it, so ticks never queue up and handlers never run concurrently. The worker never holds a lock
-// that the owner thread waits for except while it flips a flag, so the destructor cannot
-// deadlock with a pending hand-over: it releases that hand-over and joins the worker.
+// Threads: the pacing thread only waits and posts, and never waits for an owner thread. A timer
+// has at most one tick posted and not yet run; when the next period ends while it is still
+// pending, that period is skipped. So a slow handler delays only its own timer, and the handlers
+// of one timer never run nested. The owner thread runs onTimer and every setter. Periods follow
+// a fixed grid from the moment of enabling (deadline += interval), so a handler's run time does
+// not push later ticks back.
 #include <QObject>
-#include <QThread>
 
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
 
 namespace audio {
 
@@ -23,75 +21,57 @@ using NotifyEvent = std::function<void(QObject* sender)>;
 
 enum class ThreadPriority { Idle, Lowest, Lower, Normal, Higher, Highest, TimeCritical };
 
-class ThreadedTimer;
-
-class TimerThread : public QThread {
-public:
-    enum class State { Parked, Timing, HandingOver, Ended };
-
-    explicit TimerThread(ThreadedTimer& timer);
-    ~TimerThread() override;
-
-    std::uint32_t interval() const;
-    State state() const;
-
-    // Owner thread only.
-    void setInterval(std::uint32_t ms);
-    void startTiming(); // a full new interval starts now
-    void park();
-    void terminateAndWait();
-    void finishHandOver();
-    // Generation of the current timing run: a posted tick of an older run is stale.
-    std::uint64_t generation() const;
-
-protected:
-    void run() override;
-
-private:
-    bool waitForTimeout(std::unique_lock<std::mutex>& lock);
-    void handOver(std::unique_lock<std::mutex>& lock);
-
-    ThreadedTimer& timer_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::uint32_t interval_ = 1000;
-    std::uint64_t generation_ = 0;
-    bool timing_ = false;    // the worker may time (enabled, interval above 0)
-    bool stopEvent_ = false; // ends the wait in progress without a tick
-    bool terminate_ = false;
-    bool handOverPending_ = false;
-    State state_ = State::Parked;
-};
+class TimerPacer;
 
 class ThreadedTimer : public QObject {
     Q_OBJECT
 public:
+    // What the pacing thread holds for this timer.
+    enum class PacingState {
+        Parked,      // not timing, no tick pending
+        Timing,      // a period is running
+        TickPending, // a tick was posted and the owner thread has not run or dropped it yet
+    };
+
     explicit ThreadedTimer(QObject* owner = nullptr);
     ~ThreadedTimer() override;
 
     bool enabled() const { return enabled_; }
     void setEnabled(bool value);
-    std::uint32_t interval() const { return worker_->interval(); }
+    std::uint32_t interval() const { return interval_; }
     void setInterval(std::uint32_t ms);
     const NotifyEvent& onTimer() const { return onTimer_; }
     void setOnTimer(NotifyEvent handler) { onTimer_ = std::move(handler); }
-    ThreadPriority threadPriority() const;
-    void setThreadPriority(ThreadPriority priority);
+    // Kept for callers that rank their timers; all timers share one thread, so it ranks nothing.
+    ThreadPriority threadPriority() const { return threadPriority_; }
+    void setThreadPriority(ThreadPriority priority) { threadPriority_ = priority; }
 
-    // What the worker is doing now; lets callers and tests wait for a hand-over in flight.
-    TimerThread::State workerState() const { return worker_->state(); }
+    // Lets callers and tests wait for a tick in flight.
+    PacingState pacingState() const;
 
 protected:
     bool event(QEvent* event) override;
 
 private:
-    friend class TimerThread;
-    void postTick(std::uint64_t generation); // worker thread
+    friend class TimerPacer;
+
+    // Guarded by the pacer's lock; the owner thread alone changes generation and interval.
+    struct Pace {
+        std::chrono::steady_clock::time_point deadline;
+        std::chrono::steady_clock::duration interval{};
+        std::uint64_t generation = 0; // a posted tick of an older generation is stale
+        bool scheduled = false;
+        bool tickPending = false;
+    };
+
     void deliverTick(std::uint64_t generation);
 
+    TimerPacer& pacer_;
     bool enabled_ = false;
+    std::uint32_t interval_ = 1000;
+    ThreadPriority threadPriority_ = ThreadPriority::Normal;
     NotifyEvent onTimer_;
-    std::unique_ptr<TimerThread> worker_;
+    Pace pace_;
 };
 
 } // namespace audio

@@ -6,13 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
 #include <memory>
 #include <vector>
 
 using audio::ThreadedTimer;
 using audio::ThreadPriority;
-using audio::TimerThread;
-using State = TimerThread::State;
+using State = ThreadedTimer::PacingState;
 
 namespace {
 
@@ -30,13 +32,13 @@ struct CountingTimer {
 };
 
 bool waitForState(const ThreadedTimer& timer, State state) {
-    return waitUntil([&] { return timer.workerState() == state; });
+    return waitUntil([&] { return timer.pacingState() == state; });
 }
 
-// Waits, without running the event loop, until the worker has posted a tick and is blocked.
+// Waits, without running the event loop, until a tick is posted and not yet run.
 bool waitForPostedTick(const ThreadedTimer& timer) {
     QDeadlineTimer deadline(5000);
-    while (timer.workerState() != State::HandingOver) {
+    while (timer.pacingState() != State::TickPending) {
         if (deadline.hasExpired()) {
             return false;
         }
@@ -52,7 +54,13 @@ TEST(ThreadedTimer, StartsDisabledWithItsDefaults) {
     EXPECT_FALSE(timer.enabled());
     EXPECT_EQ(timer.interval(), 1000u);
     EXPECT_EQ(timer.threadPriority(), ThreadPriority::Normal);
-    EXPECT_TRUE(waitForState(timer, State::Parked));
+    EXPECT_EQ(timer.pacingState(), State::Parked);
+}
+
+TEST(ThreadedTimer, KeepsTheThreadPriorityItWasGiven) {
+    ThreadedTimer timer;
+    timer.setThreadPriority(ThreadPriority::Lower);
+    EXPECT_EQ(timer.threadPriority(), ThreadPriority::Lower);
 }
 
 TEST(ThreadedTimer, TicksOnTheOwnerThreadWithTheTimerAsSender) {
@@ -102,7 +110,7 @@ TEST(ThreadedTimer, NeverEnabledOrDisabledInTimeNeverTicks) {
     ASSERT_TRUE(waitUntil([&] { return witness.ticks >= 15; }));
     EXPECT_EQ(never.ticks, 0);
     EXPECT_EQ(cancelled.ticks, 0);
-    EXPECT_EQ(cancelled.timer->workerState(), State::Parked);
+    EXPECT_EQ(cancelled.timer->pacingState(), State::Parked);
 }
 
 TEST(ThreadedTimer, TickPostedBeforeDisablingIsDropped) {
@@ -110,7 +118,7 @@ TEST(ThreadedTimer, TickPostedBeforeDisablingIsDropped) {
     counting.timer->setEnabled(true);
     ASSERT_TRUE(waitForPostedTick(*counting.timer));
     counting.timer->setEnabled(false);
-    // The worker stays blocked until the owner thread has dropped the tick, then parks.
+    // The tick stays pending until the owner thread has dropped it.
     ASSERT_TRUE(waitForState(*counting.timer, State::Parked));
     EXPECT_EQ(counting.ticks, 0);
 }
@@ -185,10 +193,10 @@ TEST(ThreadedTimer, IntervalChangeOfADisabledTimerKeepsItDisabled) {
     counting.timer->setInterval(10);
     EXPECT_FALSE(counting.timer->enabled());
     EXPECT_EQ(counting.timer->interval(), 10u);
-    EXPECT_EQ(counting.timer->workerState(), State::Parked);
+    EXPECT_EQ(counting.timer->pacingState(), State::Parked);
 }
 
-TEST(ThreadedTimer, DestroyingInAnyStateEndsTheWorker) {
+TEST(ThreadedTimer, DestroyingInAnyStateReturnsAtOnce) {
     auto disabled = std::make_unique<CountingTimer>(10);
     disabled.reset();
 
@@ -200,7 +208,7 @@ TEST(ThreadedTimer, DestroyingInAnyStateEndsTheWorker) {
     timing.reset();
     EXPECT_LT(clock.elapsed(), 1000); // did not wait for the interval
 
-    // The worker is blocked in a hand-over that the owner thread never runs.
+    // A tick is posted that the owner thread never runs.
     auto blocked = std::make_unique<CountingTimer>(5);
     blocked->timer->setEnabled(true);
     ASSERT_TRUE(waitForPostedTick(*blocked->timer));
@@ -262,10 +270,53 @@ TEST(ThreadedTimer, HundredTimersTickAndStopTogether) {
     }
     ASSERT_TRUE(waitUntil([&] {
         return std::all_of(timers.begin(), timers.end(),
-                           [](const auto& t) { return t->timer->workerState() == State::Parked; });
+                           [](const auto& t) { return t->timer->pacingState() == State::Parked; });
     }));
     QCoreApplication::processEvents();
     for (std::size_t i = 0; i < timers.size(); ++i) {
         EXPECT_EQ(timers[i]->ticks, counts[i]) << "timer " << i << " ticked after disabling";
     }
+}
+
+// A handler that runs a nested event loop holds back its own timer only: the pacing thread
+// keeps posting the other timers' ticks, which the nested loop runs.
+TEST(ThreadedTimer, SlowHandlerDelaysOnlyItsOwnTimer) {
+    CountingTimer fast(10);
+    CountingTimer slow(10);
+    int fastTicksDuringSlowHandler = -1;
+    slow.timer->setOnTimer([&](QObject*) {
+        if (++slow.ticks > 1) {
+            return;
+        }
+        const int before = fast.ticks;
+        waitUntil([] { return false; }, 300);
+        fastTicksDuringSlowHandler = fast.ticks - before;
+    });
+    fast.timer->setEnabled(true);
+    slow.timer->setEnabled(true);
+    ASSERT_TRUE(waitUntil([&] { return fastTicksDuringSlowHandler >= 0; }));
+    EXPECT_GE(fastTicksDuringSlowHandler, 5); // about 30 are due
+}
+
+namespace {
+
+int processThreadCount() {
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<int>(std::distance(begin(tasks), end(tasks)));
+}
+
+} // namespace
+
+TEST(ThreadedTimer, FiftyTimersShareOneThread) {
+    const int threadsBefore = processThreadCount();
+    std::vector<std::unique_ptr<CountingTimer>> timers;
+    for (int i = 0; i < 50; ++i) {
+        timers.push_back(std::make_unique<CountingTimer>(15 + i % 5));
+        timers.back()->timer->setEnabled(true);
+    }
+    ASSERT_TRUE(waitUntil([&] {
+        return std::all_of(timers.begin(), timers.end(),
+                           [](const auto& t) { return t->ticks >= 2; });
+    }));
+    EXPECT_LE(processThreadCount(), threadsBefore + 1);
 }

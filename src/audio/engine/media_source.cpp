@@ -1,7 +1,5 @@
 #include "media_source.h"
 
-#include "sound_api.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -70,11 +68,11 @@ bool isSupportedCodec(AVCodecID id) {
            id == AV_CODEC_ID_WMAPRO;
 }
 
-int mapNetworkError(int averror) {
+EngineError mapNetworkError(int averror) {
     if (averror == AVERROR_EXIT) {
-        return kErrTimeout;
+        return EngineError::NetworkTimeout;
     }
-    return averror == AVERROR_INVALIDDATA ? kErrFileForm : kErrNoNet;
+    return averror == AVERROR_INVALIDDATA ? EngineError::UnsupportedFormat : EngineError::NoNetwork;
 }
 
 constexpr int kLocalBufferSize = 8192;
@@ -86,12 +84,12 @@ class LocalFile {
 public:
     ~LocalFile() { close(); }
 
-    int open(const std::string& path) {
+    Failure open(const std::string& path) {
         close();
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat info {};
         if (fd_ < 0 || ::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-            return kErrFileOpen;
+            return EngineError::FileOpen;
         }
         auto* buffer = static_cast<unsigned char*>(av_malloc(kLocalBufferSize));
         io_ = buffer ? avio_alloc_context(buffer, kLocalBufferSize, 0, this, &LocalFile::read,
@@ -99,9 +97,9 @@ public:
                      : nullptr;
         if (!io_) {
             av_free(buffer);
-            return kErrMemory;
+            return EngineError::OutOfMemory;
         }
-        return kErrOk;
+        return {};
     }
     void close() {
         if (io_) {
@@ -197,9 +195,9 @@ struct MediaSource::Impl {
     }
     void armDeadline() { deadlineUs = av_gettime_relative() + kNetworkTimeoutUs; }
 
-    int openDemuxer();
-    int openDecoder();
-    int scan();
+    Failure openDemuxer();
+    Failure openDecoder();
+    Failure scan();
     bool rewindToStart();
     std::int64_t packetDuration(const AVPacket* p) const;
     bool ensureResampler(const AVFrame* f);
@@ -210,16 +208,16 @@ struct MediaSource::Impl {
     void feedDecoder();
 };
 
-int MediaSource::Impl::openDemuxer() {
+Failure MediaSource::Impl::openDemuxer() {
     avformat_close_input(&fmt);
     if (!network) {
-        if (const int error = file.open(url); error != kErrOk) {
+        if (const Failure error = file.open(url)) {
             return error;
         }
     }
     fmt = avformat_alloc_context();
     if (!fmt) {
-        return kErrMemory;
+        return EngineError::OutOfMemory;
     }
     fmt->interrupt_callback = {&Impl::interrupt, this};
     // Seeks go through our own sparse index; FFmpeg's per-packet one would cost about
@@ -235,52 +233,52 @@ int MediaSource::Impl::openDemuxer() {
     const int r = avformat_open_input(&fmt, network ? url.c_str() : nullptr, nullptr, &options);
     av_dict_free(&options);
     if (r < 0) {
-        return network ? mapNetworkError(r) : kErrFileForm;
+        return network ? mapNetworkError(r) : EngineError::UnsupportedFormat;
     }
     if (!isSupportedContainer(fmt->iformat->name)) {
-        return kErrFileForm;
+        return EngineError::UnsupportedFormat;
     }
     armDeadline();
     if (avformat_find_stream_info(fmt, nullptr) < 0) {
-        return kErrFileForm;
+        return EngineError::UnsupportedFormat;
     }
     stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (stream < 0) {
-        return kErrNotAudio;
+        return EngineError::NotAudio;
     }
     for (unsigned i = 0; i < fmt->nb_streams; ++i) {
         fmt->streams[i]->discard =
             static_cast<int>(i) == stream ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
     fileSize = fmt->pb ? avio_size(fmt->pb) : -1;
-    return kErrOk;
+    return {};
 }
 
-int MediaSource::Impl::openDecoder() {
+Failure MediaSource::Impl::openDecoder() {
     const AVCodecParameters* par = fmt->streams[stream]->codecpar;
     if (!isSupportedCodec(par->codec_id)) {
-        return kErrFileForm;
+        return EngineError::UnsupportedFormat;
     }
     const auto channels = static_cast<std::uint32_t>(par->ch_layout.nb_channels);
     if (channels < 1 || channels > kMaxChannels || par->sample_rate < kMinRate ||
         par->sample_rate > kMaxRate) {
-        return kErrFileForm;
+        return EngineError::UnsupportedFormat;
     }
     const AVCodec* codec = avcodec_find_decoder(par->codec_id);
     dec = codec ? avcodec_alloc_context3(codec) : nullptr;
     if (!dec || avcodec_parameters_to_context(dec, par) < 0) {
-        return kErrFileForm;
+        return EngineError::UnsupportedFormat;
     }
     dec->pkt_timebase = AVRational{1, par->sample_rate};
     dec->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL; // we trim delay and padding ourselves
     dec->thread_count = 1;
     if (avcodec_open2(dec, codec, nullptr) < 0) {
-        return kErrFileForm;
+        return EngineError::UnsupportedFormat;
     }
     indexed = !network && (isMpegAudio(par->codec_id) || isPcm(par->codec_id));
     const int frameSize = dec->frame_size > 0 ? dec->frame_size : 1152;
     preroll = isMpegAudio(par->codec_id) ? kMpegPrerollFrames * frameSize : 0;
-    return kErrOk;
+    return {};
 }
 
 std::int64_t MediaSource::Impl::packetDuration(const AVPacket* p) const {
@@ -294,7 +292,7 @@ std::int64_t MediaSource::Impl::packetDuration(const AVPacket* p) const {
 
 // Reads every packet once without decoding: the exact length (packet durations minus the
 // encoder delay and padding that the demuxer reports) and a sparse byte-position index.
-int MediaSource::Impl::scan() {
+Failure MediaSource::Impl::scan() {
     const AVStream* st = fmt->streams[stream];
     std::int64_t raw = 0;
     std::int64_t endDiscard = 0;
@@ -338,7 +336,7 @@ int MediaSource::Impl::scan() {
     av_packet_unref(pkt);
     if (indexed) {
         length = std::max<std::int64_t>(raw - startSkip - endDiscard, 0);
-        return index.empty() ? kErrNotAudio : kErrOk;
+        return index.empty() ? Failure(EngineError::NotAudio) : Failure();
     }
     // Packet timestamps of these formats are coarse; the header's duration is closer, and the
     // scan catches a file cut short.
@@ -347,7 +345,7 @@ int MediaSource::Impl::scan() {
                                                                 AVRational{1, dec->sample_rate})
                                                  : lastEnd;
     length = std::min(header, lastEnd);
-    return packets == 0 ? kErrNotAudio : kErrOk;
+    return packets == 0 ? Failure(EngineError::NotAudio) : Failure();
 }
 
 bool MediaSource::Impl::rewindToStart() {
@@ -357,7 +355,7 @@ bool MediaSource::Impl::rewindToStart() {
         return av_seek_frame(fmt, -1, index.front().pos, AVSEEK_FLAG_BYTE) >= 0;
     }
     const int streamBefore = stream;
-    return openDemuxer() == kErrOk && stream == streamBefore;
+    return !openDemuxer() && stream == streamBefore;
 }
 
 bool MediaSource::Impl::ensureResampler(const AVFrame* f) {
@@ -488,7 +486,7 @@ MediaSource::MediaSource(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 MediaSource::~MediaSource() = default;
 
 std::unique_ptr<MediaSource> MediaSource::open(const std::string& pathOrUrl, bool allowNetwork,
-                                               std::uint32_t outRate, int& error) {
+                                               std::uint32_t outRate, Failure& error) {
     static std::once_flag quiet;
     // Damaged files are answered with error codes; FFmpeg's own messages would only be noise.
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
@@ -497,29 +495,29 @@ std::unique_ptr<MediaSource> MediaSource::open(const std::string& pathOrUrl, boo
     s->network = allowNetwork;
     s->outRate = outRate;
     if (!s->pkt || !s->frame) {
-        error = kErrMemory;
+        error = EngineError::OutOfMemory;
         return nullptr;
     }
     error = s->openDemuxer();
-    if (error == kErrOk) {
+    if (!error) {
         error = s->openDecoder();
     }
-    if (error == kErrOk && outRate == kSourceRate) {
+    if (!error && outRate == kSourceRate) {
         s->outRate = static_cast<std::uint32_t>(s->dec->sample_rate);
     }
-    if (error == kErrOk && !s->network) {
+    if (!error && !s->network) {
         error = s->scan();
-        if (error == kErrOk && !s->rewindToStart()) {
-            error = kErrFileForm;
+        if (!error && !s->rewindToStart()) {
+            error = EngineError::UnsupportedFormat;
         }
-    } else if (error == kErrOk) {
+    } else if (!error) {
         const AVStream* st = s->fmt->streams[s->stream];
         s->lengthKnown = st->duration > 0;
         s->length = s->lengthKnown ? av_rescale_q(st->duration, st->time_base,
                                                   AVRational{1, s->dec->sample_rate})
                                    : 0;
     }
-    if (error != kErrOk) {
+    if (error) {
         return nullptr;
     }
     std::unique_ptr<MediaSource> source(new MediaSource(std::move(s)));

@@ -8,6 +8,8 @@
 // Owned by one thread at a time: the creating thread until the stream is handed to the decoder
 // pool, a pool worker afterwards.
 
+#include "engine_types.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,11 +28,11 @@ class MediaSource {
 public:
     static constexpr std::uint32_t kSourceRate = 0;
 
-    // Opens and measures `pathOrUrl`. On failure returns nullptr and sets `error` to a
-    // SoundError code. URLs are only followed when `allowNetwork` is set. An `outRate` of
-    // kSourceRate decodes at the file's own rate (no resampling), for analysis.
+    // Opens and measures `pathOrUrl`. On failure returns nullptr and sets `error`. URLs are only
+    // followed when `allowNetwork` is set. An `outRate` of kSourceRate decodes at the file's own
+    // rate (no resampling), for analysis.
     static std::unique_ptr<MediaSource> open(const std::string& pathOrUrl, bool allowNetwork,
-                                             std::uint32_t outRate, int& error);
+                                             std::uint32_t outRate, Failure& error);
     ~MediaSource();
     MediaSource(const MediaSource&) = delete;
     MediaSource& operator=(const MediaSource&) = delete;

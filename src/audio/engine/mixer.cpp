@@ -1,10 +1,11 @@
 #include "mixer.h"
 
 #include "engine_units.h"
-#include "sound_api.h"
 
 #include <algorithm>
 #include <cmath>
+
+#include <unistd.h>
 
 namespace audio::engine {
 
@@ -26,7 +27,7 @@ float speedOf(Ramp& rate, std::uint32_t sourceRate) {
 
 } // namespace
 
-Mixer::Mixer(std::uint32_t rate, std::size_t blockFrames)
+Mixer::Mixer(std::uint32_t rate, std::size_t blockFrames, int doorbell)
     : rate_(rate), blockFrames_(blockFrames),
       declickFrames_(static_cast<std::uint32_t>(framesForMs(kDeclickMs, rate))),
       scratch_(
@@ -34,7 +35,7 @@ Mixer::Mixer(std::uint32_t rate, std::size_t blockFrames)
                static_cast<float>(std::max<std::size_t>(blockFrames, declickFrames_)) * kMaxSpeed) +
            4) *
           2),
-      tails_(kDeclickTails, declickFrames_) {}
+      doorbell_(doorbell), tails_(kDeclickTails, declickFrames_) {}
 
 bool Mixer::post(const Command& command) {
     return commands_.push(command);
@@ -57,11 +58,21 @@ void Mixer::renderBlock(float* out, std::size_t frames) {
     const std::uint32_t losses = losses_.load(std::memory_order_acquire);
     if (losses != lossesHandled_) {
         lossesHandled_ = losses;
-        for (std::size_t i = 0; i < channelCount_; ++i) {
-            channels_[i]->mix.playing = false;
-            channels_[i]->mix.quietPublished = false;
-        }
+        stopAllForLoss();
     }
+    // A cue falls on an exact output frame: the block is mixed in spans that end there.
+    std::size_t done = 0;
+    while (done < frames) {
+        fireDueCues();
+        const std::size_t span = std::clamp<std::size_t>(framesToNextCue(), 1, frames - done);
+        mixSpan(out + done * 2, span);
+        done += span;
+    }
+    rendered_.fetch_add(frames, std::memory_order_release);
+    ringDoorbell();
+}
+
+void Mixer::mixSpan(float* out, std::size_t frames) {
     std::fill(out, out + frames * 2, 0.0f);
     std::int64_t now = 0;
     for (std::size_t i = 0; i < channelCount_; ++i) {
@@ -77,7 +88,111 @@ void Mixer::renderBlock(float* out, std::size_t frames) {
     for (std::size_t i = 0; i < frames * 2; ++i) {
         out[i] = std::clamp(out[i], -1.0f, 1.0f);
     }
-    rendered_.fetch_add(frames, std::memory_order_release);
+}
+
+void Mixer::stopAllForLoss() {
+    for (std::size_t i = 0; i < channelCount_; ++i) {
+        MixState& m = channels_[i]->mix;
+        if (m.playing) {
+            emit(*channels_[i], ChannelEvent::Kind::DeviceLost);
+        }
+        m.playing = false;
+        m.cueArmed = false;
+        m.quietPublished = false;
+    }
+}
+
+// Output frames until the channel's position reaches its cue, at its present speed; SIZE_MAX
+// when it has none or is not moving.
+std::size_t Mixer::framesToCue(const Stream& stream) const {
+    const MixState& m = stream.mix;
+    if (!m.cueArmed || !m.playing || m.stalled) {
+        return SIZE_MAX;
+    }
+    if (m.cueAt <= m.markerPos) {
+        return 0;
+    }
+    // The ring holds device-rate frames: the published position reaches the cue once this
+    // many of them have been consumed since the marker.
+    const std::uint64_t sourceRate = stream.format().rate;
+    const std::uint64_t target =
+        ((m.cueAt - m.markerPos) * stream.deviceRate() + sourceRate - 1) / sourceRate;
+    if (target <= m.consumedSinceMarker) {
+        return 0;
+    }
+    const double ringFrames = static_cast<double>(target - m.consumedSinceMarker) - m.frac;
+    const double speed = std::max(m.rate.value / static_cast<float>(sourceRate), 1.0f / 256.0f);
+    return static_cast<std::size_t>(std::ceil(std::max(ringFrames, 0.0) / speed - 1e-9));
+}
+
+std::size_t Mixer::framesToNextCue() const {
+    std::size_t nearest = SIZE_MAX;
+    for (std::size_t i = 0; i < channelCount_; ++i) {
+        nearest = std::min(nearest, framesToCue(*channels_[i]));
+    }
+    return nearest;
+}
+
+void Mixer::fireDueCues() {
+    for (std::size_t i = 0; i < channelCount_; ++i) {
+        if (framesToCue(*channels_[i]) == 0) {
+            fireCue(*channels_[i]);
+        }
+    }
+}
+
+// The segue: the next channel's first sample and this channel's fade start on this frame.
+void Mixer::fireCue(Stream& stream) {
+    MixState& m = stream.mix;
+    m.cueArmed = false;
+    if (m.cueNext != nullptr && m.cueNext->mix.attached && !m.cueNext->mix.playing) {
+        start(*m.cueNext);
+        publish(*m.cueNext);
+        m.cueNext->mix.quietPublished = false;
+        emit(*m.cueNext, ChannelEvent::Kind::CueStarted);
+    }
+    m.cueNext = nullptr;
+    if (m.cueFade > 0) {
+        m.volume.moveTo(0.0f, m.cueFade, true);
+        m.stopAtSlideEnd = true;
+    } else {
+        releaseTail(stream, true);
+        m.playing = false;
+    }
+    emit(stream, ChannelEvent::Kind::CueReached);
+    publish(stream);
+}
+
+void Mixer::start(Stream& stream) {
+    MixState& m = stream.mix;
+    m.playing = true;
+    m.ended = false;
+    m.stalled = false;
+    m.announceStart = true;
+    // Resuming while the stop's fade still sounds: fade in against it, so the two add up to
+    // the waveform instead of doubling it.
+    const std::size_t overlap = tails_.remainingFor(&stream);
+    m.entry.value = overlap > 0 ? 0.0f : 1.0f;
+    m.entry.moveTo(1.0f, static_cast<std::uint32_t>(overlap), false);
+}
+
+void Mixer::emit(const Stream& stream, ChannelEvent::Kind kind) {
+    // Only the reader's falling behind by thousands of events could fill the queue; the
+    // event is then lost rather than the mixer waiting.
+    if (events_.push(MixerEvent{stream.id, kind})) {
+        eventsQueued_ = true;
+    }
+}
+
+// An eventfd write is one short non-blocking system call with no user-space lock: the reader
+// sleeps in its event loop instead of polling every channel.
+void Mixer::ringDoorbell() {
+    if (!eventsQueued_ || doorbell_ < 0) {
+        return;
+    }
+    eventsQueued_ = false;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(doorbell_, &one, sizeof one);
 }
 
 void Mixer::apply(const Command& command) {
@@ -91,15 +206,7 @@ void Mixer::apply(const Command& command) {
         return; // the stream may be gone as soon as it is marked detached
     case CommandType::Play:
         if (!lost_.load(std::memory_order_relaxed)) {
-            stream->mix.playing = true;
-            stream->mix.ended = false;
-            stream->mix.stalled = false;
-            stream->mix.announceStart = true;
-            // Resuming while the stop's fade still sounds: fade in against it, so the two
-            // add up to the waveform instead of doubling it.
-            const std::size_t overlap = tails_.remainingFor(stream);
-            stream->mix.entry.value = overlap > 0 ? 0.0f : 1.0f;
-            stream->mix.entry.moveTo(1.0f, static_cast<std::uint32_t>(overlap), false);
+            start(*stream);
         }
         break;
     case CommandType::Stop:
@@ -107,6 +214,7 @@ void Mixer::apply(const Command& command) {
         stream->mix.playing = false;
         stream->mix.stalled = false;
         stream->mix.stopAtSlideEnd = false;
+        stream->mix.cueArmed = false;
         for (Ramp* ramp : {&stream->mix.volume, &stream->mix.pan, &stream->mix.rate}) {
             ramp->moveTo(ramp->value, 0, false);
         }
@@ -123,6 +231,16 @@ void Mixer::apply(const Command& command) {
         break;
     case CommandType::SetGain:
         stream->mix.gain.moveTo(command.gain, stream->mix.playing ? declickFrames_ : 0u, false);
+        break;
+    case CommandType::ArmCue:
+        stream->mix.cueArmed = true;
+        stream->mix.cueAt = command.at;
+        stream->mix.cueNext = command.next;
+        stream->mix.cueFade = command.frames;
+        break;
+    case CommandType::CancelCue:
+        stream->mix.cueArmed = false;
+        stream->mix.cueNext = nullptr;
         break;
     }
     publish(*stream);
@@ -153,8 +271,15 @@ void Mixer::detach(Stream* stream) {
             break;
         }
     }
+    // No cue may start a stream that is about to be freed.
+    for (std::size_t i = 0; i < channelCount_; ++i) {
+        if (channels_[i]->mix.cueNext == stream) {
+            channels_[i]->mix.cueNext = nullptr;
+        }
+    }
     stream->mix.attached = false;
-    stream->pub.state.store(kChannelStopped, std::memory_order_release);
+    stream->mix.cueArmed = false;
+    stream->pub.state.store(ChannelState::Stopped, std::memory_order_release);
     stream->pub.detached.store(true, std::memory_order_release);
 }
 
@@ -169,6 +294,7 @@ void Mixer::applyAttributes(Stream& stream, const Command& command, bool slide) 
         }
         m.volume.moveTo(command.volume, frames, slide);
         m.stopAtSlideEnd = slide && command.toSilence;
+        m.cueArmed = m.cueArmed && !m.stopAtSlideEnd; // a fading channel segues no more
         if (m.stopAtSlideEnd && frames == 0) {
             m.playing = false;
             m.stopAtSlideEnd = false;
@@ -265,12 +391,15 @@ bool Mixer::handleWrap(Stream& stream) {
     m.consumedSinceMarker = 0;
     if (m.loop) {
         m.markerPos = 0;
+        emit(stream, ChannelEvent::Kind::LoopTurned);
         return true;
     }
     m.markerPos = marker.srcPos;
     m.frac = 0.0;
     m.playing = false;
     m.ended = true;
+    m.cueArmed = false;
+    emit(stream, ChannelEvent::Kind::Ended);
     return false;
 }
 
@@ -310,6 +439,9 @@ void Mixer::mixChannel(Stream& stream, float* out, std::size_t frames) {
     }
     if (m.playing && !starved && framesToWrap(stream) == 0) {
         handleWrap(stream); // the last frame has gone out: the state changes with it
+    }
+    if (m.playing && starved && !m.stalled) {
+        emit(stream, ChannelEvent::Kind::Stalled);
     }
     m.stalled = m.playing && starved;
     finishSlides(stream);
@@ -388,6 +520,9 @@ void Mixer::finishSlides(Stream& stream) {
     MixState& m = stream.mix;
     if (m.stopAtSlideEnd && m.volume.remaining == 0) {
         m.stopAtSlideEnd = false;
+        if (m.playing) {
+            emit(stream, ChannelEvent::Kind::FadedOut);
+        }
         m.playing = false;
         m.stalled = false;
     }
@@ -405,14 +540,12 @@ void Mixer::publish(Stream& stream) {
     pub.volume.store(m.volume.value, std::memory_order_relaxed);
     pub.pan.store(m.pan.value, std::memory_order_relaxed);
     pub.rate.store(m.rate.value, std::memory_order_relaxed);
-    const std::uint32_t sliding = (m.rate.sliding() ? kSlidingRate : 0u) |
-                                  (m.volume.sliding() ? kSlidingVolume : 0u) |
-                                  (m.pan.sliding() ? kSlidingPan : 0u);
-    pub.sliding.store(sliding, std::memory_order_relaxed);
+    pub.fading.store(m.volume.sliding(), std::memory_order_relaxed);
     pub.ended.store(m.ended, std::memory_order_relaxed);
     pub.historyPos.store(m.historyWrite, std::memory_order_release);
-    const int state =
-        !m.playing ? kChannelStopped : (m.stalled ? kChannelStalled : kChannelPlaying);
+    const ChannelState state = !m.playing
+                                   ? ChannelState::Stopped
+                                   : (m.stalled ? ChannelState::Stalled : ChannelState::Playing);
     pub.state.store(state, std::memory_order_release);
 }
 

@@ -4,9 +4,12 @@
 // render() runs on the device's mixing thread and never blocks: it takes no lock, allocates
 // nothing and touches no file. Commands from the user-interface thread arrive through a
 // lock-free queue and take effect at the start of the next block; what the user-interface
-// thread reads back is published in each Stream's atomics.
+// thread reads back is published in each Stream's atomics, and what happened to a channel
+// (ended, looped, stalled, reached its cue) goes back through a second queue, with a ring of
+// the doorbell so that the reader need not poll.
 
 #include "declick_tails.h"
+#include "engine_types.h"
 #include "spsc.h"
 #include "stream.h"
 
@@ -26,6 +29,8 @@ enum class CommandType : std::uint8_t {
     Slide,
     SetLoop,
     SetGain,
+    ArmCue,
+    CancelCue,
 };
 
 // Attribute values in a command; NaN leaves the attribute alone.
@@ -40,6 +45,13 @@ struct Command {
     std::uint32_t frames = 0;
     bool toSilence = false; // a volume slide that stops the channel at its end
     bool loop = false;
+    std::uint64_t at = 0;   // ArmCue: the file frame of the cue
+    Stream* next = nullptr; // ArmCue: started at the cue (may be null)
+};
+
+struct MixerEvent {
+    std::uint64_t channel = 0; // Stream::id
+    ChannelEvent::Kind kind = ChannelEvent::Kind::Ended;
 };
 
 class Mixer {
@@ -48,7 +60,8 @@ public:
     static constexpr float kMaxSpeed = 4.0f;          // playback rate at most 4x the file's own
     static constexpr std::size_t kDeclickTails = 128; // channels that can stop at one moment
 
-    Mixer(std::uint32_t rate, std::size_t blockFrames);
+    // `doorbell`: an eventfd written once per block that queued events (-1: none).
+    Mixer(std::uint32_t rate, std::size_t blockFrames, int doorbell = -1);
 
     std::uint32_t rate() const { return rate_; }
     std::size_t blockFrames() const { return blockFrames_; }
@@ -67,10 +80,21 @@ public:
 
     // Mixing thread: fills `out` with `frames` stereo frames.
     void render(float* out, std::size_t frames);
+    // User-interface thread: the next event, if any.
+    bool nextEvent(MixerEvent& event) { return events_.tryPop(event); }
     std::uint64_t framesRendered() const { return rendered_.load(std::memory_order_acquire); }
 
 private:
     void renderBlock(float* out, std::size_t frames);
+    void mixSpan(float* out, std::size_t frames);
+    void stopAllForLoss();
+    std::size_t framesToCue(const Stream& stream) const;
+    std::size_t framesToNextCue() const;
+    void fireDueCues();
+    void fireCue(Stream& stream);
+    void start(Stream& stream);
+    void emit(const Stream& stream, ChannelEvent::Kind kind);
+    void ringDoorbell();
     void apply(const Command& command);
     void attach(Stream* stream);
     void detach(Stream* stream);
@@ -93,9 +117,12 @@ private:
     const std::size_t blockFrames_;
     const std::uint32_t declickFrames_;
     SpscQueue<Command, 4096> commands_;
+    SpscQueue<MixerEvent, 4096> events_;
     std::array<Stream*, kMaxChannels> channels_{};
     std::size_t channelCount_ = 0;
     std::vector<float> scratch_; // ring frames read for one block, sized once
+    const int doorbell_;
+    bool eventsQueued_ = false; // mixing thread: since the doorbell last rang
     DeclickTails tails_;
     std::atomic<bool> lost_{false};
     // Counted, so every loss stops the channels once even if the output is back before the

@@ -2,6 +2,8 @@
 // Where a mixer's blocks go: a sound server stream, a real-time clock that discards them
 // (device 0, "no sound"), or a clock that a test advances by hand.
 
+#include "engine_types.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -27,9 +29,8 @@ public:
     // The latency target (ms) the sound server has agreed to for the stream (0: no server).
     virtual std::uint32_t bufferMs() { return 0; }
     // After the mixer was marked lost: one attempt, at once, to reach the same device again.
-    // A SoundError code, 0 when the device is back. A sink that cannot be lost has nothing to
-    // do.
-    virtual int reconnect() { return 0; }
+    // Empty when the device is back. A sink that cannot be lost has nothing to do.
+    virtual Failure reconnect() { return {}; }
 };
 
 // Consumes audio in real time and discards it: a thread that wakes on an absolute clock once
@@ -84,8 +85,8 @@ public:
     virtual ~DeviceProvider() = default;
     // Default sink first, then the others in a stable order; at most 10.
     virtual std::vector<DeviceInfo> list() = 0;
-    // Opens an output stream on the device; nullptr and a SoundError code on failure.
-    virtual std::unique_ptr<OutputSink> open(const DeviceInfo& device, int& error) = 0;
+    // Opens an output stream on the device; nullptr and why on failure.
+    virtual std::unique_ptr<OutputSink> open(const DeviceInfo& device, Failure& error) = 0;
 };
 
 // Asks for real-time scheduling for the calling (mixing) thread; where the system refuses,

@@ -4,7 +4,6 @@
 #include "engine_units.h"
 #include "mixer.h"
 #include "pulse_connection.h"
-#include "sound_api.h"
 
 #include <algorithm>
 #include <atomic>
@@ -48,14 +47,14 @@ class PulseSink final : public OutputSink {
 public:
     ~PulseSink() override { stop(); }
 
-    int open(const std::string& sinkName);
+    Failure open(const std::string& sinkName);
     std::uint32_t rate() const override { return rate_; }
     bool start(Mixer& mixer) override;
     void stop() override;
     double latencySeconds() override;
     std::uint64_t underruns() const override { return underruns_.load(std::memory_order_relaxed); }
     std::uint32_t bufferMs() override;
-    int reconnect() override;
+    Failure reconnect() override;
 
 private:
     // One connection to the server and the playback stream on it.
@@ -77,7 +76,7 @@ private:
     void supervise();
     void recover();
     void settleLoss();
-    int attemptReturn();
+    Failure attemptReturn();
     void runFallback(bool on);
     bool waitRetry();
     void handleLoss(Link& link);
@@ -109,19 +108,19 @@ private:
     std::atomic<std::uint32_t> agreedMs_{0};
 };
 
-int PulseSink::open(const std::string& sinkName) {
+Failure PulseSink::open(const std::string& sinkName) {
     auto link = std::make_unique<Link>(*this);
     if (!link->connection.connect("Bandora")) {
-        return kErrDevice;
+        return EngineError::NoSuchDevice;
     }
     const std::optional<SinkEntry> sink = findSink(link->connection, sinkName);
     if (!sink) {
-        return kErrDevice;
+        return EngineError::NoSuchDevice;
     }
     sinkName_ = sinkName;
     rate_ = sink->rate;
     link_ = std::move(link);
-    return kErrOk;
+    return {};
 }
 
 bool PulseSink::start(Mixer& mixer) {
@@ -235,14 +234,14 @@ void PulseSink::stop() {
 
 // User-interface thread, on a device that is lost: one attempt at once, as the supervisor
 // makes them.
-int PulseSink::reconnect() {
+Failure PulseSink::reconnect() {
     if (!mixer_) {
-        return kErrInit;
+        return EngineError::DeviceNotOpen;
     }
     std::lock_guard<std::mutex> attempt(attemptMutex_);
     settleLoss();
     if (!mixer_->deviceLost()) {
-        return kErrOk;
+        return {};
     }
     return attemptReturn();
 }
@@ -266,7 +265,7 @@ void PulseSink::recover() {
         {
             std::lock_guard<std::mutex> attempt(attemptMutex_);
             settleLoss();
-            if (!mixer_->deviceLost() || attemptReturn() == kErrOk) {
+            if (!mixer_->deviceLost() || !attemptReturn()) {
                 return;
             }
         }
@@ -293,21 +292,21 @@ void PulseSink::settleLoss() {
 }
 
 // attemptMutex_ held, the device lost: a fresh connection, the sink by its name, a new stream
-// that takes over the mixing from the fallback clock. kErrOk once the device is back.
-int PulseSink::attemptReturn() {
+// that takes over the mixing from the fallback clock. empty once the device is back.
+Failure PulseSink::attemptReturn() {
     auto fresh = std::make_unique<Link>(*this);
     if (!fresh->connection.connect("Bandora", &quit_) || !findSink(fresh->connection, sinkName_)) {
-        return kErrDevice;
+        return EngineError::NoSuchDevice;
     }
     runFallback(false); // from here on only the new stream renders
     if (!openStream(*fresh) || !restoreIfStillUp(*fresh)) {
         closeLink(*fresh);
         runFallback(true);
-        return kErrDriver;
+        return EngineError::DeviceFailed;
     }
     std::lock_guard<std::mutex> guard(linkMutex_);
     link_ = std::move(fresh);
-    return kErrOk;
+    return {};
 }
 
 // attemptMutex_ held.
@@ -468,10 +467,10 @@ std::vector<DeviceInfo> PulseDeviceProvider::list() {
     return devices;
 }
 
-std::unique_ptr<OutputSink> PulseDeviceProvider::open(const DeviceInfo& device, int& error) {
+std::unique_ptr<OutputSink> PulseDeviceProvider::open(const DeviceInfo& device, Failure& error) {
     auto sink = std::make_unique<PulseSink>();
     error = sink->open(device.name);
-    if (error != kErrOk) {
+    if (error) {
         return nullptr;
     }
     return sink;

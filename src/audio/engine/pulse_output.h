@@ -13,7 +13,7 @@ namespace audio::engine {
 class PulseDeviceProvider final : public DeviceProvider {
 public:
     std::vector<DeviceInfo> list() override;
-    std::unique_ptr<OutputSink> open(const DeviceInfo& device, int& error) override;
+    std::unique_ptr<OutputSink> open(const DeviceInfo& device, Failure& error) override;
 };
 
 } // namespace audio::engine

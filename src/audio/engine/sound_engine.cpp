@@ -17,35 +17,37 @@
 #include <limits>
 #include <thread>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 namespace audio::engine {
 
 namespace {
 
 constexpr std::size_t kMaxStreams = 4095;
-constexpr std::uint32_t kIndexBits = 12;
 constexpr auto kSeekTimeout = std::chrono::seconds(5);
-constexpr std::uint64_t kBadPosition = ~0ull;
 constexpr float kKeep = std::numeric_limits<float>::quiet_NaN();
 constexpr float kMaxStreamGain = 16.0f; // +24 dB
-
-// Positions and lengths are counted in bytes of 16-bit PCM in the file's own channels.
-std::uint64_t bytesPerFrame(const SourceFormat& format) {
-    return 2ull * format.channels;
-}
+constexpr float kMinRate = 100.0f;
+constexpr float kMaxRate = 100000.0f;
 
 } // namespace
 
 SoundEngine::SoundEngine(std::unique_ptr<DeviceProvider> provider, unsigned decoderThreads)
     : provider_(std::move(provider)), pool_(std::make_unique<DecoderPool>(decoderThreads)),
-      slots_(kMaxStreams), spectrum_(std::make_unique<Spectrum>()),
-      reaper_(std::make_unique<StreamReaper>()),
-      prefetch_(std::make_unique<StreamPrefetch>(*reaper_)) {}
+      spectrum_(std::make_unique<Spectrum>()), reaper_(std::make_unique<StreamReaper>()),
+      prefetch_(std::make_unique<StreamPrefetch>(*reaper_)),
+      eventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 SoundEngine::~SoundEngine() {
+    // Channels outliving the engine would reach a dead mixer: their owners go first.
     prefetch_.reset();
     pool_.reset();
     devices_.clear(); // stops every sink: no mixer runs from here on
     reaper_.reset();  // so what it still holds can go
+    if (eventFd_ >= 0) {
+        ::close(eventFd_);
+    }
 }
 
 std::unique_ptr<SoundEngine> makeSoundEngine() {
@@ -54,77 +56,51 @@ std::unique_ptr<SoundEngine> makeSoundEngine() {
                                          std::min(cores, 4u));
 }
 
-bool SoundEngine::fail(int error) {
-    lastError_ = error;
-    return false;
+void SoundEngine::setBufferLength(std::chrono::milliseconds length) {
+    constexpr std::int64_t kMinBufferMs = 100;
+    constexpr std::int64_t kMaxBufferMs = 10000;
+    bufferMs_ = static_cast<std::uint32_t>(std::clamp(length.count(), kMinBufferMs, kMaxBufferMs));
 }
 
-std::uint32_t SoundEngine::version() {
-    lastError_ = kErrOk;
-    return kSoundApiVersion;
-}
-
-int SoundEngine::lastError() {
-    return lastError_;
-}
-
-StreamHandle SoundEngine::createFileStream(const std::string& path, std::uint32_t) {
-    return createStream(path, false);
-}
-
-StreamHandle SoundEngine::createWmaStream(const std::string& pathOrUrl, std::uint32_t) {
-    return createStream(pathOrUrl, pathOrUrl.find("://") != std::string::npos);
-}
-
-StreamHandle SoundEngine::createStream(const std::string& path, bool network) {
-    Device* target = device(current_);
+Result<std::unique_ptr<Channel>> SoundEngine::open(int deviceNumber, const std::string& pathOrUrl) {
+    Device* target = device(deviceNumber);
     if (!target) {
-        fail(kErrInit);
-        return 0;
+        return EngineError::DeviceNotOpen;
     }
-    const std::size_t index = freeSlotIndex();
-    if (index == slots_.size()) {
-        fail(kErrNoChannel);
-        return 0;
+    if (channels_.size() >= kMaxStreams) {
+        return EngineError::NoFreeStream;
     }
+    const bool network = pathOrUrl.find("://") != std::string::npos;
+    const std::uint32_t rate = target->mixer->rate();
     std::unique_ptr<Stream> stream =
-        network ? nullptr : prefetch_->take(path, target->mixer->rate(), bufferMs_);
+        network ? nullptr : prefetch_->take(pathOrUrl, rate, bufferMs_);
     if (!stream) {
-        int error = kErrOk;
-        auto source = MediaSource::open(path, network, target->mixer->rate(), error);
+        Failure error;
+        auto source = MediaSource::open(pathOrUrl, network, rate, error);
         if (!source) {
-            fail(error);
-            return 0;
+            return *error;
         }
-        stream = std::make_unique<Stream>(std::move(source), target->mixer->rate(), bufferMs_);
+        stream = std::make_unique<Stream>(std::move(source), rate, bufferMs_);
         stream->prime();
     }
-    Slot& slot = slots_[index];
-    slot.stream = std::move(stream);
-    slot.device = target;
-    slot.sentSeq = slot.seekSeq = 0;
-    slot.seekTarget = 0;
-    slot.playing = false;
-    slot.rate = static_cast<float>(slot.stream->format().rate);
-    slot.volume = 1.0f;
-    slot.pan = 0.0f;
-    slot.slideBits = 0;
+    const std::uint64_t id = nextChannelId_++;
+    stream->id = id;
     Command attach;
     attach.type = CommandType::Attach;
-    if (!post(slot, attach)) {
-        slot.stream.reset();
-        fail(kErrUnknown);
-        return 0;
+    attach.stream = stream.get();
+    if (!post(*target, attach)) {
+        reaper_->release(std::move(stream), false);
+        return EngineError::EngineStalled;
     }
-    pool_->add(slot.stream.get());
-    nextSlot_ = (index + 1) % slots_.size();
-    lastError_ = kErrOk;
-    return (slot.generation << kIndexBits) | static_cast<std::uint32_t>(index + 1);
+    Stream* raw = stream.get();
+    std::unique_ptr<Channel> channel(new Channel(*this, *target, std::move(stream), id));
+    pool_->add(raw);
+    channels_[id] = channel.get();
+    return channel;
 }
 
-void SoundEngine::prefetchFiles(int device, const std::vector<std::string>& paths) {
-    lastError_ = kErrOk;
-    if (Device* target = this->device(device)) {
+void SoundEngine::prefetchFiles(int deviceNumber, const std::vector<std::string>& paths) {
+    if (Device* target = device(deviceNumber)) {
         prefetch_->replace(paths, target->mixer->rate(), bufferMs_);
     }
 }
@@ -137,367 +113,285 @@ std::size_t SoundEngine::pendingFreeCount() const {
     return reaper_->pending();
 }
 
-// The first free slot from the rotating cursor on; slots_.size() when all are taken.
-std::size_t SoundEngine::freeSlotIndex() const {
-    for (std::size_t k = 0; k < slots_.size(); ++k) {
-        const std::size_t i = (nextSlot_ + k) % slots_.size();
-        if (!slots_[i].stream) {
-            return i;
-        }
-    }
-    return slots_.size();
-}
-
-SoundEngine::Slot* SoundEngine::find(StreamHandle handle) {
-    const std::uint32_t index = (handle & ((1u << kIndexBits) - 1)) - 1;
-    if (handle == 0 || index >= slots_.size()) {
-        return nullptr;
-    }
-    Slot& slot = slots_[index];
-    if (!slot.stream || slot.generation != (handle >> kIndexBits)) {
-        return nullptr;
-    }
-    lastError_ = kErrOk;
-    return &slot;
-}
-
 // Hands a command to the mixer. The queue only fills if the mixer has stopped pulling blocks
 // for a long time; then the call gives up rather than hang.
-bool SoundEngine::post(Slot& slot, const Command& command) {
-    Command sent = command;
-    sent.stream = slot.stream.get();
-    sent.seq = ++slot.sentSeq;
+bool SoundEngine::post(Device& target, Command command) {
     for (int attempt = 0; attempt < 200; ++attempt) {
-        if (slot.device->mixer->post(sent)) {
+        if (target.mixer->post(command)) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    --slot.sentSeq;
     return false;
 }
 
-bool SoundEngine::pending(const Slot& slot) const {
-    return slot.stream->pub.appliedSeq.load(std::memory_order_acquire) != slot.sentSeq;
-}
-
-void SoundEngine::refreshShadow(Slot& slot) {
-    if (pending(slot)) {
-        return;
-    }
-    const PublishedState& pub = slot.stream->pub;
-    slot.rate = pub.rate.load(std::memory_order_relaxed);
-    slot.volume = pub.volume.load(std::memory_order_relaxed);
-    slot.pan = pub.pan.load(std::memory_order_relaxed);
-    slot.slideBits = 0;
-    slot.playing = pub.state.load(std::memory_order_acquire) != kChannelStopped;
-}
-
-bool SoundEngine::freeStream(StreamHandle handle) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
-    }
-    pool_->remove(slot->stream.get());
+void SoundEngine::forget(Channel& channel) {
+    channels_.erase(channel.id_);
+    pool_->remove(channel.stream_.get());
     Command detach;
     detach.type = CommandType::Detach;
+    detach.stream = channel.stream_.get();
     // If the mixer has stopped pulling blocks the command cannot go; the stream then simply
     // stays with the reaper until the engine is destroyed.
-    post(*slot, detach);
-    reaper_->release(std::move(slot->stream), true);
-    slot->generation = (slot->generation + 1) & ((1u << (32 - kIndexBits)) - 1);
-    slot->generation = slot->generation == 0 ? 1 : slot->generation;
-    lastError_ = kErrOk;
-    return true;
+    post(channel.device_, detach);
+    reaper_->release(std::move(channel.stream_), true);
 }
 
-bool SoundEngine::channelInfo(StreamHandle handle, ChannelInfo& info) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
+void SoundEngine::dispatchEvents() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t got = ::read(eventFd_, &count, sizeof count);
+    for (auto& [number, dev] : devices_) {
+        MixerEvent event;
+        while (dev->mixer->nextEvent(event)) {
+            // A handler may destroy any channel: each event looks its channel up afresh.
+            const auto it = channels_.find(event.channel);
+            if (it != channels_.end()) {
+                it->second->deliver(ChannelEvent{event.kind});
+            }
+        }
     }
-    const SourceFormat& format = slot->stream->format();
-    info.freq = format.rate;
-    info.chans = format.channels;
-    info.flags = format.eightBit ? kInfo8Bits : 0u;
-    return true;
 }
 
-bool SoundEngine::getAttributes(StreamHandle handle, std::uint32_t* rate, std::uint32_t* volume,
-                                std::int32_t* pan) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
-    }
-    refreshShadow(*slot);
-    if (rate) {
-        *rate = static_cast<std::uint32_t>(std::lround(slot->rate));
-    }
-    if (volume) {
-        *volume = static_cast<std::uint32_t>(std::lround(slot->volume * 100.0f));
-    }
-    if (pan) {
-        *pan = static_cast<std::int32_t>(std::lround(slot->pan * 100.0f));
-    }
-    return true;
+// ---- Channel ----
+
+Channel::Channel(SoundEngine& engine, SoundEngine::Device& device, std::unique_ptr<Stream> stream,
+                 std::uint64_t id)
+    : engine_(engine), device_(device), stream_(std::move(stream)), id_(id) {
+    const SourceFormat& format = stream_->format();
+    info_.rate = format.rate;
+    info_.channels = format.channels;
+    info_.eightBit = format.eightBit;
+    info_.length = Frames(static_cast<std::int64_t>(format.lengthFrames));
+    rate_ = static_cast<float>(format.rate);
 }
 
-// Fills the command's attribute targets from the caller's values; "keep" values become NaN.
-void SoundEngine::attributeTargets(const Slot& slot, std::int32_t rate, std::int32_t volume,
-                                   std::int32_t pan, Command& command) {
-    const auto ownRate = static_cast<float>(slot.stream->format().rate);
-    command.rate =
-        rate == kKeepRate
-            ? kKeep
-            : (rate == 0 ? ownRate : std::clamp(static_cast<float>(rate), 100.0f, 100000.0f));
-    command.toSilence = command.type == CommandType::Slide && volume == kSlideToSilence;
-    command.volume =
-        volume == kKeepVolume
-            ? kKeep
-            : (command.toSilence ? 0.0f : static_cast<float>(std::clamp(volume, 0, 100)) / 100.0f);
-    command.pan = pan == kKeepPan ? kKeep : static_cast<float>(std::clamp(pan, -100, 100)) / 100.0f;
+Channel::~Channel() {
+    engine_.forget(*this);
 }
 
-bool SoundEngine::setAttributes(StreamHandle handle, std::int32_t rate, std::int32_t volume,
-                                std::int32_t pan) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
+bool Channel::post(Command command) {
+    command.stream = stream_.get();
+    command.seq = ++sentSeq_;
+    if (engine_.post(device_, command)) {
+        return true;
     }
-    refreshShadow(*slot);
+    --sentSeq_;
+    return false;
+}
+
+bool Channel::pending() const {
+    return stream_->pub.appliedSeq.load(std::memory_order_acquire) != sentSeq_;
+}
+
+void Channel::refresh() const {
+    if (pending()) {
+        return;
+    }
+    const PublishedState& pub = stream_->pub;
+    rate_ = pub.rate.load(std::memory_order_relaxed);
+    volume_ = pub.volume.load(std::memory_order_relaxed);
+    pan_ = pub.pan.load(std::memory_order_relaxed);
+    fading_ = pub.fading.load(std::memory_order_relaxed);
+    playing_ = pub.state.load(std::memory_order_acquire) != ChannelState::Stopped;
+}
+
+void Channel::deliver(ChannelEvent event) {
+    if (handler_) {
+        handler_(event);
+    }
+}
+
+Frames Channel::position() const {
+    const PublishedState& pub = stream_->pub;
+    const bool seekPending = pub.appliedSeekSeq.load(std::memory_order_acquire) != seekSeq_;
+    return seekPending
+               ? seekTarget_
+               : Frames(static_cast<std::int64_t>(pub.position.load(std::memory_order_acquire)));
+}
+
+ChannelState Channel::state() const {
+    if (pending()) {
+        return playing_ ? ChannelState::Playing : ChannelState::Stopped;
+    }
+    return stream_->pub.state.load(std::memory_order_acquire);
+}
+
+std::int64_t Channel::startedNs() const {
+    return stream_->pub.startedNs.load(std::memory_order_acquire);
+}
+
+Failure Channel::seek(Frames position) {
+    if (position < Frames(0) || position > info_.length) {
+        return EngineError::BadPosition;
+    }
+    seekSeq_ = stream_->requestSeek(static_cast<std::uint64_t>(position.count()));
+    seekTarget_ = position;
+    engine_.pool_->wake();
+    // The worker answers once the first buffer at the new place is decoded.
+    stream_->waitSeek(seekSeq_, kSeekTimeout);
+    return {};
+}
+
+Failure Channel::play() {
+    if (device_.mixer->deviceLost()) {
+        return EngineError::DeviceGone; // until the output is back
+    }
+    refresh();
+    if (playing_) {
+        return {};
+    }
+    const PublishedState& pub = stream_->pub;
+    const bool seekPending = pub.appliedSeekSeq.load(std::memory_order_acquire) != seekSeq_;
+    if (!seekPending && pub.ended.load(std::memory_order_relaxed)) {
+        seek(Frames(0));
+    }
+    stream_->pub.startedNs.store(0, std::memory_order_relaxed);
     Command command;
-    command.type = CommandType::SetAttributes;
-    attributeTargets(*slot, rate, volume, pan, command);
-    if (!post(*slot, command)) {
-        return fail(kErrUnknown);
+    command.type = CommandType::Play;
+    if (!post(command)) {
+        return EngineError::EngineStalled;
     }
-    slot->rate = std::isnan(command.rate) ? slot->rate : command.rate;
-    slot->volume = std::isnan(command.volume) ? slot->volume : command.volume;
-    slot->pan = std::isnan(command.pan) ? slot->pan : command.pan;
-    return true;
+    playing_ = true;
+    // Only now wake the decoders to fill the whole buffer: the start is already decoded, and
+    // waking them first could delay the command.
+    stream_->setPlaying(true);
+    engine_.pool_->wake();
+    return {};
 }
 
-bool SoundEngine::slideAttributes(StreamHandle handle, std::int32_t rate, std::int32_t volume,
-                                  std::int32_t pan, std::uint32_t ms) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
-    }
-    refreshShadow(*slot);
+void Channel::stop() {
     Command command;
-    command.type = CommandType::Slide;
+    command.type = CommandType::Stop;
+    if (post(command)) {
+        stream_->setPlaying(false);
+        playing_ = false;
+        fading_ = false;
+    }
+}
+
+namespace {
+
+Command attributes(CommandType type, float rate, float volume, float pan) {
+    Command command;
+    command.type = type;
+    command.rate = rate;
+    command.volume = volume;
+    command.pan = pan;
+    return command;
+}
+
+} // namespace
+
+void Channel::setVolume(float volume) {
+    volume = std::clamp(volume, 0.0f, 1.0f);
+    if (post(attributes(CommandType::SetAttributes, kKeep, volume, kKeep))) {
+        volume_ = volume;
+    }
+}
+
+void Channel::setPan(float pan) {
+    pan = std::clamp(pan, -1.0f, 1.0f);
+    if (post(attributes(CommandType::SetAttributes, kKeep, kKeep, pan))) {
+        pan_ = pan;
+    }
+}
+
+void Channel::setRate(float hz) {
+    hz = hz <= 0.0f ? static_cast<float>(info_.rate) : std::clamp(hz, kMinRate, kMaxRate);
+    if (post(attributes(CommandType::SetAttributes, hz, kKeep, kKeep))) {
+        rate_ = hz;
+    }
+}
+
+float Channel::volume() const {
+    refresh();
+    return volume_;
+}
+
+float Channel::pan() const {
+    refresh();
+    return pan_;
+}
+
+float Channel::rate() const {
+    refresh();
+    return rate_;
+}
+
+void Channel::fadeOut(Frames duration) {
+    Command command = attributes(CommandType::Slide, kKeep, 0.0f, kKeep);
+    command.toSilence = true;
     // Clamped: a slide of days would otherwise wrap round to a few seconds.
-    command.frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-        framesForMs(ms, slot->device->mixer->rate()), std::numeric_limits<std::uint32_t>::max()));
-    attributeTargets(*slot, rate, volume, pan, command);
-    if (!post(*slot, command)) {
-        return fail(kErrUnknown);
+    command.frames = static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(duration.count(), 0, std::numeric_limits<std::uint32_t>::max()));
+    if (!post(command)) {
+        return;
     }
-    if (command.toSilence && command.frames == 0) {
-        slot->playing = false; // a fade to silence in no time is a stop
-        slot->stream->setPlaying(false);
+    if (command.frames == 0) {
+        playing_ = false; // a fade to silence in no time is a stop
+        stream_->setPlaying(false);
+    } else {
+        fading_ = true;
     }
-    if (command.frames > 0) {
-        slot->slideBits = (std::isnan(command.rate) ? 0u : kSlidingRate) |
-                          (std::isnan(command.volume) ? 0u : kSlidingVolume) |
-                          (std::isnan(command.pan) ? 0u : kSlidingPan);
-    }
-    return true;
 }
 
-std::uint32_t SoundEngine::isSliding(StreamHandle handle) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        fail(kErrHandle);
-        return 0;
-    }
-    refreshShadow(*slot);
-    return pending(*slot) ? slot->slideBits
-                          : slot->stream->pub.sliding.load(std::memory_order_relaxed);
+bool Channel::isFading() const {
+    refresh();
+    return fading_;
 }
 
-bool SoundEngine::setStreamGain(StreamHandle handle, float gain) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
-    }
+Failure Channel::setGain(float gain) {
     if (!std::isfinite(gain) || gain < 0.0f || gain > kMaxStreamGain) {
-        return fail(kErrIllegalParam);
+        return EngineError::BadParameter;
     }
     Command command;
     command.type = CommandType::SetGain;
     command.gain = gain;
-    return post(*slot, command) || fail(kErrUnknown);
+    return post(command) ? Failure{} : Failure{EngineError::EngineStalled};
 }
 
-bool SoundEngine::seekAndWait(Slot& slot, std::uint64_t frame) {
-    slot.seekSeq = slot.stream->requestSeek(frame);
-    slot.seekTarget = frame;
-    pool_->wake();
-    // The worker answers once the first buffer at the new place is decoded.
-    return slot.stream->waitSeek(slot.seekSeq, kSeekTimeout);
-}
-
-bool SoundEngine::play(StreamHandle handle, bool restart) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
-    }
-    if (slot->device->mixer->deviceLost()) {
-        return fail(kErrStart); // until the output is back; deviceUsable() tells
-    }
-    refreshShadow(*slot);
-    const PublishedState& pub = slot->stream->pub;
-    const bool seekPending = pub.appliedSeekSeq.load(std::memory_order_acquire) != slot->seekSeq;
-    const bool ended = !seekPending && pub.ended.load(std::memory_order_relaxed);
-    if (slot->playing && !restart) {
-        return true;
-    }
-    if (restart || ended) {
-        seekAndWait(*slot, 0);
-    }
-    slot->stream->pub.startedNs.store(0, std::memory_order_relaxed);
-    Command command;
-    command.type = CommandType::Play;
-    if (!post(*slot, command)) {
-        return fail(kErrUnknown);
-    }
-    slot->playing = true;
-    // Only now wake the decoders to fill the whole buffer: the start is already decoded, and
-    // waking them first could delay the command.
-    slot->stream->setPlaying(true);
-    pool_->wake();
-    return true;
-}
-
-bool SoundEngine::stop(StreamHandle handle) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
-    }
-    Command command;
-    command.type = CommandType::Stop;
-    if (!post(*slot, command)) {
-        return fail(kErrUnknown);
-    }
-    slot->stream->setPlaying(false);
-    slot->playing = false;
-    slot->slideBits = 0;
-    return true;
-}
-
-int SoundEngine::isActive(StreamHandle handle) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        fail(kErrHandle);
-        return kChannelStopped;
-    }
-    if (pending(*slot)) {
-        return slot->playing ? kChannelPlaying : kChannelStopped;
-    }
-    return slot->stream->pub.state.load(std::memory_order_acquire);
-}
-
-bool SoundEngine::setFlags(StreamHandle handle, std::uint32_t flags) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
-    }
+void Channel::setLoop(bool loop) {
     Command command;
     command.type = CommandType::SetLoop;
-    command.loop = (flags & kChannelLoop) != 0;
-    if (!post(*slot, command)) {
-        return fail(kErrUnknown);
+    command.loop = loop;
+    if (post(command)) {
+        stream_->setLoop(loop);
+        engine_.pool_->wake();
     }
-    slot->stream->setLoop(command.loop);
-    pool_->wake();
-    return true;
 }
 
-bool SoundEngine::setPosition(StreamHandle handle, std::uint64_t bytes) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
+Failure Channel::armCue(Frames at, Channel* next, Frames fade) {
+    if (next != nullptr && &next->device_ != &device_) {
+        return EngineError::NoSuchDevice;
     }
-    const SourceFormat& format = slot->stream->format();
-    const std::uint64_t frame = bytes / bytesPerFrame(format);
-    if (frame > format.lengthFrames) {
-        return fail(kErrPosition);
+    Command command;
+    command.type = CommandType::ArmCue;
+    command.at = static_cast<std::uint64_t>(std::max<std::int64_t>(at.count(), 0));
+    command.next = next != nullptr ? next->stream_.get() : nullptr;
+    command.frames = static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(fade.count(), 0, std::numeric_limits<std::uint32_t>::max()));
+    if (!post(command)) {
+        return EngineError::EngineStalled;
     }
-    seekAndWait(*slot, frame);
-    return true;
+    if (next != nullptr) {
+        // The next channel will start without a call from here: have its buffer full by then.
+        next->stream_->setPlaying(true);
+        engine_.pool_->wake();
+    }
+    return {};
 }
 
-std::uint64_t SoundEngine::position(StreamHandle handle) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        fail(kErrHandle);
-        return kBadPosition;
-    }
-    const PublishedState& pub = slot->stream->pub;
-    const bool seekPending = pub.appliedSeekSeq.load(std::memory_order_acquire) != slot->seekSeq;
-    const std::uint64_t frame =
-        seekPending ? slot->seekTarget : pub.position.load(std::memory_order_acquire);
-    return frame * bytesPerFrame(slot->stream->format());
+void Channel::cancelCue() {
+    Command command;
+    command.type = CommandType::CancelCue;
+    post(command);
 }
 
-std::uint64_t SoundEngine::length(StreamHandle handle) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        fail(kErrHandle);
-        return kBadPosition;
+bool Channel::spectrum(std::span<float, SoundEngine::kFftBins> out) const {
+    if (state() != ChannelState::Playing) {
+        return false;
     }
-    const SourceFormat& format = slot->stream->format();
-    return format.lengthFrames * bytesPerFrame(format);
-}
-
-double SoundEngine::bytesToSeconds(StreamHandle handle, std::uint64_t bytes) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        fail(kErrHandle);
-        return -1.0;
-    }
-    const SourceFormat& format = slot->stream->format();
-    const std::uint64_t frames = bytes / bytesPerFrame(format);
-    return static_cast<double>(frames) / static_cast<double>(format.rate);
-}
-
-std::uint64_t SoundEngine::secondsToBytes(StreamHandle handle, double seconds) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        fail(kErrHandle);
-        return kBadPosition;
-    }
-    const SourceFormat& format = slot->stream->format();
-    if (!(seconds >= 0.0) || !std::isfinite(seconds)) {
-        fail(kErrIllegalParam);
-        return kBadPosition;
-    }
-    // Far beyond any file: clamped, so the byte count neither overflows nor reads as an error.
-    const std::uint64_t frameBytes = bytesPerFrame(format);
-    const std::uint64_t maxFrames = (kBadPosition - 1) / frameBytes;
-    const double exact = seconds * format.rate + 1e-6;
-    const std::uint64_t frames = exact < static_cast<double>(maxFrames)
-                                     ? std::min(static_cast<std::uint64_t>(exact), maxFrames)
-                                     : maxFrames;
-    return frames * frameBytes;
-}
-
-std::int32_t SoundEngine::getData(StreamHandle handle, void* buffer, std::uint32_t request) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        fail(kErrHandle);
-        return -1;
-    }
-    if (request != kDataFft512 || !buffer) {
-        fail(request != kDataFft512 ? kErrIllegalType : kErrIllegalParam);
-        return -1;
-    }
-    if (isActive(handle) != kChannelPlaying) {
-        fail(kErrNoPlay);
-        return -1;
-    }
-    const PublishedState& pub = slot->stream->pub;
+    const PublishedState& pub = stream_->pub;
     const std::uint32_t end = pub.historyPos.load(std::memory_order_acquire);
     std::array<float, Spectrum::kSize> samples{};
     for (std::size_t i = 0; i < Spectrum::kSize; ++i) {
@@ -507,39 +401,17 @@ std::int32_t SoundEngine::getData(StreamHandle handle, void* buffer, std::uint32
             samples[i] = pub.history[at % kHistoryFrames].load(std::memory_order_relaxed);
         }
     }
-    spectrum_->compute(samples, static_cast<float*>(buffer));
-    lastError_ = kErrOk;
-    return static_cast<std::int32_t>(Spectrum::kBins * sizeof(float));
-}
-
-bool SoundEngine::update() {
-    pool_->wake();
-    lastError_ = kErrOk;
+    engine_.spectrum_->compute(samples, out.data());
     return true;
 }
 
-std::int64_t SoundEngine::playStartedNs(StreamHandle handle) {
-    Slot* slot = find(handle);
-    return slot ? slot->stream->pub.startedNs.load(std::memory_order_acquire) : 0;
-}
-
-} // namespace audio::engine
-
-namespace audio::engine {
-
-bool SoundEngine::waitBuffered(StreamHandle handle, std::size_t frames,
-                               std::chrono::milliseconds timeout) {
-    Slot* slot = find(handle);
-    if (!slot) {
-        return fail(kErrHandle);
-    }
+bool Channel::waitBuffered(std::size_t frames, std::chrono::milliseconds timeout) const {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    const Stream& stream = *slot->stream;
-    while (stream.readyFrames() < frames && !stream.decodedToEnd()) {
+    while (stream_->readyFrames() < frames && !stream_->decodedToEnd()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        pool_->wake();
+        engine_.pool_->wake();
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     return true;

@@ -1,28 +1,37 @@
 #pragma once
-// The sound layer behind SoundApi: handles and error codes over one mixer per initialised
-// device, a decoder pool, and the output sinks.
+// The sound layer: one mixer per opened device, a decoder pool, the output sinks, and the
+// channels that play files on them.
 //
-// Construct it with makeSoundEngine() (devices 1..n are the PulseAudio sinks), or with a
-// DeviceProvider of your own (tests use hand-clocked sinks). All SoundApi calls come from one
-// thread; the engine's own threads never call back.
+// Construct it with makeSoundEngine() (devices 1..n are the sound server's sinks), or with a
+// DeviceProvider of your own (tests use hand-clocked sinks). Every call, on the engine and on
+// its channels, comes from one thread (the user-interface thread); the engine's own threads
+// never call back. What the mixers report (a channel ended, stalled, turned its loop, reached
+// a cue) is queued and handed to each channel's event handler by dispatchEvents(), which the
+// owner calls when eventFd() becomes readable.
 //
 // When a device's output goes away (the sound server restarts, the sink is removed), its mixer
-// and streams stay: channels on air end as stopped, play fails with kErrStart, and the output
-// reconnects by itself to the same sink once it is back (see pulse_output.cpp); then the same
-// device number and its streams play again. init() on such a device tries at once.
+// and channels stay: channels on air stop (with a DeviceLost event), play fails with
+// DeviceGone, and the output reconnects by itself to the same sink once it is back (see
+// pulse_output.cpp); then the same channels play again. openDevice() on such a device tries at
+// once.
 
+#include "audio/engine/engine_types.h"
 #include "audio/engine/output_sink.h"
-#include "audio/engine/sound_api.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace audio::engine {
 
+class Channel;
 class DecoderPool;
 class Mixer;
 struct Command;
@@ -31,96 +40,164 @@ class Stream;
 class StreamPrefetch;
 class StreamReaper;
 
-class SoundEngine final : public SoundApi {
+struct StreamInfo {
+    std::uint32_t rate = 0; // the file's own rate
+    std::uint32_t channels = 0;
+    bool eightBit = false;
+    Frames length; // at the file's own rate; 0 for a network stream of unknown length
+};
+
+class SoundEngine {
 public:
+    static constexpr std::size_t kFftBins = 256;
+    static constexpr int kNoSoundDevice = 0;
+
     explicit SoundEngine(std::unique_ptr<DeviceProvider> provider, unsigned decoderThreads = 2);
-    ~SoundEngine() override;
+    ~SoundEngine();
     SoundEngine(const SoundEngine&) = delete;
     SoundEngine& operator=(const SoundEngine&) = delete;
 
-    std::uint32_t version() override;
-    int lastError() override;
-    bool init(int device, std::uint32_t rate, std::uint32_t flags, void* window) override;
-    std::optional<std::string> deviceDescription(int device) override;
-    bool setDevice(int device) override;
-    bool deviceUsable(int device) override;
-    bool setConfig(int option, std::uint32_t value) override;
-    StreamHandle createFileStream(const std::string& path, std::uint32_t flags) override;
-    StreamHandle createWmaStream(const std::string& pathOrUrl, std::uint32_t flags) override;
-    bool freeStream(StreamHandle handle) override;
-    void prefetchFiles(int device, const std::vector<std::string>& paths) override;
-    bool channelInfo(StreamHandle handle, ChannelInfo& info) override;
-    bool getAttributes(StreamHandle handle, std::uint32_t* rate, std::uint32_t* volume,
-                       std::int32_t* pan) override;
-    bool setAttributes(StreamHandle handle, std::int32_t rate, std::int32_t volume,
-                       std::int32_t pan) override;
-    bool slideAttributes(StreamHandle handle, std::int32_t rate, std::int32_t volume,
-                         std::int32_t pan, std::uint32_t ms) override;
-    std::uint32_t isSliding(StreamHandle handle) override;
-    bool setStreamGain(StreamHandle handle, float gain) override;
-    bool play(StreamHandle handle, bool restart) override;
-    bool stop(StreamHandle handle) override;
-    int isActive(StreamHandle handle) override;
-    bool setFlags(StreamHandle handle, std::uint32_t flags) override;
-    bool setPosition(StreamHandle handle, std::uint64_t bytes) override;
-    std::uint64_t position(StreamHandle handle) override;
-    std::uint64_t length(StreamHandle handle) override;
-    double bytesToSeconds(StreamHandle handle, std::uint64_t bytes) override;
-    std::uint64_t secondsToBytes(StreamHandle handle, double seconds) override;
-    std::int32_t getData(StreamHandle handle, void* buffer, std::uint32_t request) override;
-    bool update() override;
+    // Devices: 0 = no sound (consumes in real time), 1..n = sound server sinks, 1 = default.
+    // Opening an open device whose output is gone tries to reach it again at once.
+    Failure openDevice(int device);
+    std::optional<std::string> deviceDescription(int device);
+    // Why `device` cannot play now; empty when it can.
+    Failure deviceProblem(int device) const;
+    std::uint32_t deviceRate(int device) const;
 
-    // Beyond the player's calls: measurements for tests and benchmarks.
-    // Monotonic time (ns) at which the channel's first sample since its last play left the
-    // mixer; 0 while that has not happened.
-    std::int64_t playStartedNs(StreamHandle handle);
+    // How much audio each channel created from now on decodes ahead while it plays.
+    void setBufferLength(std::chrono::milliseconds length);
+
+    // A channel of `pathOrUrl` on `device`; a path holding "://" is opened as a URL.
+    Result<std::unique_ptr<Channel>> open(int device, const std::string& pathOrUrl);
+    // Files that channels on `device` will soon be opened from (the carts of a wall just
+    // loaded): they are opened in the background so that open() is immediate. Replaces the
+    // previous list. Nothing plays and nothing is reported: a file that cannot be opened fails
+    // as usual when its channel is opened.
+    void prefetchFiles(int device, const std::vector<std::string>& paths);
+
+    // Readable while events wait; dispatchEvents() empties it.
+    int eventFd() const { return eventFd_; }
+    // Hands every queued event to its channel's handler. A handler may open, play and destroy
+    // channels, its own included.
+    void dispatchEvents();
+
+    // Measurements for tests and benchmarks.
     double outputLatencySeconds(int device);
     std::uint64_t outputUnderruns(int device);
     std::uint32_t outputBufferMs(int device);
-    // Streams opened ahead by prefetchFiles and not yet taken.
     std::size_t prefetchedCount() const;
-    // Freed streams not yet released (their mixer has not dropped them yet).
     std::size_t pendingFreeCount() const;
-    // Waits until `frames` frames are decoded ahead of the mixer (or the file is decoded to
-    // its end); false on timeout.
-    bool waitBuffered(StreamHandle handle, std::size_t frames, std::chrono::milliseconds timeout);
 
 private:
+    friend class Channel;
     struct Device;
-    struct Slot;
 
-    Slot* find(StreamHandle handle);
-    bool fail(int error);
-    StreamHandle createStream(const std::string& path, bool network);
-    std::size_t freeSlotIndex() const;
-    bool post(Slot& slot, const Command& command);
-    static void attributeTargets(const Slot& slot, std::int32_t rate, std::int32_t volume,
-                                 std::int32_t pan, Command& command);
-    bool pending(const Slot& slot) const;
-    void refreshShadow(Slot& slot);
-    bool seekAndWait(Slot& slot, std::uint64_t frame);
     const std::vector<DeviceInfo>& devices(bool refresh);
-    Device* device(int number);
-    bool reconnect(Device& existing, int device);
+    Device* device(int number) const;
+    Failure reconnect(Device& existing);
+    bool post(Device& device, Command command);
+    void forget(Channel& channel);
+    void release(std::unique_ptr<Stream> stream);
+    void ringDoorbell() const;
 
     std::unique_ptr<DeviceProvider> provider_;
     std::vector<DeviceInfo> deviceList_;
     std::int64_t deviceListTime_ = 0;
     std::map<int, std::unique_ptr<Device>> devices_;
     std::unique_ptr<DecoderPool> pool_;
-    std::vector<Slot> slots_;
-    // Free slots are searched from here on, so reuse spreads over all slots and a stale handle
-    // needs a whole round of the generation counter on its own slot before it could match.
-    std::size_t nextSlot_ = 0;
     std::unique_ptr<Spectrum> spectrum_;
     std::unique_ptr<StreamReaper> reaper_; // freed streams, until their mixer has dropped them
     std::unique_ptr<StreamPrefetch> prefetch_;
-    int current_ = -1; // -1: none, so stream creation fails
+    std::map<std::uint64_t, Channel*> channels_; // live channels by id, for event delivery
+    std::uint64_t nextChannelId_ = 1;
     std::uint32_t bufferMs_ = 500;
-    int lastError_ = kErrOk;
+    int eventFd_ = -1;
 };
 
-// The engine as the player uses it: device 0 is "no sound", 1..n the PulseAudio sinks.
+// One file playing (or ready to play) on one device. Owned by whoever opened it; destroying it
+// stops it at once (with a short de-click) and frees it away from the caller's thread.
+class Channel {
+public:
+    ~Channel();
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    const StreamInfo& info() const { return info_; }
+    Frames length() const { return info_.length; }
+    // Where playback is, at the file's own rate; a seek shows at once.
+    Frames position() const;
+    ChannelState state() const;
+    // Monotonic time (ns) at which the first sample since the last play left the mixer; 0
+    // while that has not happened.
+    std::int64_t startedNs() const;
+
+    // Plays from the current position; from the start once the end was reached.
+    Failure play();
+    void stop();
+    // Waits until the decoder has the new place ready, so play sounds at once afterwards.
+    Failure seek(Frames position);
+
+    // Volume 0..1 and pan -1..1 ramp briefly while playing; rate in Hz of the file (0: its own).
+    void setVolume(float volume);
+    void setPan(float pan);
+    void setRate(float hz);
+    float volume() const;
+    float pan() const;
+    float rate() const;
+    // Fades to silence over `duration` (device frames), then stops (FadedOut).
+    void fadeOut(Frames duration);
+    bool isFading() const;
+    // A fixed linear gain 0..16 under volume and fades, e.g. for loudness matching.
+    Failure setGain(float gain);
+    // Read by the mixer at the end of the file: go round to the start, or end.
+    void setLoop(bool loop);
+
+    // At the file's own frame `at`, the mixer fades this channel out over `fade` device
+    // frames (0: stops it) and starts `next` (may be null; must be on the same device), in
+    // the same output frame. A stop, a fade or a new cue cancels it. CueReached follows.
+    Failure armCue(Frames at, Channel* next, Frames fade);
+    void cancelCue();
+
+    // Magnitudes of a 512-point FFT of what the channel played last; false when not playing.
+    bool spectrum(std::span<float, SoundEngine::kFftBins> out) const;
+
+    void setEventHandler(std::function<void(ChannelEvent)> handler) {
+        handler_ = std::move(handler);
+    }
+
+    // For tests: waits until `frames` device frames are decoded ahead of the mixer (or the
+    // file is decoded to its end); false on timeout.
+    bool waitBuffered(std::size_t frames, std::chrono::milliseconds timeout) const;
+
+private:
+    friend class SoundEngine;
+    Channel(SoundEngine& engine, SoundEngine::Device& device, std::unique_ptr<Stream> stream,
+            std::uint64_t id);
+    bool post(Command command);
+    bool pending() const;
+    void refresh() const;
+    void deliver(ChannelEvent event);
+
+    SoundEngine& engine_;
+    SoundEngine::Device& device_;
+    std::unique_ptr<Stream> stream_;
+    std::uint64_t id_;
+    StreamInfo info_;
+    std::function<void(ChannelEvent)> handler_;
+    // What the user-interface thread asked for last: answers come from it while commands are
+    // still on their way to the mixer, so a query right after a call sees that call's effect.
+    std::uint32_t sentSeq_ = 0;
+    std::uint32_t seekSeq_ = 0;
+    Frames seekTarget_;
+    mutable bool playing_ = false;
+    mutable float rate_ = 0.0f;
+    mutable float volume_ = 1.0f;
+    mutable float pan_ = 0.0f;
+    mutable bool fading_ = false;
+};
+
+// The engine as the program uses it: device 0 is "no sound", 1..n the sound server's sinks.
 std::unique_ptr<SoundEngine> makeSoundEngine();
 
 } // namespace audio::engine

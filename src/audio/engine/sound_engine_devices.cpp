@@ -1,4 +1,4 @@
-// Devices of the sound engine: listing, initialising, choosing, and what they report.
+// Devices of the sound engine: listing, opening, and what they report.
 #include "sound_engine.h"
 
 #include "engine_units.h"
@@ -12,10 +12,12 @@ namespace audio::engine {
 namespace {
 
 constexpr int kMaxDeviceNumber = 10;
-constexpr std::uint32_t kDefaultRate = 44100;
-constexpr std::uint32_t kMinBufferMs = 100;
-constexpr std::uint32_t kMaxBufferMs = 10000;
+constexpr std::uint32_t kNoSoundRate = 44100;
 constexpr auto kDeviceListMaxAge = std::chrono::seconds(1);
+
+bool isDeviceNumber(int device) {
+    return device >= 0 && device <= kMaxDeviceNumber;
+}
 
 } // namespace
 
@@ -31,127 +33,93 @@ const std::vector<DeviceInfo>& SoundEngine::devices(bool refresh) {
     return deviceList_;
 }
 
-SoundEngine::Device* SoundEngine::device(int number) {
+SoundEngine::Device* SoundEngine::device(int number) const {
     const auto it = devices_.find(number);
     return it == devices_.end() ? nullptr : it->second.get();
 }
 
-bool SoundEngine::init(int device, std::uint32_t rate, std::uint32_t, void*) {
-    device = device == -1 ? 1 : device;
-    if (device < 0 || device > kMaxDeviceNumber) {
-        return fail(kErrDevice);
+Failure SoundEngine::openDevice(int number) {
+    if (!isDeviceNumber(number)) {
+        return EngineError::NoSuchDevice;
     }
-    if (Device* existing = this->device(device)) {
-        return reconnect(*existing, device);
+    if (Device* existing = device(number)) {
+        return reconnect(*existing);
     }
     auto created = std::make_unique<Device>();
-    int error = kErrOk;
-    if (device == 0) {
-        created->sink =
-            std::make_unique<ClockSink>(rate >= 8000 && rate <= 192000 ? rate : kDefaultRate);
+    if (number == kNoSoundDevice) {
+        created->sink = std::make_unique<ClockSink>(kNoSoundRate);
     } else {
         const std::vector<DeviceInfo>& list = devices(true);
-        if (static_cast<std::size_t>(device) > list.size()) {
-            return fail(kErrDevice);
+        if (static_cast<std::size_t>(number) > list.size()) {
+            return EngineError::NoSuchDevice;
         }
-        created->sink = provider_->open(list[static_cast<std::size_t>(device) - 1], error);
+        Failure error;
+        created->sink = provider_->open(list[static_cast<std::size_t>(number) - 1], error);
         if (!created->sink) {
-            return fail(error);
+            return error ? error : Failure(EngineError::DeviceFailed);
         }
     }
-    const std::uint32_t deviceRate = created->sink->rate();
-    created->mixer = std::make_unique<Mixer>(deviceRate, blockFramesFor(deviceRate));
+    const std::uint32_t rate = created->sink->rate();
+    created->mixer = std::make_unique<Mixer>(rate, blockFramesFor(rate), eventFd_);
     if (!created->sink->start(*created->mixer)) {
-        return fail(kErrDriver);
+        return EngineError::DeviceFailed;
     }
-    devices_[device] = std::move(created);
-    current_ = device;
-    lastError_ = kErrOk;
-    return true;
+    devices_[number] = std::move(created);
+    return {};
 }
 
 // The device's output went away and has not come back by itself yet: one attempt now, on the
 // same sink (by its name, whatever number the server's list gives it today). Its mixer and
-// streams stay; they play again once it is back.
-bool SoundEngine::reconnect(Device& existing, int device) {
+// channels stay; they play again once it is back.
+Failure SoundEngine::reconnect(Device& existing) {
     if (!existing.mixer->deviceLost()) {
-        return fail(kErrAlready);
+        return EngineError::AlreadyOpen;
     }
-    const int error = existing.sink->reconnect();
-    if (error != kErrOk) {
-        return fail(error);
-    }
-    current_ = device;
-    lastError_ = kErrOk;
-    return true;
+    return existing.sink->reconnect();
 }
 
-std::optional<std::string> SoundEngine::deviceDescription(int device) {
-    lastError_ = kErrOk;
-    if (device == 0) {
+std::optional<std::string> SoundEngine::deviceDescription(int number) {
+    if (number == kNoSoundDevice) {
         return std::string("No sound");
     }
     const std::vector<DeviceInfo>& list = devices(false);
-    if (device < 1 || static_cast<std::size_t>(device) > list.size()) {
-        fail(kErrDevice);
+    if (number < 1 || static_cast<std::size_t>(number) > list.size()) {
         return std::nullopt;
     }
-    return list[static_cast<std::size_t>(device) - 1].description;
+    return list[static_cast<std::size_t>(number) - 1].description;
 }
 
-// A failed choice selects no device: a stream created next must not land on the device chosen
-// before.
-bool SoundEngine::setDevice(int device) {
-    device = device == -1 ? 1 : device;
-    current_ = -1;
-    if (device < 0 || device > kMaxDeviceNumber) {
-        return fail(kErrDevice);
+Failure SoundEngine::deviceProblem(int number) const {
+    if (!isDeviceNumber(number)) {
+        return EngineError::NoSuchDevice;
     }
-    if (!this->device(device)) {
-        return fail(kErrInit);
-    }
-    current_ = device;
-    lastError_ = kErrOk;
-    return true;
-}
-
-bool SoundEngine::deviceUsable(int device) {
-    device = device == -1 ? 1 : device;
-    if (device < 0 || device > kMaxDeviceNumber) {
-        return fail(kErrDevice);
-    }
-    const Device* d = this->device(device);
+    const Device* d = device(number);
     if (!d) {
-        return fail(kErrInit);
+        return EngineError::DeviceNotOpen;
     }
     if (d->mixer->deviceLost()) {
-        return fail(kErrStart);
+        return EngineError::DeviceGone;
     }
-    lastError_ = kErrOk;
-    return true;
+    return {};
 }
 
-bool SoundEngine::setConfig(int option, std::uint32_t value) {
-    if (option != kOptionBufferMs) {
-        return fail(kErrIllegalType);
-    }
-    bufferMs_ = std::clamp(value, kMinBufferMs, kMaxBufferMs);
-    lastError_ = kErrOk;
-    return true;
+std::uint32_t SoundEngine::deviceRate(int number) const {
+    const Device* d = device(number);
+    return d ? d->mixer->rate() : 0;
 }
 
-double SoundEngine::outputLatencySeconds(int device) {
-    Device* d = this->device(device);
+double SoundEngine::outputLatencySeconds(int number) {
+    Device* d = device(number);
     return d ? d->sink->latencySeconds() : 0.0;
 }
 
-std::uint64_t SoundEngine::outputUnderruns(int device) {
-    Device* d = this->device(device);
+std::uint64_t SoundEngine::outputUnderruns(int number) {
+    Device* d = device(number);
     return d ? d->sink->underruns() : 0;
 }
 
-std::uint32_t SoundEngine::outputBufferMs(int device) {
-    Device* d = this->device(device);
+std::uint32_t SoundEngine::outputBufferMs(int number) {
+    Device* d = device(number);
     return d ? d->sink->bufferMs() : 0;
 }
 

@@ -8,6 +8,7 @@
 //  - the user-interface thread asks for seeks (requestSeek/waitSeek, guarded by a mutex that
 //    only it and the worker take), sets the fill target and loop flag, and reads `pub`.
 
+#include "engine_types.h"
 #include "media_source.h"
 #include "spsc.h"
 
@@ -23,6 +24,8 @@
 namespace audio::engine {
 
 inline constexpr std::size_t kHistoryFrames = 512;
+
+class Stream;
 
 enum class MarkerKind : std::uint8_t {
     Seek, // discard everything before ringIndex; the data from there on starts at srcPos
@@ -76,6 +79,10 @@ struct MixState {
     bool stopAtSlideEnd = false;
     bool announceStart = false;
     bool quietPublished = false; // stopped, and that state is published: nothing to redo per block
+    bool cueArmed = false;
+    std::uint64_t cueAt = 0;   // file frame
+    Stream* cueNext = nullptr; // started at the cue
+    std::uint32_t cueFade = 0; // device frames this channel fades over from the cue
     Ramp volume;
     Ramp pan;
     Ramp rate;  // playback rate in Hz of the source
@@ -89,13 +96,13 @@ struct MixState {
 
 // Written by the mixing thread, read by the user-interface thread.
 struct PublishedState {
-    std::atomic<int> state{0};
+    std::atomic<ChannelState> state{ChannelState::Stopped};
     std::atomic<bool> ended{false};
     std::atomic<std::uint64_t> position{0};
     std::atomic<float> volume{1.0f};
     std::atomic<float> pan{0.0f};
     std::atomic<float> rate{0.0f};
-    std::atomic<std::uint32_t> sliding{0};
+    std::atomic<bool> fading{false}; // a volume slide the caller asked for is under way
     std::atomic<std::uint32_t> appliedSeq{0};
     std::atomic<std::uint32_t> appliedSeekSeq{0};
     std::atomic<std::int64_t> startedNs{0}; // monotonic time the first sample left the mixer
@@ -109,6 +116,7 @@ public:
     Stream(std::unique_ptr<MediaSource> source, std::uint32_t deviceRate, std::uint32_t bufferMs);
 
     const SourceFormat& format() const { return format_; }
+    std::uint64_t id = 0; // names the stream in mixer events; set before it is attached
     std::uint32_t deviceRate() const { return deviceRate_; }
 
     // Decoder pool side.

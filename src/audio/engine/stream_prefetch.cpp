@@ -137,7 +137,7 @@ void StreamPrefetch::run() {
         lock.unlock();
 
         const FileStamp stamp = stampOf(path);
-        int error = 0;
+        Failure error;
         std::unique_ptr<Stream> stream;
         if (auto source = MediaSource::open(path, false, rate, error)) {
             stream = std::make_unique<Stream>(std::move(source), rate, bufferMs);
