@@ -179,6 +179,7 @@ struct MediaSource::Impl {
     bool demuxEnd = false;
     bool finished = false;
     int errors = 0;
+    std::optional<std::size_t> loopTurn; // output frames into the last chunk
 
     ~Impl() {
         swr_free(&swr);
@@ -199,6 +200,7 @@ struct MediaSource::Impl {
     Failure openDecoder();
     Failure scan();
     bool rewindToStart();
+    bool seekDecoder(std::int64_t target);
     std::int64_t packetDuration(const AVPacket* p) const;
     bool ensureResampler(const AVFrame* f);
     void convert(const AVFrame* f, int offset, int count, std::vector<float>& out);
@@ -529,12 +531,21 @@ std::unique_ptr<MediaSource> MediaSource::open(const std::string& pathOrUrl, boo
     return source;
 }
 
-bool MediaSource::decode(std::vector<float>& out) {
+bool MediaSource::decode(std::vector<float>& out, bool loopAtEnd) {
     Impl& s = *impl_;
     if (s.finished) {
         return false;
     }
     if (s.lengthKnown && s.next >= s.length) {
+        if (loopAtEnd && s.length > 0) {
+            // What the resampler still holds belongs before the turn.
+            const std::int64_t held = s.swr ? swr_get_delay(s.swr, s.outRate) : 0;
+            if (s.seekDecoder(0)) {
+                s.loopTurn =
+                    out.size() / 2 + static_cast<std::size_t>(std::max<std::int64_t>(held, 0));
+                return true;
+            }
+        }
         s.finish(out);
         return false;
     }
@@ -557,8 +568,37 @@ bool MediaSource::decode(std::vector<float>& out) {
     return true;
 }
 
+std::optional<std::size_t> MediaSource::takeLoopTurn() {
+    return std::exchange(impl_->loopTurn, std::nullopt);
+}
+
 std::uint64_t MediaSource::nextFrame() const {
     return static_cast<std::uint64_t>(std::max<std::int64_t>(impl_->next, 0));
+}
+
+// Restarts the demuxer and decoder so that the next frame delivered is `target`; the
+// resampler is left as it is.
+bool MediaSource::Impl::seekDecoder(std::int64_t target) {
+    bool ok = true;
+    if (indexed) {
+        const std::int64_t rawTarget = target + startSkip - preroll;
+        auto entry =
+            std::upper_bound(index.begin(), index.end(), rawTarget,
+                             [](std::int64_t v, const IndexEntry& e) { return v < e.raw; });
+        if (entry != index.begin()) {
+            --entry;
+        }
+        avcodec_flush_buffers(dec);
+        ok = av_seek_frame(fmt, -1, entry->pos, AVSEEK_FLAG_BYTE) >= 0;
+        rawNext = rawDecoded = entry->raw;
+    } else if (target < next || finished) {
+        ok = rewindToStart();
+    }
+    next = target;
+    demuxEnd = !ok;
+    finished = false;
+    errors = 0;
+    return ok;
 }
 
 bool MediaSource::seek(std::uint64_t frame) {
@@ -566,26 +606,9 @@ bool MediaSource::seek(std::uint64_t frame) {
     const std::int64_t target =
         s.lengthKnown ? std::min<std::int64_t>(static_cast<std::int64_t>(frame), s.length)
                       : static_cast<std::int64_t>(frame);
-    bool ok = true;
-    if (s.indexed) {
-        const std::int64_t rawTarget = target + s.startSkip - s.preroll;
-        auto entry =
-            std::upper_bound(s.index.begin(), s.index.end(), rawTarget,
-                             [](std::int64_t v, const IndexEntry& e) { return v < e.raw; });
-        if (entry != s.index.begin()) {
-            --entry;
-        }
-        avcodec_flush_buffers(s.dec);
-        ok = av_seek_frame(s.fmt, -1, entry->pos, AVSEEK_FLAG_BYTE) >= 0;
-        s.rawNext = s.rawDecoded = entry->raw;
-    } else if (target < s.next || s.finished) {
-        ok = s.rewindToStart();
-    }
-    s.next = target;
-    s.demuxEnd = !ok;
-    s.finished = false;
-    s.errors = 0;
+    const bool ok = s.seekDecoder(target);
     swr_free(&s.swr); // drop what the resampler still holds from before
+    s.loopTurn.reset();
     return ok;
 }
 

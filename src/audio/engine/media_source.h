@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,12 @@ public:
 
     // Decodes a little more audio and appends it to `out` (stereo float frames at the output
     // rate). Returns false once the end has been reached and everything has been delivered.
-    bool decode(std::vector<float>& out);
+    // With `loopAtEnd`, the end is not delivered: decoding goes on from the start, through the
+    // same resampler, and takeLoopTurn() tells where in `out` the file ended.
+    bool decode(std::vector<float>& out, bool loopAtEnd = false);
+    // Output frames into the chunk that decode() appended last at which the file ended and
+    // its start followed; empty when it did not go round.
+    std::optional<std::size_t> takeLoopTurn();
 
     // Restarts decoding so that the next frame delivered is source frame `frame`.
     bool seek(std::uint64_t frame);

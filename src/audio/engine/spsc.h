@@ -130,6 +130,7 @@ public:
         return static_cast<std::size_t>(write_.load(std::memory_order_acquire) -
                                         read_.load(std::memory_order_relaxed));
     }
+    static constexpr std::size_t capacity() { return Capacity; }
     // Producer: no room for another push until the consumer pops.
     bool full() const {
         return write_.load(std::memory_order_relaxed) - read_.load(std::memory_order_acquire) ==

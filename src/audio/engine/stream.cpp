@@ -158,9 +158,29 @@ bool Stream::fillStep() {
             }
             continue;
         }
-        if (!source_->decode(scratch_)) {
-            atEnd_.store(true, std::memory_order_release);
+        if (!decodeStep()) {
+            return false;
         }
+    }
+    return true;
+}
+
+// Decodes one chunk. While looping, the source goes round to its start inside its resampler,
+// so the turn is seamless at any device rate; the end of the file is marked where it falls in
+// the chunk. False only when the marker cannot be queued yet.
+bool Stream::decodeStep() {
+    const bool join = loop_.load(std::memory_order_acquire) && format_.lengthFrames > 0 &&
+                      markers_.size() + 1 < markers_.capacity();
+    if (!source_->decode(scratch_, join)) {
+        atEnd_.store(true, std::memory_order_release);
+        return true;
+    }
+    if (const std::optional<std::size_t> turn = source_->takeLoopTurn()) {
+        const std::uint64_t at = ring_.writeIndex() + *turn;
+        if (!markers_.push(Marker{at, format_.lengthFrames, 0, MarkerKind::Wrap})) {
+            return false; // cannot happen: room was checked before the decode
+        }
+        passStart_ = at;
     }
     return true;
 }

@@ -149,6 +149,7 @@ private:
     bool takeSeek();
     bool pushPendingMarker();
     bool fillStep();
+    bool decodeStep();
     bool handleEnd();
     void acknowledgeSeek();
 
