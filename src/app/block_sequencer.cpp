@@ -19,7 +19,23 @@ BlockSequencer::BlockSequencer(carts::Wall& wall, PlayerBank& players, WallView&
       settings_(settings) {}
 
 int BlockSequencer::head() const {
-    return queue_.isEmpty() ? 0 : queue_.first().toInt();
+    return queue_.isEmpty() ? 0 : queue_.first();
+}
+
+QStringList BlockSequencer::queue() const {
+    QStringList badges;
+    for (const int n : queue_) {
+        badges.append(twoDigits(n));
+    }
+    return badges;
+}
+
+qint64 BlockSequencer::totalMs() const {
+    qint64 total = 0;
+    for (const int n : queue_) {
+        total += wall_.table[n].durationMs();
+    }
+    return total;
 }
 
 void BlockSequencer::queueCart(int n, bool shift) {
@@ -27,24 +43,19 @@ void BlockSequencer::queueCart(int n, bool shift) {
         return;
     }
     const carts::Cart& slot = wall_.table[n];
-    const QString badge = twoDigits(n);
     const int headBefore = head();
     if (!shift) {
         view_.setClickEnabled(n, true);
-    } else if (!queue_.contains(badge)) {
+    } else if (!queue_.contains(n)) {
         if (slot.isLoaded()) {
             view_.setQueued(n, true);
-            queue_.append(badge);
-            totalMs_ += slot.durationMs();
+            queue_.append(n);
             view_.setClickEnabled(n, false);
             view_.setBlockCount(queue_.size());
         }
     } else {
-        queue_.removeOne(badge);
-        totalMs_ -= slot.durationMs();
-        view_.setQueued(n, false);
+        remove(n);
         view_.setClickEnabled(n, false);
-        view_.setBlockCount(queue_.size());
     }
     if (head() != headBefore) {
         planSegue(false);
@@ -53,13 +64,31 @@ void BlockSequencer::queueCart(int n, bool shift) {
     showTotal();
 }
 
-void BlockSequencer::removeHead(int k) {
-    view_.setQueued(k, false);
-    queue_.removeFirst();
-    totalMs_ -= wall_.table[k].durationMs();
+void BlockSequencer::remove(int n) {
+    queue_.removeOne(n);
+    view_.setQueued(n, false);
     view_.setBlockCount(queue_.size());
+}
+
+void BlockSequencer::removeHead(int k) {
+    remove(k);
     mixCart_ = k;
     watching_ = true;
+}
+
+void BlockSequencer::onCartEdited(int n) {
+    if (!queue_.contains(n)) {
+        return;
+    }
+    if (!wall_.table[n].isLoaded()) {
+        const int headBefore = head();
+        remove(n);
+        if (head() != headBefore) {
+            planSegue(false);
+        }
+        showBlock();
+    }
+    showTotal();
 }
 
 void BlockSequencer::playNext() {
@@ -163,11 +192,10 @@ void BlockSequencer::onMixSettingsChanged() {
 }
 
 void BlockSequencer::clear() {
-    for (const QString& badge : std::as_const(queue_)) {
-        view_.setQueued(badge.toInt(), false);
+    for (const int n : std::as_const(queue_)) {
+        view_.setQueued(n, false);
     }
     queue_.clear();
-    totalMs_ = 0;
     view_.setBlockCount(0);
     if (carts::isCartNumber(mixCart_)) {
         players_.cart(mixCart_).cancelSegue();
@@ -177,11 +205,11 @@ void BlockSequencer::clear() {
 }
 
 void BlockSequencer::showBlock() {
-    view_.setBlockLines(queue_);
+    view_.setBlockLines(queue());
 }
 
 void BlockSequencer::showTotal() {
-    view_.setClockText(core::formatClock(totalMs_));
+    view_.setClockText(core::formatClock(totalMs()));
 }
 
 } // namespace app

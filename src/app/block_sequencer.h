@@ -35,16 +35,21 @@ public:
     void onAutoMixChanged();
     // MIXAGEM or FADE changed.
     void onMixSettingsChanged();
+    // Cart n was edited: emptied, it leaves the block; refilled, it counts with its new length.
+    void onCartEdited(int n);
     // Empties the block (a wall that is cleared).
     void clear();
 
     bool isEmpty() const { return queue_.isEmpty(); }
-    const QStringList& queue() const { return queue_; }
-    qint64 totalMs() const { return totalMs_; }
+    // The queued carts as their badges show them ("03"), the next cart first.
+    QStringList queue() const;
+    // The queued carts' lengths, as the carts give them now.
+    qint64 totalMs() const;
     int mixCart() const { return mixCart_; }
 
 private:
     int head() const;
+    void remove(int n);
     void removeHead(int k);
     void planSegue(bool fromNow);
     PlayerControl* prepareNext();
@@ -58,8 +63,7 @@ private:
     const FileProbe& files_;
     const config::DeviceSettings& settings_;
 
-    QStringList queue_;     // two-digit cart numbers, the next cart first
-    qint64 totalMs_ = 0;    // ms of the queued carts
+    QList<int> queue_;      // cart numbers, the next cart first
     int mixCart_ = 0;       // the cart whose mix point is watched
     int plannedNext_ = 0;   // the cart the armed segue starts; 0: it only fades
     bool watching_ = false; // the mix point of mixCart_ has not been passed with AUTO MIX off

@@ -166,14 +166,19 @@ void CartFiring::cutCurrentCart() {
 }
 
 void CartFiring::setStopWithCut() {
-    if (carts::isCartNumber(wall_.currentCart())) {
-        wall_.current().stopModeText = QStringLiteral("1");
-    }
+    setStopMode(QStringLiteral("1"));
 }
 
 void CartFiring::setStopWithFade() {
-    if (carts::isCartNumber(wall_.currentCart())) {
-        wall_.current().stopModeText = QStringLiteral("0");
+    setStopMode(QStringLiteral("0"));
+}
+
+// The stop mode is stored in the profile line: changing it changes the wall.
+void CartFiring::setStopMode(const QString& text) {
+    const int n = wall_.currentCart();
+    if (carts::isCartNumber(n) && wall_.table[n].stopModeText != text) {
+        wall_.table[n].stopModeText = text;
+        wall_.cartEdited(n);
     }
 }
 

@@ -45,6 +45,7 @@ public:
 
 private:
     bool startCueOf(int n);
+    void setStopMode(const QString& text);
     void startCart(int n);
 
     carts::Wall& wall_;

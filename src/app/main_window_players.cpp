@@ -31,6 +31,7 @@ void MainWindow::createPlayers() {
 
     block_ = std::make_unique<BlockSequencer>(wall_, *players_, view_, *env_.messages, files_,
                                               deviceSettings_);
+    wall_.onCartEdited = [this](int n) { block_->onCartEdited(n); };
     firing_ = std::make_unique<CartFiring>(wall_, *players_, view_, *block_, *env_.messages, files_,
                                            deviceSettings_);
     connectCartButtons();

@@ -60,9 +60,9 @@ void ProfileCommands::selectProfile(int index) {
         d_.messages.showMessage(invalidProfileMessage());
         return;
     }
-    if (d_.wall.profileChanged && !d_.wall.currentProfile.isEmpty() &&
-        d_.messages.confirm(profileChangedQuestion())) {
-        saveProfile(d_.wall.currentProfile);
+    // A changed wall is not replaced unless it was saved or the operator declined to save it.
+    if (!offerSave()) {
+        return;
     }
     const QString name = names.at(index).trimmed();
     if (!carts::ProfileFolder::isValidName(name) || !loadProfile(name)) {
@@ -160,6 +160,10 @@ bool ProfileCommands::loadProfile(const QString& name) {
 }
 
 bool ProfileCommands::mayClose() {
+    return offerSave();
+}
+
+bool ProfileCommands::offerSave() {
     if (!d_.wall.profileChanged || !d_.messages.confirm(profileChangedQuestion())) {
         return true;
     }

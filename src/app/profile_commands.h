@@ -85,7 +85,8 @@ public:
     bool saveProfile(const QString& name);
     // "Salvar": under the current profile, else under the one selected in the box.
     void saveWall();
-    // Entry `index` of the box: asks to save a changed wall, loads the profile, makes it the
+    // Entry `index` of the box: offers a changed wall for saving as mayClose does (and stays
+    // on the wall when no name is given or the save fails), loads the profile, makes it the
     // current one.
     void selectProfile(int index);
     // "Ativar": the entry selected in the box, as the F10 list would.
@@ -103,6 +104,9 @@ public:
     bool mayClose();
 
 private:
+    // A changed wall is offered for saving, under the current profile or a name asked for;
+    // false when the wall must stay as it is (no name given, or the save failed).
+    bool offerSave();
     bool isNameAccepted(const QString& name);
     std::optional<QString> askNewName();
     void showIdleLook(int n);

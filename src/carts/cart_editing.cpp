@@ -77,7 +77,7 @@ void CartEditing::deleteAudio() {
     buttons_.setFaceColour(n, kDefaultFaceColour);
     buttons_.setCaptionColour(n, kDefaultCaptionColour);
     players_.unload(n);
-    wall_.profileChanged = true;
+    wall_.cartEdited(n);
 }
 
 void CartEditing::chooseFaceColour() {
@@ -89,7 +89,7 @@ void CartEditing::chooseFaceColour() {
         return;
     }
     setFaceColour(picked->cartNumber, picked->bgr);
-    wall_.profileChanged = true;
+    wall_.cartEdited(picked->cartNumber);
 }
 
 void CartEditing::resetFaceColour() {
@@ -98,7 +98,7 @@ void CartEditing::resetFaceColour() {
         return;
     setFaceColour(n, kDefaultFaceColour);
     setCaptionColour(n, kDefaultCaptionColour);
-    wall_.profileChanged = true;
+    wall_.cartEdited(n);
 }
 
 void CartEditing::chooseCaptionColour() {
@@ -106,7 +106,7 @@ void CartEditing::chooseCaptionColour() {
     if (!picked)
         return;
     setCaptionColour(picked->cartNumber, picked->bgr); // red is allowed for captions
-    wall_.profileChanged = true;
+    wall_.cartEdited(picked->cartNumber);
 }
 
 void CartEditing::showProperties() {
@@ -125,7 +125,7 @@ void CartEditing::renameCart() {
     if (newName && !newName->isEmpty())
         slot.name = *newName;
     buttons_.setCaption(n, slot.name); // whole name until the next wall refresh
-    wall_.profileChanged = true;
+    wall_.cartEdited(n);
 }
 
 void CartEditing::copyCart() {
@@ -142,6 +142,7 @@ void CartEditing::pasteCart() {
     if (!slot.isLoaded() || messages_.confirm(replaceCartQuestion())) {
         slot = wall_.copyBuffer;
         players_.measureLoudness(slot.path);
+        wall_.cartEdited(n);
     }
     refreshWall(wall_.table, buttons_);
 }
@@ -181,13 +182,13 @@ void CartEditing::loadFileIntoCart(const QString& name, const QString& path, int
 // given, the measured length and the face colour dialog.
 void CartEditing::loadFile(int cartNumber, const QString& name, const QString& path,
                            const QString& caption) {
-    wall_.profileChanged = true;
     Cart& slot = wall_.table[cartNumber];
     slot.name = name;
     slot.path = path;
     setFaceColour(cartNumber, kDefaultFaceColour);
     buttons_.setCaption(cartNumber, caption);
     measureDuration(cartNumber);
+    wall_.cartEdited(cartNumber); // before the colour dialog: the new length counts at once
     chooseNewCartColour(cartNumber);
 }
 

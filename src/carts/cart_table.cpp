@@ -37,4 +37,11 @@ void Wall::mouseMovedOver(int n) {
     setCurrentCart(n);
 }
 
+void Wall::cartEdited(int n) {
+    profileChanged = true;
+    if (onCartEdited) {
+        onCartEdited(n);
+    }
+}
+
 } // namespace carts

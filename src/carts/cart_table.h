@@ -5,6 +5,7 @@
 #include "carts/cart.h"
 
 #include <array>
+#include <functional>
 
 namespace carts {
 
@@ -67,6 +68,11 @@ public:
 
     // The current cart's slot; throws out_of_range while currentCart is not set.
     Cart& current() { return table[currentCart_]; }
+
+    // What a profile line stores of cart n changed (its loop flag aside, which every click
+    // clears): the wall is changed, and onCartEdited hears of it.
+    void cartEdited(int n);
+    std::function<void(int cartNumber)> onCartEdited;
 
 private:
     int currentCart_ = 0;
