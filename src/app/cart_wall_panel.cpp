@@ -1,6 +1,7 @@
 #include "app/cart_wall_panel.h"
 #include "widgets/bgr_color.h"
 #include "widgets/cart_button.h"
+#include "widgets/interface_font.h"
 
 #include <QLabel>
 
@@ -30,10 +31,7 @@ CartWallPanel::CartWallPanel(const QString& hint, QWidget* parent) : QFrame(pare
 
     statusLabel_ = new QLabel(QStringLiteral("Quallon Sistemas - Cartucheira Digital"), this);
     statusLabel_->setObjectName(QStringLiteral("statusLabel"));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(16);
-    font.setBold(true);
-    statusLabel_->setFont(font);
+    statusLabel_->setFont(widgets::interfaceFont(16, true, true));
     QPalette white = statusLabel_->palette();
     white.setColor(QPalette::WindowText, Qt::white);
     statusLabel_->setPalette(white);
@@ -45,8 +43,7 @@ CartWallPanel::CartWallPanel(const QString& hint, QWidget* parent) : QFrame(pare
 }
 
 void CartWallPanel::buildCartButtons(const QString& hint) {
-    QFont cartFont(QStringLiteral("Times New Roman"));
-    cartFont.setPointSize(8);
+    const QFont cartFont = widgets::cartFont(8);
     for (int n = 1; n <= carts::kCartCount; ++n) {
         const int row = (n - 1) / carts::kCartsPerRow;
         const int column = (n - 1) % carts::kCartsPerRow;

@@ -2,6 +2,7 @@
 #include "app/strip_widgets.h"
 #include "widgets/cart_button.h"
 #include "widgets/fader.h"
+#include "widgets/interface_font.h"
 #include "widgets/led_meter.h"
 
 #include <QCheckBox>
@@ -24,7 +25,7 @@ QFont fontOf(const QString& family, int pixelSize, bool bold = false) {
 }
 
 QFont sansSerif(int pixelSize, bool bold = false) {
-    return fontOf(QStringLiteral("MS Sans Serif"), pixelSize, bold);
+    return widgets::interfaceFont(pixelSize, true, bold);
 }
 
 QLabel* makeLabel(QWidget* parent, const QString& text, QPoint at, const QFont& font,
@@ -130,6 +131,8 @@ void ControlStrip::buildProfileControls() {
 
     profileBox_ = add(new QComboBox(this), "profileBox");
     profileBox_->setGeometry(328, 617, 319, 19);
+    profileBox_->setEditable(false); // a list to pick from, never typed into
+    profileBox_->setFrame(false);    // flat
     profileBox_->setToolTip(QStringLiteral("Selecione o Perfil Desejado e clique em ATIVAR"));
     profileBox_->setContextMenuPolicy(Qt::CustomContextMenu);
 

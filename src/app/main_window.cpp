@@ -2,6 +2,7 @@
 // and fitting the layout to the screen.
 #include "app/main_window.h"
 #include "app/main_window_editing.h"
+#include "widgets/interface_font.h"
 
 #include "app/about_dialog.h"
 #include "app/block_sequencer.h"
@@ -41,9 +42,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPointSize(8);
-    setFont(windowFont);
+    setFont(widgets::interfaceFont(8, false));
     resize(kDesignWidth, kDesignHeight);
 
     strip_ = new ControlStrip(this);

@@ -1,4 +1,5 @@
 #include "app/setup_dialog.h"
+#include "widgets/interface_font.h"
 #include "widgets/window_placement.h"
 
 #include "audio/cart_player.h"
@@ -97,9 +98,7 @@ SetupDialog::SetupDialog(const QString& programDir, audio::PlayerContext& player
     setWindowTitle(QStringLiteral("Configuração"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(kWidth, kHeight);
-    QFont dialogFont(QStringLiteral("MS Sans Serif"));
-    dialogFont.setPointSize(8);
-    setFont(dialogFont);
+    setFont(widgets::interfaceFont(8, false));
     paintBackground(this, Qt::black);
     buildSettingsPanel();
     buildButtonPanel();

@@ -1,4 +1,5 @@
 #include "search/search_window.h"
+#include "widgets/interface_font.h"
 #include "widgets/window_placement.h"
 
 #include "audio/cart_player.h"
@@ -49,6 +50,7 @@ constexpr char16_t kLastEscapedByte = 0xDCFF;
 const QColor kPanelColour(140, 140, 140);
 const QColor kGridColour(4, 23, 38);
 const QColor kHeaderColour(219, 208, 149);
+const QColor kFaderColour(166, 169, 170); // thumb and groove of the position fader
 
 // The query field turns typed and pasted letters into upper case.
 class UpperCaseValidator : public QValidator {
@@ -61,9 +63,7 @@ public:
 };
 
 QFont windowFont() {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    return font;
+    return widgets::interfaceFont(11);
 }
 
 void setBackground(QWidget* widget, const QColor& colour) {
@@ -227,6 +227,8 @@ void SearchWindow::buildPreviewPanel() {
     positionFader_->setPageSize(10);
     positionFader_->setThumbWidth(8);
     positionFader_->setThumbHeight(20);
+    positionFader_->setThumbColor(kFaderColour);
+    positionFader_->setGrooveColor(kFaderColour);
     connect(positionFader_, &widgets::Fader::track, this,
             [this](int position) { cue_.setPositionMs(position); });
 
