@@ -61,7 +61,6 @@ void CartWallPanel::buildCartButtons(const QString& hint) {
                        kCartHeight);
         b->setCaption(QString());
         b->setToolTip(QString(hint).replace(QLatin1Char('\r'), QLatin1Char('\n')));
-        b->setProperty("Hint", hint);
         b->setCursor(Qt::PointingHandCursor);
         b->setContextMenuPolicy(Qt::CustomContextMenu);
         carts_[n] = b;

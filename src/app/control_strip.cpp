@@ -108,7 +108,6 @@ void ControlStrip::buildMeters() {
     clockLabel_->setGeometry(174, 601, 79, 24);
     clockLabel_->setToolTip(
         QStringLiteral("Tempo Regressivo do Cartucho\nTempo Regressivo do Bloco (sequenciador)"));
-    clockLabel_->setProperty("Tag", 0);
 
     masterFader_ = add(new widgets::Fader(this), "masterFader");
     masterFader_->setOrientation(widgets::Fader::Vertical);

@@ -16,6 +16,7 @@
 #include "app/strip_widgets.h"
 #include "app/wall_menus.h"
 #include "app/widget_scaling.h"
+#include "config/device_settings.h"
 #include "core/message_sink.h"
 #include "search/search_window.h"
 #include "widgets/cart_button.h"
@@ -191,7 +192,6 @@ void MainWindow::connectStrip() {
     displayTimer_ = new QTimer(this);
     displayTimer_->setObjectName(QStringLiteral("displayTimer"));
     displayTimer_->setInterval(100);
-    displayTimer_->setProperty("Tag", 0);
 }
 
 void MainWindow::showProfileList() {
@@ -204,6 +204,10 @@ void MainWindow::showSearch() {
 }
 
 void MainWindow::showSetup() {
+    // The file may have been edited since: the running program takes it again. Devices and the
+    // buffer act at the next start; MIXAGEM and FADE at once.
+    deviceSettings_ = config::readDeviceSettings(env_.programDir);
+    block_->onMixSettingsChanged();
     // A new dialog for every click; it deletes itself when it closes.
     auto* setup = new SetupDialog(env_.programDir, *playerContext_, deviceSettings_, this);
     connect(setup, &SetupDialog::extSettingsSaved, this, &MainWindow::applyExtSettings);

@@ -32,7 +32,6 @@ public:
         b->setTag(face.tag);
         b->setCaption(face.caption);
         b->setToolTip(face.hint);
-        b->setProperty("Hint", face.hint);
         b->setButtonColor(widgets::colorFromBgr(face.faceColour));
         b->setFontColor(widgets::colorFromBgr(face.captionColour));
     }

@@ -73,10 +73,7 @@ void MainWindow::connectCartButtons() {
 
 void MainWindow::connectDisplay() {
     display_ = std::make_unique<StatusDisplay>(*players_, view_, *block_);
-    connect(displayTimer_, &QTimer::timeout, this, [this] {
-        display_->onDisplayTick();
-        displayTimer_->setProperty("Tag", display_->tickCount());
-    });
+    connect(displayTimer_, &QTimer::timeout, this, [this] { display_->onDisplayTick(); });
     connect(strip_->masterFader(), &widgets::Fader::track, this,
             [this](int position) { display_->onMasterFaderMoved(position); });
 }

@@ -1,6 +1,6 @@
 #include "app/new_profile_dialog.h"
 
-#include "app/upper_case_validator.h"
+#include "widgets/upper_case_validator.h"
 #include "widgets/window_placement.h"
 
 #include <QHBoxLayout>
@@ -25,7 +25,7 @@ NewProfileDialog::NewProfileDialog(QWidget* parent)
     prompt->setBuddy(nameEdit_);
     nameEdit_->setObjectName(QStringLiteral("newProfileNameEdit"));
     nameEdit_->setMaxLength(kMaxNameLength);
-    nameEdit_->setValidator(new UpperCaseValidator(kMaxNameLength, this));
+    nameEdit_->setValidator(new widgets::UpperCaseValidator(this, kMaxNameLength));
     nameEdit_->setMinimumWidth(300);
 
     okButton_->setObjectName(QStringLiteral("newProfileOkButton"));

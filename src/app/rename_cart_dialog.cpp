@@ -1,5 +1,5 @@
 #include "app/rename_cart_dialog.h"
-#include "app/upper_case_validator.h"
+#include "widgets/upper_case_validator.h"
 #include "widgets/window_placement.h"
 
 #include <QGridLayout>
@@ -17,7 +17,7 @@ RenameCartDialog::RenameCartDialog(QWidget* parent)
     : QDialog(parent), currentName_(new QLabel(QStringLiteral("NOME"), this)),
       nameEdit_(new QLineEdit(this)), okButton_(new QPushButton(QStringLiteral("OK"), this)),
       cancelButton_(new QPushButton(QStringLiteral("Cancelar"), this)),
-      validator_(new UpperCaseValidator(kMaxNameLength, this)) {
+      validator_(new widgets::UpperCaseValidator(this, kMaxNameLength)) {
     auto* nameCaption = new QLabel(QStringLiteral("Nome do Cartucho:"), this);
     auto* newNameCaption = new QLabel(QStringLiteral("Renomear Para:"), this);
     nameCaption->setObjectName(QStringLiteral("nameCaption"));

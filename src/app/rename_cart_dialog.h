@@ -7,9 +7,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace app {
-
+namespace widgets {
 class UpperCaseValidator;
+}
+
+namespace app {
 
 class RenameCartDialog : public QDialog {
     Q_OBJECT
@@ -35,7 +37,7 @@ private:
     QLineEdit* nameEdit_;
     QPushButton* okButton_;
     QPushButton* cancelButton_;
-    UpperCaseValidator* validator_;
+    widgets::UpperCaseValidator* validator_;
     int cartNumber_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "search/search_window.h"
 #include "widgets/interface_font.h"
+#include "widgets/upper_case_validator.h"
 #include "widgets/window_placement.h"
 
 #include "audio/cart_player.h"
@@ -51,16 +52,6 @@ const QColor kPanelColour(140, 140, 140);
 const QColor kGridColour(4, 23, 38);
 const QColor kHeaderColour(219, 208, 149);
 const QColor kFaderColour(166, 169, 170); // thumb and groove of the position fader
-
-// The query field turns typed and pasted letters into upper case.
-class UpperCaseValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        input = input.toUpper();
-        return Acceptable;
-    }
-};
 
 QFont windowFont() {
     return widgets::interfaceFont(11);
@@ -172,7 +163,8 @@ void SearchWindow::buildPanel() {
     queryEdit_->setObjectName(QStringLiteral("queryEdit"));
     queryEdit_->setGeometry(72, 7, 185, 21);
     queryEdit_->setToolTip(QStringLiteral("Digite a música ou interprete e pressione <ENTER>"));
-    queryEdit_->setValidator(new UpperCaseValidator(queryEdit_));
+    // Typed and pasted letters turn into upper case.
+    queryEdit_->setValidator(new widgets::UpperCaseValidator(queryEdit_));
     queryEdit_->setCursor(Qt::IBeamCursor);
     setBaseColour(queryEdit_, QColor(192, 192, 192)); // white once shown
     connect(queryEdit_, &QLineEdit::returnPressed, this, &SearchWindow::search);

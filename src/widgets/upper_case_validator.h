@@ -3,19 +3,21 @@
 // line edit, because upper-casing can lengthen a text ("ß" gives "SS").
 #include <QValidator>
 
-namespace app {
+namespace widgets {
 
 class UpperCaseValidator : public QValidator {
 public:
-    UpperCaseValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+    static constexpr int kNoLimit = -1;
+    explicit UpperCaseValidator(QObject* parent, int limit = kNoLimit)
+        : QValidator(parent), limit_(limit) {}
     void setLimit(int limit) { limit_ = limit; }
     State validate(QString& input, int& /*pos*/) const override {
         input = input.toUpper();
-        return input.size() <= limit_ ? Acceptable : Invalid;
+        return limit_ == kNoLimit || input.size() <= limit_ ? Acceptable : Invalid;
     }
 
 private:
     int limit_;
 };
 
-} // namespace app
+} // namespace widgets
