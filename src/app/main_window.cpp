@@ -20,6 +20,7 @@
 #include "core/message_sink.h"
 #include "search/search_window.h"
 #include "widgets/cart_button.h"
+#include "widgets/window_mover.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,7 +29,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QRubberBand>
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -47,36 +47,38 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     resize(kDesignWidth, kDesignHeight);
 
     strip_ = new ControlStrip(this);
+    mover_ = new widgets::WindowMover(*this);
+    mover_->addHandle(strip_);
     menus_ = new WallMenus(this);
     connectStrip();
     connectMenus();
 
     // Creation steps, in order.
-    strip_->blockList()->clear();                        // 1
-    setAcceptDrops(true);                                // 2
-    createAudioFolder();                                 // 3
-    wallPanel_ = new CartWallPanel(startHint(), strip_); // 4
+    strip_->blockList()->clear();
+    setAcceptDrops(true);
+    createAudioFolder();
+    wallPanel_ = new CartWallPanel(startHint(), strip_);
     connect(wallPanel_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { menus_->cartMenu()->popup(wallPanel_->mapToGlobal(pos)); });
-    readWindowSettings(); // 5
-    createPlayers();      // 6
+    readWindowSettings();
+    createPlayers();
     createProfiles();
     const QSize screen = screenSize();
     if (screen.width() >= 1024) {
-        scaleWidgetTree(*this, 100, 98); // 7
+        scaleWidgetTree(*this, 100, 98);
     }
-    if (!screenIsSupported()) { // 8
+    if (!screenIsSupported()) {
         env_.messages->showMessage(
             QStringLiteral("Resolução de tela não é compatível com este sistema - Mínimo "
                            "1024x768\rConsulte Quallon Sistemas"));
         creationRefused_ = true;
         close();
     }
-    refWidth_ = 1035; // 9
+    refWidth_ = 1035;
     refHeight_ = 768;
     createSearchWindow(); // after the scaling, which would reach into its controls
-    // The window sees every key before the focused control, and the strip's mouse events for
-    // the window drag, through one application-wide filter.
+    // The window sees every key before the focused control, and the strip's pointer moves for
+    // the status line, through one application-wide filter.
     qApp->installEventFilter(this);
 }
 

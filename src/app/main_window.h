@@ -19,7 +19,6 @@
 #include <optional>
 
 class QAction;
-class QRubberBand;
 class QTimer;
 class QKeyEvent;
 
@@ -39,7 +38,8 @@ class SearchWindow;
 
 namespace widgets {
 class CartButton;
-}
+class WindowMover;
+} // namespace widgets
 
 namespace app {
 
@@ -90,7 +90,7 @@ public:
     QList<QWidget*> wallControls() const;
     QList<QWidget*> stripControls() const;
     QSize referenceSize() const { return {refWidth_, refHeight_}; }
-    bool isDragging() const { return dragging_; }
+    bool isDragging() const;
 
     QString audioFolder() const;
 
@@ -182,10 +182,6 @@ private:
     bool takeSearchDrop(QDropEvent* event);
 
     // Window drag on the strip.
-    void onStripPress(QMouseEvent* event);
-    void onStripMove(QMouseEvent* event);
-    void onStripRelease(QMouseEvent* event);
-    QRect dragOutline(const QPoint& point) const;
 
     // Status line.
     void showProfileStatus();
@@ -215,7 +211,7 @@ private:
     std::unique_ptr<carts::LoudnessService> loudness_; // before the players, which ask it
     std::unique_ptr<audio::PlayerContext> playerContext_;
     std::unique_ptr<CartPlayerBank> players_;
-    QTimer* displayTimer_ = nullptr;           // 100 ms, runs from the first activation on
+    QTimer* displayTimer_ = nullptr; // 100 ms, runs from the first activation on
     std::unique_ptr<BlockSequencer> block_;
     std::unique_ptr<CartFiring> firing_;
     std::unique_ptr<StatusDisplay> display_;
@@ -231,11 +227,8 @@ private:
     bool closing_ = false;
     int refWidth_ = 0;
     int refHeight_ = 0;
-    bool dragging_ = false;
     int hoveredCart_ = 0;
-    // Top level (no parent), so it is drawn over the whole screen; owned here.
-    std::unique_ptr<QRubberBand> dragOutline_;
-    QPoint dragStart_;
+    widgets::WindowMover* mover_ = nullptr; // drags the window by the strip
 };
 
 } // namespace app

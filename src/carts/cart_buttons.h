@@ -11,7 +11,7 @@ public:
     virtual void setCaption(int cartNumber, const QString& caption) = 0;
     virtual void setFaceColour(int cartNumber, int bgr) = 0;
     virtual void setCaptionColour(int cartNumber, int bgr) = 0;
-    // Tag, caption, hint and both colours of button face.tag; badge, frame, block flag and
+    // Number, caption, hint and both colours of button face.tag; badge, frame, block flag and
     // player stay as they are.
     virtual void applyFace(const CartFace& face) = 0;
 };

@@ -11,8 +11,8 @@
 #include "core/windows1252.h"
 #include "search/colour_list.h"
 #include "search/file_scanner.h"
-#include "search/window_mover.h"
 #include "widgets/fader.h"
+#include "widgets/window_mover.h"
 #include "widgets/wrapping_grid.h"
 
 #include <QCheckBox>
@@ -127,7 +127,7 @@ SearchWindow::SearchWindow(const QString& audioFolder, audio::CartPlayer& cuePla
     setFont(windowFont());
     setFixedSize(379, 261);
     setBackground(this, Qt::black);
-    mover_ = new WindowMover(*this);
+    mover_ = new widgets::WindowMover(*this);
     buildPanel();
     buildGrid();
     buildPreviewPanel();

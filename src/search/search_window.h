@@ -35,6 +35,7 @@ class MessageSink;
 
 namespace widgets {
 class Fader;
+class WindowMover;
 class WrappingGrid;
 } // namespace widgets
 
@@ -42,7 +43,6 @@ namespace search {
 
 class ColourList;
 class FileScanner;
-class WindowMover;
 
 // The masks for a query: names beginning with it, and with `anywhere` also names holding it,
 // for each audio ending. The query is used as typed, so wildcards in it act as wildcards.
@@ -100,7 +100,7 @@ public:
     QFrame* previewPanel() const { return previewPanel_; }
     audio::ThreadedTimer& previewTimer() const { return *previewTimer_; }
     FileScanner& scanner() const { return *scanner_; }
-    WindowMover& mover() const { return *mover_; }
+    widgets::WindowMover& mover() const { return *mover_; }
 
 signals:
     // A search has ended: its result is in the grid, or "nothing found" has been shown. Not
@@ -152,7 +152,7 @@ private:
     QRadioButton* containsButton_ = nullptr;
     audio::ThreadedTimer* previewTimer_ = nullptr; // 100 ms while a preview runs
     FileScanner* scanner_ = nullptr;
-    WindowMover* mover_ = nullptr;
+    widgets::WindowMover* mover_ = nullptr;
 
     QString typed_;
     bool placed_ = false; // shown once: keeps its place from then on

@@ -1,5 +1,5 @@
 #pragma once
-// Fader with a draggable thumb. Program changes of Position emit change() only; the user's
+// Fader with a draggable thumb. Program changes of position() emit change() only; the user's
 // press, drag and keys also emit track(), so a seek bound to track() never feeds back from a
 // timer that follows playback.
 #include <QColor>
@@ -28,7 +28,7 @@ public:
 
     explicit Fader(QWidget* parent = nullptr);
 
-    // Either setter keeps MaxValue >= MinValue + 1 and clamps Position into the range.
+    // Either setter keeps maxValue() >= minValue() + 1 and clamps position() into the range.
     int minValue() const { return min_; }
     void setMinValue(int value);
     int maxValue() const { return max_; }

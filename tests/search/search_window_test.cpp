@@ -1,15 +1,16 @@
 // The search window on a real X display, searching real folder trees: both modes, the grid's
-// type-ahead and drag start, the preview on a cue player over the scripted sound layer, and
-// closing during a search or a preview.
+// type-ahead and drag start, the preview on a cue player on a hand-clocked device, and closing
+// during a search or a preview.
 #include "search/search_window.h"
 
 #include "audio/cart_player.h"
-#include "audio/fake_sound_api.h"
+#include "audio/hand_devices.h"
 #include "audio/threaded_timer.h"
+#include "engine/test_media.h"
 #include "scanner_tree.h"
 #include "search/colour_list.h"
 #include "search/file_scanner.h"
-#include "search/window_mover.h"
+#include "widgets/window_mover.h"
 #include "support/qstring_print.h"
 #include "support/recording_messages.h"
 #include "widgets/fader.h"
@@ -37,8 +38,7 @@ const QString kHeader = QStringLiteral("Descrição do áudio  - ");
 class SearchWindowTest : public ::testing::Test {
 protected:
     SearchWindowTest() {
-        cue->initDevice(1, false, nullptr);
-        cue->selectDevice(1);
+        cue->initDevice(1);
         window.setDragStarter([this](QMimeData* data) {
             dragged.append(*search::draggedRowFrom(data));
             delete data;
@@ -66,6 +66,12 @@ protected:
         return texts;
     }
     widgets::WrappingGrid* grid() const { return window.grid(); }
+    // A file of the tree that holds a tone of `ms` (a WAV, whatever its name says).
+    void toneFile(const QByteArray& relative, std::uint64_t ms) {
+        tree.file(relative);
+        enginetest::writeWav(tree.bytes(relative).toStdString(), {44100, 2, {}, 44100 * ms / 1000},
+                             enginetest::sine(440, 44100));
+    }
     // A press on the row's name cell, as the operator's mouse gives it.
     void press(int row, Qt::MouseButton button = Qt::LeftButton) {
         const QPoint at = grid()->cellRect(row, SearchWindow::kNameColumn).center();
@@ -81,9 +87,9 @@ protected:
     }
 
     TestTree tree;
-    audio::testing::FakeSoundApi sound;
+    audio::testing::HandEngine sound;
     RecordingMessages messages;
-    audio::PlayerContext context{sound, messages, [] {}};
+    audio::PlayerContext context{*sound.engine, messages};
     std::unique_ptr<audio::CartPlayer> cue = std::make_unique<audio::CartPlayer>(context);
     SearchWindow window{tree.root() + QStringLiteral("ARQUIVOS"), *cue, messages};
     QList<search::DraggedRow> dragged;
@@ -274,9 +280,8 @@ TEST_F(SearchWindowTest, ColourListOffersFourteenColoursWithoutBlackAndLime) {
 }
 
 TEST_F(SearchWindowTest, PreviewPlaysOnTheCueAndClosingStopsItWithTheFileKept) {
-    tree.file("ARQUIVOS/tone.mp3");
+    toneFile("ARQUIVOS/tone.mp3", 5000);
     const QString path = tree.root() + "ARQUIVOS/tone.mp3";
-    sound.addMedia(path.toStdString(), {.lengthMs = 5000});
     show();
     EXPECT_FALSE(window.playButton()->isEnabled());
     EXPECT_FALSE(window.stopButton()->isEnabled());
@@ -294,7 +299,7 @@ TEST_F(SearchWindowTest, PreviewPlaysOnTheCueAndClosingStopsItWithTheFileKept) {
     EXPECT_TRUE(window.stopButton()->isEnabled());
 
     // The slider follows the cue player, and moving it seeks.
-    sound.advance(1200);
+    sound.renderFed({cue->channel()}, 44100 * 1200 / 1000);
     QTRY_COMPARE_WITH_TIMEOUT(window.positionFader()->position(), 1200, kWaitMs);
     QTest::mouseClick(window.positionFader(), Qt::LeftButton, {},
                       window.positionFader()->rect().center());
@@ -314,9 +319,8 @@ TEST_F(SearchWindowTest, PreviewPlaysOnTheCueAndClosingStopsItWithTheFileKept) {
 }
 
 TEST_F(SearchWindowTest, StopUnloadsAndAVanishedFileIsSilentlySkipped) {
-    tree.file("ARQUIVOS/tone.mp3");
-    tree.file("ARQUIVOS/gone.mp3");
-    sound.addMedia((tree.root() + "ARQUIVOS/tone.mp3").toStdString(), {.lengthMs = 5000});
+    toneFile("ARQUIVOS/tone.mp3", 5000);
+    toneFile("ARQUIVOS/gone.mp3", 5000);
     show();
     searchFor(QString());
     press(2); // TONE.MP3
@@ -330,26 +334,24 @@ TEST_F(SearchWindowTest, StopUnloadsAndAVanishedFileIsSilentlySkipped) {
 
     ASSERT_EQ(::remove(tree.bytes("ARQUIVOS/gone.mp3").constData()), 0);
     press(1);
-    const std::size_t created = sound.creations().size();
     window.playButton()->click();
-    EXPECT_EQ(sound.creations().size(), created);
+    EXPECT_TRUE(cue->isEmpty());
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_TRUE(window.playButton()->isEnabled());
 }
 
 // A name that is not UTF-8 is found, shown readably, and reaches the sound layer as its bytes.
 TEST_F(SearchWindowTest, NameThatIsNotUtf8IsFoundShownAndPlayed) {
-    tree.file("ARQUIVOS/caf\xE9.mp3");
+    toneFile("ARQUIVOS/caf\xE9.mp3", 3000);
     const QByteArray bytes = tree.bytes("ARQUIVOS/caf\xE9.mp3");
-    sound.addMedia(bytes.toStdString(), {.lengthMs = 3000});
     show();
     searchFor(QStringLiteral("CAF"));
     ASSERT_EQ(names(), QStringList{"CAFÉ.MP3"});
     EXPECT_EQ(core::encodePathBytes(paths()[0]), bytes);
     press(1);
     window.playButton()->click();
-    EXPECT_TRUE(cue->isPlaying());
-    EXPECT_EQ(sound.creations().back().path, bytes.toStdString());
+    EXPECT_TRUE(cue->isPlaying()) << "opened by its bytes";
+    EXPECT_EQ(core::encodePathBytes(cue->fileName()), bytes);
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 

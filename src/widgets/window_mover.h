@@ -11,7 +11,7 @@ class QMouseEvent;
 class QRubberBand;
 class QWidget;
 
-namespace search {
+namespace widgets {
 
 class WindowMover : public QObject {
     Q_OBJECT
@@ -40,4 +40,4 @@ private:
     std::unique_ptr<QRubberBand> outline_;
 };
 
-} // namespace search
+} // namespace widgets

@@ -1,10 +1,10 @@
-#include "search/window_mover.h"
+#include "widgets/window_mover.h"
 
 #include <QMouseEvent>
 #include <QRubberBand>
 #include <QWidget>
 
-namespace search {
+namespace widgets {
 
 WindowMover::WindowMover(QWidget& window) : QObject(&window), window_(window) {}
 
@@ -66,4 +66,4 @@ void WindowMover::release(QMouseEvent* event) {
     window_.move(window_.pos() + offset(event));
 }
 
-} // namespace search
+} // namespace widgets
