@@ -1,5 +1,5 @@
 // Stopping a channel mid-waveform: the output fades to zero within the de-click time instead
-// of cutting, while position, state and handles behave as if the stop were instant.
+// of cutting, while position and state behave as if the stop were instant.
 #include "audio/engine/declick_tails.h"
 #include "hand_clock.h"
 #include "test_media.h"
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <numbers>
 
-using namespace audio;
+using namespace audio::engine;
 using namespace enginetest;
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 constexpr std::uint32_t kRate = 44100;
 constexpr double kHz = 440.0;
 constexpr std::size_t kFade = kRate * 5 / 1000; // the mixer's de-click time
-const std::size_t kBlock = audio::engine::blockFramesFor(kRate);
+const std::size_t kBlock = blockFramesFor(kRate);
 // The steepest sample-to-sample step of the full-scale tone itself, and what a linear fade
 // over kFade frames may add to it.
 const double kToneStep = 2.0 * std::sin(std::numbers::pi * kHz / kRate);
@@ -42,29 +42,30 @@ double peakFrom(const std::vector<float>& stereo, std::size_t from) {
 class DeclickTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(api().init(1, kRate, 0, nullptr));
+        ASSERT_EQ(engine().openDevice(HandClockEngine::kDevice), Failure());
         writeWav(dir.path("tone.wav"), {kRate, 1, SampleFormat::S16, kRate * 2},
                  sine(kHz, kRate, 1.0));
         load();
     }
     void load() {
-        h = api().createFileStream(dir.path("tone.wav").string(), 0);
-        ASSERT_NE(h, 0u) << api().lastError();
+        auto opened = engine().open(HandClockEngine::kDevice, dir.path("tone.wav").string());
+        ASSERT_TRUE(opened) << opened.error();
+        ch = opened.take();
     }
-    SoundApi& api() { return *clock.engine; }
-    std::uint64_t frames() { return api().position(h) / 2; }
+    SoundEngine& engine() { return *clock.engine; }
+    std::int64_t frames() { return ch->position().count(); }
     // Plays to a frame where the tone is near its crest, the worst place to cut it.
     void playToCrest(std::size_t stop = kStop) {
-        ASSERT_TRUE(api().play(h, false));
+        ASSERT_EQ(ch->play(), Failure());
         clock.sink().setCapture(true);
-        clock.renderFed(h, stop);
+        clock.renderFed(*ch, stop);
         ASSERT_GT(std::abs(clock.sink().captured()[(stop - 1) * 2]), 0.99);
     }
     // The output after the stop: continues the waveform, falls to zero within the fade, no
     // step larger than the tone's own plus the fade's.
     void expectFadeOut(const std::string& what, std::size_t stop = kStop,
                        double toneStep = kToneStep) {
-        clock.sink().render(kBlock * 4);
+        clock.render(kBlock * 4);
         const std::vector<float>& out = clock.sink().captured();
         EXPECT_GT(std::abs(out[stop * 2]), 0.95) << what << ": the waveform goes on at first";
         EXPECT_EQ(peakFrom(out, stop + kFade), 0.0) << what << ": silent after the fade";
@@ -74,32 +75,32 @@ protected:
     static constexpr std::size_t kStop = 4436; // the tone's crest is the last frame before it
     TempDir dir;
     HandClockEngine clock{kRate};
-    StreamHandle h = 0;
+    std::unique_ptr<Channel> ch;
 };
 
 TEST_F(DeclickTest, StopFadesOutButKeepsItsPositionAndState) {
     playToCrest();
-    ASSERT_TRUE(api().stop(h));
-    EXPECT_EQ(api().isActive(h), kChannelStopped);
+    ch->stop();
+    EXPECT_EQ(ch->state(), ChannelState::Stopped);
     expectFadeOut("stop");
-    EXPECT_EQ(api().isActive(h), kChannelStopped);
-    EXPECT_EQ(frames(), kStop) << "the fade's frames are not counted as played";
-    ASSERT_TRUE(api().setPosition(h, 0));
-    EXPECT_EQ(frames(), 0u);
+    EXPECT_EQ(ch->state(), ChannelState::Stopped);
+    EXPECT_EQ(frames(), std::int64_t(kStop)) << "the fade's frames are not counted as played";
+    ASSERT_EQ(ch->seek(Frames(0)), Failure());
+    EXPECT_EQ(frames(), 0);
     clock.sink().clearCaptured();
-    ASSERT_TRUE(api().play(h, false));
-    clock.renderFed(h, 10);
-    EXPECT_EQ(frames(), 10u);
+    ASSERT_EQ(ch->play(), Failure());
+    clock.renderFed(*ch, 10);
+    EXPECT_EQ(frames(), 10);
     EXPECT_NEAR(clock.sink().captured()[2], std::sin(2 * std::numbers::pi * kHz / kRate), 1e-3)
         << "played from the start, with no old tail under it";
 }
 
 TEST_F(DeclickTest, PlayRightAfterStopContinuesTheWaveformSeamlessly) {
     playToCrest();
-    ASSERT_TRUE(api().stop(h));
-    clock.sink().render(kFade / 3); // part of the fade has sounded
-    ASSERT_TRUE(api().play(h, false));
-    clock.renderFed(h, kFade * 2);
+    ch->stop();
+    clock.render(kFade / 3); // part of the fade has sounded
+    ASSERT_EQ(ch->play(), Failure());
+    clock.renderFed(*ch, kFade * 2);
     const std::vector<float>& out = clock.sink().captured();
     // The resumed channel fades in against its own fade-out: together they are the tone,
     // with the frames during the gap played twice at most.
@@ -115,32 +116,30 @@ TEST_F(DeclickTest, PlayRightAfterStopContinuesTheWaveformSeamlessly) {
     EXPECT_LE(largestStep(out, 0), kToneStep * 2 + kFadeStep * 2) << "no click at either end";
 }
 
-TEST_F(DeclickTest, FreeingAndInstantFadeToSilenceFadeOutToo) {
+TEST_F(DeclickTest, DestroyingAndInstantFadeToSilenceFadeOutToo) {
     playToCrest();
-    ASSERT_TRUE(api().freeStream(h));
-    EXPECT_FALSE(api().play(h, false));
-    EXPECT_EQ(api().lastError(), kErrHandle) << "the handle is gone at once";
-    expectFadeOut("free");
+    ch.reset();
+    expectFadeOut("destroyed");
 
     load();
     clock.sink().clearCaptured();
     playToCrest();
-    ASSERT_TRUE(api().slideAttributes(h, kKeepRate, kSlideToSilence, kKeepPan, 0));
-    EXPECT_EQ(api().isActive(h), kChannelStopped);
-    expectFadeOut("slide to silence in 0 ms");
+    ch->fadeOut(Frames(0));
+    EXPECT_EQ(ch->state(), ChannelState::Stopped);
+    expectFadeOut("fade to silence in no time");
 }
 
 TEST_F(DeclickTest, StopAtAnotherRateFadesOutFromWhereTheChannelWas) {
-    ASSERT_TRUE(api().setAttributes(h, kRate / 2, kKeepVolume, kKeepPan));
+    ch->setRate(float(kRate / 2));
     const std::size_t stop = 2 * 4435 + 1; // at half speed the crest comes twice as late
     playToCrest(stop);
-    ASSERT_TRUE(api().stop(h));
-    EXPECT_EQ(frames(), stop / 2);
+    ch->stop();
+    EXPECT_EQ(frames(), std::int64_t(stop / 2));
     expectFadeOut("half speed", stop, kToneStep / 2);
 }
 
 TEST(DeclickTails, MoreStopsThanTailsCutTheRestAndTailsAreReusedOnceSilent) {
-    audio::engine::DeclickTails tails(2, 4);
+    DeclickTails tails(2, 4);
     for (int i = 0; i < 2; ++i) {
         float* data = tails.reserve();
         ASSERT_NE(data, nullptr);
@@ -164,7 +163,7 @@ TEST(DeclickTails, MoreStopsThanTailsCutTheRestAndTailsAreReusedOnceSilent) {
 // A freed channel's tail plays out, but a new channel at the same address must not fade in
 // against it.
 TEST(DeclickTails, AForgottenOwnerKeepsItsTailSoundingButNoLongerClaimsIt) {
-    audio::engine::DeclickTails tails(1, 4);
+    DeclickTails tails(1, 4);
     int channel = 0;
     float* data = tails.reserve();
     ASSERT_NE(data, nullptr);

@@ -1,6 +1,5 @@
 // Decoding through FFmpeg: exact lengths, exact decoded frame counts, exact seeks.
 #include "audio/engine/media_source.h"
-#include "audio/engine/sound_api.h"
 #include "audio/engine/stream.h"
 #include "test_media.h"
 
@@ -17,9 +16,9 @@ namespace {
 constexpr std::uint64_t kMinuteFrames = 2'646'000; // one minute at 44.1 kHz
 
 std::unique_ptr<MediaSource> openAt(const std::filesystem::path& file, std::uint32_t rate = 44100) {
-    int error = -99;
+    audio::engine::Failure error = audio::engine::EngineError::OutOfMemory;
     auto source = MediaSource::open(file.string(), false, rate, error);
-    EXPECT_EQ(error, audio::kErrOk) << file;
+    EXPECT_EQ(error, audio::engine::Failure()) << file;
     return source;
 }
 

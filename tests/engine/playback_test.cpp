@@ -5,15 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
 
-using namespace audio;
+using namespace audio::engine;
 using namespace enginetest;
+using Kind = ChannelEvent::Kind;
 
 namespace {
 
 constexpr std::uint32_t kRate = 44100;
-const std::size_t kBlock = audio::engine::blockFramesFor(kRate); // one mixer block
+const std::size_t kBlock = blockFramesFor(kRate); // one mixer block
 
 double peak(const std::vector<float>& stereo, std::size_t fromFrame, std::size_t toFrame, int ch) {
     double p = 0.0;
@@ -34,85 +40,97 @@ double largestStep(const std::vector<float>& stereo, int ch) {
 class PlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(api().init(1, kRate, 0, nullptr));
-        api().setConfig(kOptionBufferMs, 1000);
+        ASSERT_EQ(engine().openDevice(HandClockEngine::kDevice), Failure());
+        engine().setBufferLength(std::chrono::milliseconds(1000));
     }
-    SoundApi& api() { return *clock.engine; }
-    StreamHandle load(const std::string& name, const WavSpec& spec, const SampleFn& fn) {
+    SoundEngine& engine() { return *clock.engine; }
+    std::unique_ptr<Channel> load(const std::string& name, const WavSpec& spec,
+                                  const SampleFn& fn) {
         writeWav(dir.path(name), spec, fn);
-        const StreamHandle h = api().createFileStream(dir.path(name).string(), 0);
-        EXPECT_NE(h, 0u) << api().lastError();
-        return h;
+        auto opened = engine().open(HandClockEngine::kDevice, dir.path(name).string());
+        if (!opened) {
+            ADD_FAILURE() << name << ": " << opened.error();
+            return nullptr;
+        }
+        return opened.take();
     }
-    std::uint64_t frames(StreamHandle h) { return api().position(h) / 2; } // mono, 16-bit
+    static std::int64_t frames(const Channel& channel) { return channel.position().count(); }
 
     TempDir dir;
     HandClockEngine clock{kRate};
 };
 
 TEST_F(PlaybackTest, PositionFollowsRenderedFramesAndStopKeepsIt) {
-    const StreamHandle h = load("tone.wav", {kRate, 1, SampleFormat::S16, kRate}, sine(440, kRate));
-    EXPECT_EQ(api().length(h), kRate * 2u);
-    ASSERT_TRUE(api().play(h, false));
-    EXPECT_EQ(api().isActive(h), kChannelPlaying);
+    auto ch = load("tone.wav", {kRate, 1, SampleFormat::S16, kRate}, sine(440, kRate));
+    ASSERT_TRUE(ch);
+    EXPECT_EQ(ch->length(), Frames(kRate));
+    ASSERT_EQ(ch->play(), Failure());
+    EXPECT_EQ(ch->state(), ChannelState::Playing);
     clock.sink().setCapture(true);
-    clock.renderFed(h, 4410);
-    EXPECT_EQ(frames(h), 4410u);
+    clock.renderFed(*ch, 4410);
+    EXPECT_EQ(frames(*ch), 4410);
     EXPECT_NEAR(peak(clock.sink().captured(), 0, 4410, 0), 0.8, 0.01);
     EXPECT_NEAR(peak(clock.sink().captured(), 0, 4410, 1), 0.8, 0.01);
 
-    ASSERT_TRUE(api().stop(h));
-    EXPECT_EQ(api().isActive(h), kChannelStopped);
+    ch->stop();
+    EXPECT_EQ(ch->state(), ChannelState::Stopped);
     clock.sink().clearCaptured();
-    clock.sink().render(2000);
+    clock.render(2000);
     EXPECT_EQ(peak(clock.sink().captured(), kRate * 5 / 1000, 2000, 0), 0.0)
         << "silent once the stop's 5 ms fade is over";
-    EXPECT_EQ(frames(h), 4410u);
+    EXPECT_EQ(frames(*ch), 4410);
 
-    ASSERT_TRUE(api().play(h, false));
-    clock.renderFed(h, 441);
-    EXPECT_EQ(frames(h), 4851u) << "play resumes where stop left off";
-    ASSERT_TRUE(api().play(h, false)) << "play while playing changes nothing";
-    EXPECT_EQ(frames(h), 4851u);
+    ASSERT_EQ(ch->play(), Failure());
+    clock.renderFed(*ch, 441);
+    EXPECT_EQ(frames(*ch), 4851) << "play resumes where stop left off";
+    ASSERT_EQ(ch->play(), Failure()) << "play while playing changes nothing";
+    EXPECT_EQ(frames(*ch), 4851);
 }
 
-TEST_F(PlaybackTest, EndOfFileStopsAtTheLastSample) {
-    const StreamHandle h =
-        load("short.wav", {kRate, 1, SampleFormat::S16, 10001}, sine(440, kRate));
-    ASSERT_TRUE(api().play(h, false));
+TEST_F(PlaybackTest, EndOfFileStopsAtTheLastSampleAndReportsIt) {
+    auto ch = load("short.wav", {kRate, 1, SampleFormat::S16, 10001}, sine(440, kRate));
+    ASSERT_TRUE(ch);
+    EventLog events;
+    HandClockEngine::record(*ch, events);
+    ASSERT_EQ(ch->play(), Failure());
     clock.sink().setCapture(true);
-    clock.renderFed(h, 10000);
-    EXPECT_EQ(api().isActive(h), kChannelPlaying);
-    EXPECT_EQ(frames(h), 10000u);
-    clock.renderFed(h, 1);
-    EXPECT_EQ(api().isActive(h), kChannelStopped);
-    EXPECT_EQ(frames(h), 10001u);
-    clock.sink().render(kBlock);
+    clock.renderFed(*ch, 10000);
+    EXPECT_EQ(ch->state(), ChannelState::Playing);
+    EXPECT_EQ(frames(*ch), 10000);
+    EXPECT_TRUE(events.empty());
+    clock.renderFed(*ch, 1);
+    EXPECT_EQ(ch->state(), ChannelState::Stopped);
+    EXPECT_EQ(frames(*ch), 10001);
+    EXPECT_EQ(events, EventLog{Kind::Ended}) << "reported with the block of its last frame";
+    clock.render(kBlock);
     EXPECT_EQ(peak(clock.sink().captured(), 10001, 10001 + kBlock, 0), 0.0);
 
-    ASSERT_TRUE(api().play(h, false)) << "an ended channel starts again from the beginning";
-    clock.renderFed(h, 100);
-    EXPECT_EQ(frames(h), 100u);
+    ASSERT_EQ(ch->play(), Failure()) << "an ended channel starts again from the beginning";
+    clock.renderFed(*ch, 100);
+    EXPECT_EQ(frames(*ch), 100);
 }
 
-TEST_F(PlaybackTest, FadeToSilenceIsSmoothAndStopsWithinOneBlockOfItsTime) {
-    const StreamHandle h =
-        load("tone.wav", {kRate, 1, SampleFormat::S16, kRate * 2}, sine(440, kRate));
-    ASSERT_TRUE(api().play(h, false));
-    clock.renderFed(h, 4410);
+TEST_F(PlaybackTest, FadeToSilenceIsSmoothAndStopsOnItsFrame) {
+    auto ch = load("tone.wav", {kRate, 1, SampleFormat::S16, kRate * 2}, sine(440, kRate));
+    ASSERT_TRUE(ch);
+    EventLog events;
+    HandClockEngine::record(*ch, events);
+    ASSERT_EQ(ch->play(), Failure());
+    clock.renderFed(*ch, 4410);
     clock.sink().setCapture(true);
-    ASSERT_TRUE(api().slideAttributes(h, kKeepRate, kSlideToSilence, kKeepPan, 100));
-    EXPECT_EQ(api().isSliding(h), kSlidingVolume);
-    clock.renderFed(h, 2205);
-    std::uint32_t volume = 0;
-    ASSERT_TRUE(api().getAttributes(h, nullptr, &volume, nullptr));
-    EXPECT_NEAR(volume, 50u, 1u) << "half way through the fade";
-    EXPECT_EQ(api().isSliding(h), kSlidingVolume);
-    clock.renderFed(h, 2205 - kBlock + 1);
-    EXPECT_EQ(api().isActive(h), kChannelPlaying);
-    clock.renderFed(h, kBlock);
-    EXPECT_EQ(api().isActive(h), kChannelStopped);
-    EXPECT_EQ(api().isSliding(h), 0u);
+    ch->fadeOut(Frames(4410));
+    EXPECT_TRUE(ch->isFading());
+    clock.renderFed(*ch, 2205);
+    EXPECT_NEAR(ch->volume(), 0.5f, 0.01f) << "half way through the fade";
+    EXPECT_TRUE(ch->isFading());
+    clock.renderFed(*ch, 2204);
+    EXPECT_EQ(ch->state(), ChannelState::Playing);
+    EXPECT_TRUE(events.empty());
+    clock.renderFed(*ch, 1);
+    EXPECT_EQ(ch->state(), ChannelState::Stopped);
+    EXPECT_FALSE(ch->isFading());
+    EXPECT_EQ(events, EventLog{Kind::FadedOut});
+    clock.render(kBlock);
     const std::vector<float>& out = clock.sink().captured();
     // The fade never jumps: no step is larger than the tone's own steepest slope.
     EXPECT_LT(largestStep(out, 0), 0.8 * 2 * M_PI * 440 / kRate + 1e-3);
@@ -122,40 +140,53 @@ TEST_F(PlaybackTest, FadeToSilenceIsSmoothAndStopsWithinOneBlockOfItsTime) {
 }
 
 TEST_F(PlaybackTest, VolumePanAndRateTakeEffectWithoutClicks) {
-    const StreamHandle h =
-        load("tone.wav", {kRate, 1, SampleFormat::S16, kRate * 2}, sine(440, kRate));
-    ASSERT_TRUE(api().play(h, false));
+    auto ch = load("tone.wav", {kRate, 1, SampleFormat::S16, kRate * 2}, sine(440, kRate));
+    ASSERT_TRUE(ch);
+    ASSERT_EQ(ch->play(), Failure());
     clock.sink().setCapture(true);
-    clock.renderFed(h, 2205);
-    ASSERT_TRUE(api().setAttributes(h, 0, 50, -100));
-    std::uint32_t rate = 0, volume = 0;
-    std::int32_t pan = 0;
-    ASSERT_TRUE(api().getAttributes(h, &rate, &volume, &pan));
-    EXPECT_EQ(rate, kRate);
-    EXPECT_EQ(volume, 50u);
-    EXPECT_EQ(pan, -100);
-    clock.renderFed(h, 4410);
+    clock.renderFed(*ch, 2205);
+    ch->setRate(0);
+    ch->setVolume(0.5f);
+    ch->setPan(-1.0f);
+    EXPECT_EQ(ch->rate(), float(kRate));
+    EXPECT_EQ(ch->volume(), 0.5f);
+    EXPECT_EQ(ch->pan(), -1.0f);
+    clock.renderFed(*ch, 4410);
     const std::vector<float>& out = clock.sink().captured();
     EXPECT_NEAR(peak(out, 2205 + 441, 6615, 0), 0.4, 0.01);
     EXPECT_EQ(peak(out, 2205 + 441, 6615, 1), 0.0) << "pan hard left silences the right side";
     EXPECT_LT(largestStep(out, 1), 0.8 * 2 * M_PI * 440 / kRate + 1e-3) << "no click on the change";
 
-    const std::uint64_t before = frames(h);
-    ASSERT_TRUE(api().setAttributes(h, kRate * 2, kKeepVolume, kKeepPan));
-    clock.renderFed(h, 4410, 176, 2);
-    EXPECT_NEAR(double(frames(h) - before), 8820.0, 2.0) << "double rate plays twice as fast";
+    const std::int64_t before = frames(*ch);
+    ch->setRate(float(kRate * 2));
+    clock.renderFed(*ch, 4410, 176, 2);
+    EXPECT_NEAR(double(frames(*ch) - before), 8820.0, 2.0) << "double rate plays twice as fast";
+}
+
+TEST_F(PlaybackTest, OutOfRangeAttributesAreClamped) {
+    auto ch = load("tone.wav", {kRate, 1, SampleFormat::S16, kRate}, sine(440, kRate));
+    ASSERT_TRUE(ch);
+    ch->setVolume(3.0f);
+    ch->setPan(-7.0f);
+    ch->setRate(1.0f);
+    EXPECT_EQ(ch->volume(), 1.0f);
+    EXPECT_EQ(ch->pan(), -1.0f);
+    EXPECT_EQ(ch->rate(), 100.0f);
+    ch->setRate(-5.0f);
+    EXPECT_EQ(ch->rate(), float(kRate)) << "no rate is the file's own";
 }
 
 TEST_F(PlaybackTest, BackAtTheFilesRateThePlaybackIsExactAgain) {
     // Each frame carries its own index: exact playback gives whole steps, interpolation halves.
     const auto ramp = [](std::uint64_t i, int) { return double(i % 20000) / 32767.0; };
-    const StreamHandle h = load("ramp.wav", {kRate, 1, SampleFormat::S16, kRate}, ramp);
-    ASSERT_TRUE(api().play(h, false));
-    ASSERT_TRUE(api().setAttributes(h, kRate / 2, kKeepVolume, kKeepPan));
-    clock.renderFed(h, 441); // half speed over an odd count: half a frame into the file
-    ASSERT_TRUE(api().setAttributes(h, 0, kKeepVolume, kKeepPan));
+    auto ch = load("ramp.wav", {kRate, 1, SampleFormat::S16, kRate}, ramp);
+    ASSERT_TRUE(ch);
+    ASSERT_EQ(ch->play(), Failure());
+    ch->setRate(float(kRate / 2));
+    clock.renderFed(*ch, 441); // half speed over an odd count: half a frame into the file
+    ch->setRate(0);
     clock.sink().setCapture(true);
-    clock.renderFed(h, 882);
+    clock.renderFed(*ch, 882);
     const std::vector<float>& out = clock.sink().captured();
     ASSERT_EQ(out.size(), 882u * 2);
     for (std::size_t i = 0; i < out.size(); i += 2) {
@@ -168,195 +199,209 @@ TEST_F(PlaybackTest, BackAtTheFilesRateThePlaybackIsExactAgain) {
 }
 
 TEST_F(PlaybackTest, VolumeSetBeforePlayHoldsFromTheFirstSample) {
-    const StreamHandle h = load("dc.wav", {kRate, 1, SampleFormat::S16, kRate},
-                                [](std::uint64_t, int) { return 0.8; });
-    ASSERT_TRUE(api().setAttributes(h, kKeepRate, 25, kKeepPan));
-    ASSERT_TRUE(api().play(h, false));
+    auto ch = load("dc.wav", {kRate, 1, SampleFormat::S16, kRate},
+                   [](std::uint64_t, int) { return 0.8; });
+    ASSERT_TRUE(ch);
+    ch->setVolume(0.25f);
+    ASSERT_EQ(ch->play(), Failure());
     clock.sink().setCapture(true);
-    clock.renderFed(h, kBlock);
+    clock.renderFed(*ch, kBlock);
     EXPECT_NEAR(clock.sink().captured()[0], 0.2, 1e-3);
 }
 
-// The stream gain multiplies under volume and fades: set before play it holds from the first
-// sample, the volume reads back without it, a fade still halves the gained level, and a change
-// while playing ramps instead of jumping.
-TEST_F(PlaybackTest, StreamGainSitsUnderVolumeAndFades) {
-    const StreamHandle h = load("dc.wav", {kRate, 1, SampleFormat::S16, kRate * 2},
-                                [](std::uint64_t, int) { return 0.4; });
-    ASSERT_TRUE(api().setStreamGain(h, 2.0f));
-    ASSERT_TRUE(api().setAttributes(h, kKeepRate, 50, kKeepPan));
-    ASSERT_TRUE(api().play(h, false));
+// The gain multiplies under volume and fades: set before play it holds from the first sample,
+// the volume reads back without it, a fade still halves the gained level, and a change while
+// playing ramps instead of jumping.
+TEST_F(PlaybackTest, GainSitsUnderVolumeAndFades) {
+    auto ch = load("dc.wav", {kRate, 1, SampleFormat::S16, kRate * 2},
+                   [](std::uint64_t, int) { return 0.4; });
+    ASSERT_TRUE(ch);
+    ASSERT_EQ(ch->setGain(2.0f), Failure());
+    ch->setVolume(0.5f);
+    ASSERT_EQ(ch->play(), Failure());
     clock.sink().setCapture(true);
-    clock.renderFed(h, kBlock);
+    clock.renderFed(*ch, kBlock);
     EXPECT_NEAR(clock.sink().captured()[0], 0.4, 1e-3);
-    std::uint32_t volume = 0;
-    ASSERT_TRUE(api().getAttributes(h, nullptr, &volume, nullptr));
-    EXPECT_EQ(volume, 50u);
-
-    ASSERT_TRUE(api().slideAttributes(h, kKeepRate, 25, kKeepPan, 100));
-    clock.renderFed(h, 4410 + kBlock);
-    EXPECT_NEAR(clock.sink().captured().back(), 0.2, 1e-3);
+    EXPECT_EQ(ch->volume(), 0.5f);
 
     clock.sink().clearCaptured();
-    ASSERT_TRUE(api().setStreamGain(h, 0.5f));
-    clock.renderFed(h, 441);
+    ch->setGain(0.5f);
+    clock.renderFed(*ch, 441);
     const std::vector<float>& out = clock.sink().captured();
-    EXPECT_NEAR(out.back(), 0.05, 1e-3);
-    EXPECT_LT(largestStep(out, 0), 0.01) << "ramped, not a jump of 0.15";
+    EXPECT_NEAR(out.back(), 0.1, 1e-3);
+    EXPECT_LT(largestStep(out, 0), 0.01) << "ramped, not a jump of 0.3";
 
-    EXPECT_FALSE(api().setStreamGain(h, -1.0f));
-    EXPECT_EQ(api().lastError(), kErrIllegalParam);
-    EXPECT_FALSE(api().setStreamGain(0, 1.0f));
-    EXPECT_EQ(api().lastError(), kErrHandle);
-}
+    ch->fadeOut(Frames(4410));
+    clock.renderFed(*ch, 2205);
+    EXPECT_NEAR(clock.sink().captured().back(), 0.05, 1e-3);
 
-TEST_F(PlaybackTest, LoopPlaysOnPastTheEnd) {
-    const StreamHandle h = load("loop.wav", {kRate, 1, SampleFormat::S16, 5000}, sine(440, kRate));
-    ASSERT_TRUE(api().setFlags(h, kChannelLoop));
-    ASSERT_TRUE(api().play(h, false));
-    clock.renderFed(h, 12000);
-    EXPECT_EQ(api().isActive(h), kChannelPlaying);
-    EXPECT_EQ(frames(h), 2000u);
-    ASSERT_TRUE(api().setFlags(h, 0));
-    clock.renderFed(h, 3000);
-    EXPECT_EQ(api().isActive(h), kChannelStopped);
-    EXPECT_EQ(frames(h), 5000u);
+    EXPECT_EQ(ch->setGain(-1.0f), Failure(EngineError::BadParameter));
+    EXPECT_EQ(ch->setGain(16.5f), Failure(EngineError::BadParameter));
+    EXPECT_EQ(ch->setGain(std::nanf("")), Failure(EngineError::BadParameter));
 }
 
 TEST_F(PlaybackTest, SeekIsImmediateAndSampleExact) {
     const auto ramp = [](std::uint64_t i, int) { return double(i % 20000) / 32767.0; };
-    const StreamHandle h = load("ramp.wav", {kRate, 1, SampleFormat::S16, 100000}, ramp);
-    ASSERT_TRUE(api().setPosition(h, 2 * 30001));
-    EXPECT_EQ(frames(h), 30001u);
-    ASSERT_TRUE(api().play(h, false));
+    auto ch = load("ramp.wav", {kRate, 1, SampleFormat::S16, 100000}, ramp);
+    ASSERT_TRUE(ch);
+    ASSERT_EQ(ch->seek(Frames(30001)), Failure());
+    EXPECT_EQ(frames(*ch), 30001);
+    ASSERT_EQ(ch->play(), Failure());
     clock.sink().setCapture(true);
-    clock.renderFed(h, 10);
+    clock.renderFed(*ch, 10);
     EXPECT_NEAR(clock.sink().captured()[0] * 32768.0, 10001.0, 0.01);
-    EXPECT_EQ(frames(h), 30011u);
+    EXPECT_EQ(frames(*ch), 30011);
     // While playing, from a full buffer.
-    clock.renderFed(h, 44100);
+    clock.renderFed(*ch, 44100);
     clock.sink().clearCaptured();
-    ASSERT_TRUE(api().setPosition(h, 2 * 5));
-    EXPECT_EQ(frames(h), 5u);
-    clock.renderFed(h, 3);
+    ASSERT_EQ(ch->seek(Frames(5)), Failure());
+    EXPECT_EQ(frames(*ch), 5);
+    clock.renderFed(*ch, 3);
     EXPECT_NEAR(clock.sink().captured()[0] * 32768.0, 5.0, 0.01);
-    EXPECT_EQ(frames(h), 8u);
-    EXPECT_FALSE(api().setPosition(h, 2 * 100001));
-    EXPECT_EQ(api().lastError(), kErrPosition);
+    EXPECT_EQ(frames(*ch), 8);
+    EXPECT_EQ(ch->seek(Frames(100001)), Failure(EngineError::BadPosition));
+    EXPECT_EQ(ch->seek(Frames(-1)), Failure(EngineError::BadPosition));
+    EXPECT_EQ(frames(*ch), 8) << "a refused seek leaves the position alone";
 }
 
 TEST_F(PlaybackTest, RingRunningDryIsStalledUntilDataFlowsAgain) {
-    api().setConfig(kOptionBufferMs, 100);
-    const StreamHandle h =
-        load("long.wav", {kRate, 1, SampleFormat::S16, kRate * 3}, sine(440, kRate));
-    ASSERT_TRUE(api().play(h, false));
-    clock.sink().render(kRate); // a second at once: far more than the 100 ms buffer
-    EXPECT_EQ(api().isActive(h), kChannelStalled);
-    ASSERT_TRUE(clock.engine->waitBuffered(h, kBlock, std::chrono::seconds(5)));
-    clock.sink().render(kBlock);
-    EXPECT_EQ(api().isActive(h), kChannelPlaying);
+    engine().setBufferLength(std::chrono::milliseconds(100));
+    auto ch = load("long.wav", {kRate, 1, SampleFormat::S16, kRate * 3}, sine(440, kRate));
+    ASSERT_TRUE(ch);
+    EventLog events;
+    HandClockEngine::record(*ch, events);
+    ASSERT_EQ(ch->play(), Failure());
+    // Up to a second without waiting for the decoder: far more than the 100 ms buffer. The
+    // state is read right after the block that ran dry, before the decoder can refill it.
+    for (std::size_t rendered = 0; events.empty() && rendered < kRate; rendered += kBlock) {
+        clock.render(kBlock);
+    }
+    ASSERT_EQ(events, EventLog{Kind::Stalled});
+    EXPECT_EQ(ch->state(), ChannelState::Stalled);
+    EXPECT_LT(ch->position(), Frames(kRate)) << "fewer frames played than rendered";
+    ASSERT_TRUE(ch->waitBuffered(kBlock, std::chrono::seconds(5)));
+    clock.render(kBlock);
+    EXPECT_EQ(ch->state(), ChannelState::Playing);
 }
 
 TEST_F(PlaybackTest, SpectrumShowsWhatWasPlayedLast) {
-    const StreamHandle h =
-        load("khz.wav", {kRate, 1, SampleFormat::S16, kRate}, sine(1000, kRate, 1.0));
-    std::vector<float> bins(256, -1.0f);
-    EXPECT_EQ(api().getData(h, bins.data(), kDataFft512), -1) << "not playing";
-    ASSERT_TRUE(api().play(h, false));
-    clock.renderFed(h, 1024);
-    ASSERT_EQ(api().getData(h, bins.data(), kDataFft512), 1024);
+    auto ch = load("khz.wav", {kRate, 1, SampleFormat::S16, kRate}, sine(1000, kRate, 1.0));
+    ASSERT_TRUE(ch);
+    std::array<float, SoundEngine::kFftBins> bins{};
+    bins.fill(-1.0f);
+    EXPECT_FALSE(ch->spectrum(bins)) << "not playing";
+    ASSERT_EQ(ch->play(), Failure());
+    clock.renderFed(*ch, 1024);
+    ASSERT_TRUE(ch->spectrum(bins));
     const auto top = std::max_element(bins.begin(), bins.end()) - bins.begin();
     EXPECT_NEAR(double(top), 1000.0 * 512 / kRate, 1.0);
     EXPECT_NEAR(bins[static_cast<std::size_t>(top)], 1.0, 0.4);
     EXPECT_LT(bins[100], 0.01);
 }
 
-TEST_F(PlaybackTest, HandlesErrorsAndDevices) {
-    EXPECT_EQ(api().version() >> 16, kSoundApiVersionHigh);
-    EXPECT_FALSE(api().init(1, kRate, 0, nullptr));
-    EXPECT_EQ(api().lastError(), kErrAlready);
-    EXPECT_FALSE(api().init(2, kRate, 0, nullptr));
-    EXPECT_EQ(api().lastError(), kErrDevice);
-    EXPECT_EQ(api().deviceDescription(0), "No sound");
-    EXPECT_EQ(api().deviceDescription(1), "Hand clock");
-    EXPECT_FALSE(api().deviceDescription(2).has_value());
-    EXPECT_FALSE(api().setConfig(42, 1));
+TEST_F(PlaybackTest, DevicesAndWhatTheyAnswer) {
+    EXPECT_EQ(engine().openDevice(1), Failure(EngineError::AlreadyOpen));
+    EXPECT_EQ(engine().openDevice(2), Failure(EngineError::NoSuchDevice));
+    EXPECT_EQ(engine().openDevice(11), Failure(EngineError::NoSuchDevice));
+    EXPECT_EQ(engine().openDevice(-1), Failure(EngineError::NoSuchDevice));
+    EXPECT_EQ(engine().deviceDescription(0), "No sound");
+    EXPECT_EQ(engine().deviceDescription(1), "Hand clock");
+    EXPECT_FALSE(engine().deviceDescription(2).has_value());
+    EXPECT_EQ(engine().deviceRate(1), kRate);
+    EXPECT_EQ(engine().deviceRate(2), 0u);
 
-    // A device that is not initialised (or failed to) is never swapped for the one chosen
-    // before: streams fail until a usable device is chosen.
+    // A device that is not open is never swapped for another: channels on it fail.
     writeWav(dir.path("a.wav"), {kRate, 2, SampleFormat::S16, 1000}, sine(440, kRate));
-    for (const int notInitialised : {0, 2, 11}) {
-        EXPECT_FALSE(api().setDevice(notInitialised));
-        EXPECT_EQ(api().lastError(), notInitialised == 11 ? kErrDevice : kErrInit);
-        EXPECT_FALSE(api().deviceUsable(notInitialised));
-        EXPECT_EQ(api().createFileStream(dir.path("a.wav").string(), 0), 0u);
-        EXPECT_EQ(api().lastError(), kErrInit) << "device " << notInitialised;
+    for (const int notOpen : {0, 2, 11}) {
+        EXPECT_EQ(engine().deviceProblem(notOpen),
+                  Failure(notOpen == 11 ? EngineError::NoSuchDevice : EngineError::DeviceNotOpen));
+        auto opened = engine().open(notOpen, dir.path("a.wav").string());
+        ASSERT_FALSE(opened) << "device " << notOpen;
+        EXPECT_EQ(opened.error(), EngineError::DeviceNotOpen) << "device " << notOpen;
     }
-    EXPECT_TRUE(api().deviceUsable(1));
-    ASSERT_TRUE(api().setDevice(1));
+    EXPECT_EQ(engine().deviceProblem(1), Failure());
 
-    const StreamHandle h = load("a.wav", {kRate, 2, SampleFormat::S16, 1000}, sine(440, kRate));
-    ChannelInfo info;
-    ASSERT_TRUE(api().channelInfo(h, info));
-    EXPECT_EQ(info.freq, kRate);
-    EXPECT_EQ(info.chans, 2u);
-    EXPECT_EQ(info.flags, 0u);
-    EXPECT_DOUBLE_EQ(api().bytesToSeconds(h, 4 * kRate), 1.0);
-    EXPECT_EQ(api().secondsToBytes(h, 0.5), 2u * kRate);
-    ASSERT_TRUE(api().play(h, false));
-    ASSERT_TRUE(api().freeStream(h));
-    clock.sink().render(kBlock);
-    EXPECT_FALSE(api().play(h, false));
-    EXPECT_EQ(api().lastError(), kErrHandle);
-    EXPECT_EQ(api().position(h), ~0ull);
-    const StreamHandle again = load("b.wav", {kRate, 1, SampleFormat::S16, 1000}, sine(440, kRate));
-    EXPECT_NE(again, h) << "a reused slot gets a new handle";
-    EXPECT_EQ(api().isActive(h), kChannelStopped);
-    EXPECT_EQ(api().lastError(), kErrHandle);
+    auto ch = engine().open(1, dir.path("a.wav").string());
+    ASSERT_TRUE(ch);
+    EXPECT_EQ(ch.value()->info().rate, kRate);
+    EXPECT_EQ(ch.value()->info().channels, 2u);
+    EXPECT_FALSE(ch.value()->info().eightBit);
+    EXPECT_EQ(ch.value()->length(), Frames(1000));
+}
+
+// A handler may destroy its own channel: the engine must not touch it afterwards.
+TEST_F(PlaybackTest, HandlerMayDestroyItsOwnChannel) {
+    auto ch = load("blip.wav", {kRate, 1, SampleFormat::S16, 300}, sine(440, kRate));
+    ASSERT_TRUE(ch);
+    int ended = 0;
+    ch->setEventHandler([&](ChannelEvent event) {
+        ended += event.kind == Kind::Ended ? 1 : 0;
+        ch.reset();
+    });
+    ASSERT_EQ(ch->play(), Failure());
+    clock.render(kBlock * 2);
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(ch, nullptr);
+    clock.render(kBlock);
 }
 
 TEST(NoSoundDevice, ConsumesInRealTime) {
     TempDir dir;
-    auto engine = audio::engine::makeSoundEngine();
-    EXPECT_EQ(engine->createFileStream("x.wav", 0), 0u);
-    EXPECT_EQ(engine->lastError(), kErrInit);
-    ASSERT_TRUE(engine->init(0, 48000, 0, nullptr));
+    auto engine = makeSoundEngine();
     writeWav(dir.path("third.wav"), {48000, 1, SampleFormat::S16, 16000}, sine(440, 48000));
-    const StreamHandle h = engine->createFileStream(dir.path("third.wav").string(), 0);
-    ASSERT_NE(h, 0u);
+    auto early = engine->open(SoundEngine::kNoSoundDevice, dir.path("third.wav").string());
+    ASSERT_FALSE(early);
+    EXPECT_EQ(early.error(), EngineError::DeviceNotOpen);
+    ASSERT_EQ(engine->openDevice(SoundEngine::kNoSoundDevice), Failure());
+    auto opened = engine->open(SoundEngine::kNoSoundDevice, dir.path("third.wav").string());
+    ASSERT_TRUE(opened);
+    Channel& ch = *opened.value();
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(engine->play(h, false));
-    while (engine->isActive(h) != kChannelStopped &&
+    ASSERT_EQ(ch.play(), Failure());
+    while (ch.state() != ChannelState::Stopped &&
            std::chrono::steady_clock::now() - start < std::chrono::seconds(3)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(engine->isActive(h), kChannelStopped);
-    EXPECT_EQ(engine->position(h), engine->length(h));
+    EXPECT_EQ(ch.state(), ChannelState::Stopped);
+    EXPECT_EQ(ch.position(), ch.length());
     EXPECT_GT(elapsed, 0.30) << "a third of a second of audio takes a third of a second";
     EXPECT_LT(elapsed, 0.60);
 }
 
-} // namespace
+// Sets an environment variable for its lifetime.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* before = std::getenv(name)) {
+            saved_ = before;
+        }
+        setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (saved_) {
+            setenv(name_, saved_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-namespace {
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
 
 TEST(NoSoundServer, OnlyTheNoSoundDeviceExists) {
-    const char* before = std::getenv("PULSE_SERVER");
-    const std::string saved = before ? before : "";
-    setenv("PULSE_SERVER", "unix:/nonexistent/bandora/native", 1);
-    auto engine = audio::engine::makeSoundEngine();
+    const ScopedEnv noPulse("PULSE_SERVER", "unix:/nonexistent/bandora/native");
+    const ScopedEnv noJack("JACK_DEFAULT_SERVER", "bandora-nonexistent");
+    auto engine = makeSoundEngine();
     EXPECT_EQ(engine->deviceDescription(0), "No sound");
-    EXPECT_FALSE(engine->deviceDescription(1).has_value());
-    EXPECT_FALSE(engine->init(1, kRate, 0, nullptr));
-    EXPECT_EQ(engine->lastError(), kErrDevice);
-    EXPECT_TRUE(engine->init(0, kRate, 0, nullptr));
-    if (before) {
-        setenv("PULSE_SERVER", saved.c_str(), 1);
-    } else {
-        unsetenv("PULSE_SERVER");
-    }
+    EXPECT_EQ(engine->deviceDescription(1), std::nullopt);
+    EXPECT_EQ(engine->openDevice(1), Failure(EngineError::NoSuchDevice));
+    EXPECT_EQ(engine->openDevice(0), Failure());
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// Files opened ahead: a stream created from a prefetched file is the file as it is on disk
-// now, a file that cannot be opened fails as usual when its stream is created, and a new list
-// lets go of the streams it no longer names. Freed streams are let go of as soon as their
+// Files opened ahead: a channel opened from a prefetched file is the file as it is on disk
+// now, a file that cannot be opened fails as usual when its channel is opened, and a new list
+// lets go of the files it no longer names. Destroyed channels are let go of as soon as their
 // mixer has dropped them, with no further call.
 #include "hand_clock.h"
 #include "test_media.h"
@@ -8,9 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
-using namespace audio;
+using namespace audio::engine;
 using namespace enginetest;
 
 namespace {
@@ -19,8 +20,16 @@ constexpr std::uint32_t kRate = 44100;
 
 class PrefetchTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(clock.engine->init(1, kRate, 0, nullptr)); }
-    engine::SoundEngine& engine() { return *clock.engine; }
+    void SetUp() override { ASSERT_EQ(engine().openDevice(HandClockEngine::kDevice), Failure()); }
+    SoundEngine& engine() { return *clock.engine; }
+    std::unique_ptr<Channel> open(const std::string& path) {
+        auto opened = engine().open(HandClockEngine::kDevice, path);
+        if (!opened) {
+            ADD_FAILURE() << path << ": " << opened.error();
+            return nullptr;
+        }
+        return opened.take();
+    }
     std::string tone(const std::string& name, double seconds) {
         const auto path = dir.path(name);
         writeWav(path, {kRate, 2, SampleFormat::S16, static_cast<std::uint64_t>(seconds * kRate)},
@@ -36,7 +45,6 @@ protected:
         }
         return false;
     }
-    std::uint64_t framesOf(StreamHandle h) { return engine().length(h) / 4; }
 
     TempDir dir;
     HandClockEngine clock;
@@ -50,27 +58,29 @@ TEST_F(PrefetchTest, PrefetchedFileGivesItsStreamAndChangedFilesAreOpenedAgain) 
     engine().prefetchFiles(1, {a, b, dir.path("missing.wav").string()});
     ASSERT_TRUE(waitParked(2));
 
-    const StreamHandle first = engine().createFileStream(a, 0);
-    ASSERT_NE(first, 0u);
-    EXPECT_EQ(framesOf(first), kRate);
+    auto first = open(a);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->length(), Frames(kRate));
     EXPECT_EQ(engine().prefetchedCount(), 1u);
-    ASSERT_TRUE(engine().play(first, false));
-    clock.renderFed(first, kRate / 10);
-    EXPECT_EQ(engine().position(first) / 4, kRate / 10);
+    ASSERT_EQ(first->play(), Failure());
+    clock.renderFed(*first, kRate / 10);
+    EXPECT_EQ(first->position(), Frames(kRate / 10));
 
-    // Rewritten after it was opened ahead: the stream is the new file.
-    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a later modification time
+    // Rewritten after it was opened ahead: the channel plays the new file.
+    const auto openedAhead = std::filesystem::last_write_time(b);
     tone("b.wav", 3.0);
-    const StreamHandle second = engine().createFileStream(b, 0);
-    ASSERT_NE(second, 0u);
-    EXPECT_EQ(framesOf(second), 3u * kRate);
+    std::filesystem::last_write_time(b, openedAhead + std::chrono::seconds(1));
+    auto second = open(b);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->length(), Frames(3 * kRate));
 
-    // Never opened ahead, so it fails here, with the usual code.
-    EXPECT_EQ(engine().createFileStream(dir.path("missing.wav").string(), 0), 0u);
-    EXPECT_EQ(engine().lastError(), kErrFileOpen);
+    // Never opened ahead, so it fails here, with the usual error.
+    auto missing = engine().open(HandClockEngine::kDevice, dir.path("missing.wav").string());
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error(), EngineError::FileOpen);
 }
 
-TEST_F(PrefetchTest, NewListLetsGoOfStreamsItNoLongerNames) {
+TEST_F(PrefetchTest, NewListLetsGoOfFilesItNoLongerNames) {
     const std::string a = tone("a.wav", 0.5);
     const std::string b = tone("b.wav", 0.5);
     const std::string c = tone("c.wav", 0.5);
@@ -85,21 +95,18 @@ TEST_F(PrefetchTest, NewListLetsGoOfStreamsItNoLongerNames) {
     engine().prefetchFiles(1, {a, b, c});
     engine().prefetchFiles(1, {c, b, a});
     EXPECT_TRUE(waitParked(3));
-    EXPECT_NE(engine().createFileStream(a, 0), 0u); // opened on the spot, as always
+    EXPECT_TRUE(open(a)); // opened on the spot, as always
 }
 
-TEST_F(PrefetchTest, FreedStreamsGoOnceTheirMixerHasDroppedThem) {
-    std::vector<StreamHandle> handles;
+TEST_F(PrefetchTest, DestroyedChannelsGoOnceTheirMixerHasDroppedThem) {
+    std::vector<std::unique_ptr<Channel>> channels;
     for (int i = 0; i < 8; ++i) {
-        handles.push_back(
-            engine().createFileStream(tone("f" + std::to_string(i) + ".wav", 0.2), 0));
-        ASSERT_NE(handles.back(), 0u);
+        channels.push_back(open(tone("f" + std::to_string(i) + ".wav", 0.2)));
+        ASSERT_TRUE(channels.back());
     }
-    for (StreamHandle h : handles) {
-        ASSERT_TRUE(engine().freeStream(h));
-    }
+    channels.clear();
     EXPECT_EQ(engine().pendingFreeCount(), 8u); // the hand-clocked mixer has not run yet
-    clock.sink().render(176);
+    clock.render(176);
     for (int i = 0; i < 200 && engine().pendingFreeCount() > 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -16,7 +16,7 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace audio;
+using namespace audio::engine;
 using namespace enginetest;
 
 namespace {
@@ -48,7 +48,7 @@ protected:
         }
     }
     void SetUp() override {
-        engine = engine::makeSoundEngine();
+        engine = makeSoundEngine();
         ASSERT_EQ(engine->deviceDescription(1), "Bandora_Out") << "no test sound server?";
         air = deviceNamed("Engine_air");
         cue = deviceNamed("Engine_cue");
@@ -63,40 +63,42 @@ protected:
         }
         return -1;
     }
-    StreamHandle tone(int device, const std::string& name, double hz, std::uint32_t rate,
-                      double seconds) {
+    std::unique_ptr<Channel> tone(int device, const std::string& name, double hz,
+                                  std::uint32_t rate, double seconds) {
         writeWav(dir.path(name), {rate, 2, SampleFormat::S16, std::uint64_t(seconds * rate)},
                  sine(hz, rate, 0.5));
-        engine->setDevice(device);
-        const StreamHandle h = engine->createFileStream(dir.path(name).string(), 0);
-        EXPECT_NE(h, 0u) << engine->lastError();
-        return h;
+        auto opened = engine->open(device, dir.path(name).string());
+        if (!opened) {
+            ADD_FAILURE() << name << ": " << opened.error();
+            return nullptr;
+        }
+        return opened.take();
     }
     // Device `air` recorded from its monitor into airTake, and a 3 s half-scale 440 Hz tone
-    // playing on it for 0.8 s; 0 on failure.
-    StreamHandle longToneUnderWay() {
-        if (!engine->init(air, kRate, 0, nullptr)) {
-            ADD_FAILURE() << "init: " << engine->lastError();
-            return 0;
+    // 0.2 s into playing on it; null on failure.
+    std::unique_ptr<Channel> longToneUnderWay() {
+        if (const Failure error = engine->openDevice(air)) {
+            ADD_FAILURE() << "openDevice: " << *error;
+            return nullptr;
         }
         airTake =
             std::make_unique<MonitorRecorder>("bandora_engine_air", dir.path("out.raw"), kRate);
-        const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 3.0);
-        const bool underWay = airTake->waitFrames(kRate / 20) && engine->play(h, false) &&
-                              waitUntil([&] { return engine->position(h) >= 4u * kRate / 5; });
+        auto ch = tone(air, "long.wav", 440.0, kRate, 3.0);
+        const bool underWay = ch && airTake->waitFrames(kRate / 20) && !ch->play() &&
+                              waitUntil([&] { return ch->position() >= Frames(kRate / 5); });
         EXPECT_TRUE(underWay);
-        return underWay ? h : 0;
+        return underWay ? std::move(ch) : nullptr;
     }
     // Waits for the channel to end, then records a little more so the end is on disk.
-    void finishAndSettle(StreamHandle h, MonitorRecorder& recorder) {
-        ASSERT_TRUE(waitUntil([&] { return engine->isActive(h) == kChannelStopped; }));
+    void finishAndSettle(const Channel& ch, MonitorRecorder& recorder) {
+        ASSERT_TRUE(waitUntil([&] { return ch.state() == ChannelState::Stopped; }));
         ASSERT_TRUE(recorder.waitFrames(recorder.framesRecorded() + kTail));
     }
 
     static std::vector<std::string> modules;
     static std::vector<pid_t> keepers;
     TempDir dir;
-    std::unique_ptr<engine::SoundEngine> engine;
+    std::unique_ptr<SoundEngine> engine;
     std::unique_ptr<MonitorRecorder> airTake;
     int air = -1;
     int cue = -1;
@@ -107,21 +109,21 @@ std::vector<pid_t> PulseTest::keepers;
 
 TEST_F(PulseTest, DevicesAreTheServersSinksDefaultFirst) {
     EXPECT_EQ(engine->deviceDescription(2), "Bandora_Cue");
-    EXPECT_FALSE(engine->deviceDescription(11).has_value());
-    ASSERT_TRUE(engine->init(1, kRate, 0, nullptr));
-    ASSERT_TRUE(engine->init(2, kRate, 0, nullptr));
-    EXPECT_FALSE(engine->init(2, kRate, 0, nullptr));
-    EXPECT_EQ(engine->lastError(), kErrAlready);
+    EXPECT_EQ(engine->deviceDescription(99), std::nullopt);
+    ASSERT_EQ(engine->openDevice(1), Failure());
+    ASSERT_EQ(engine->openDevice(2), Failure());
+    EXPECT_EQ(engine->openDevice(2), Failure(EngineError::AlreadyOpen));
+    EXPECT_EQ(engine->deviceRate(2), kRate);
 }
 
 TEST_F(PulseTest, ToneSoundsAtItsPitchAndLengthAfterResampling) {
-    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
+    ASSERT_EQ(engine->openDevice(air), Failure());
     MonitorRecorder recorder("bandora_engine_air", dir.path("out.raw"), kRate);
     ASSERT_TRUE(recorder.waitFrames(kRate / 20)) << "parec does not record";
-    const StreamHandle h =
-        tone(air, "a.wav", 440.0, 48000, 0.5); // resampled to the sink's 44.1 kHz
-    ASSERT_TRUE(engine->play(h, false));
-    finishAndSettle(h, recorder);
+    auto ch = tone(air, "a.wav", 440.0, 48000, 0.5); // resampled to the sink's 44.1 kHz
+    ASSERT_TRUE(ch);
+    ASSERT_EQ(ch->play(), Failure());
+    finishAndSettle(*ch, recorder);
     const std::vector<float> take = recorder.finish();
     const Span span = loudSpan(take, 0);
     ASSERT_TRUE(span.found);
@@ -131,12 +133,12 @@ TEST_F(PulseTest, ToneSoundsAtItsPitchAndLengthAfterResampling) {
 }
 
 TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
-    const StreamHandle h = longToneUnderWay();
-    ASSERT_NE(h, 0u);
+    auto ch = longToneUnderWay();
+    ASSERT_TRUE(ch);
     MonitorRecorder& recorder = *airTake;
-    ASSERT_TRUE(engine->slideAttributes(h, kKeepRate, kSlideToSilence, kKeepPan, 400));
-    finishAndSettle(h, recorder);
-    const std::uint64_t fadeEnded = engine->position(h) / 4;
+    ch->fadeOut(Frames::fromDuration(std::chrono::milliseconds(400), kRate));
+    finishAndSettle(*ch, recorder);
+    const std::int64_t fadeEnded = ch->position().count();
     EXPECT_NEAR(double(fadeEnded) / kRate, 0.2 + 0.4 + 0.2, 0.25) << "stopped soon after the fade";
 
     // The fade: full level, then a straight fall to nothing over 400 ms.
@@ -155,11 +157,11 @@ TEST_F(PulseTest, FadeFallsToSilenceInItsTimeAndStopIsSilent) {
 }
 
 TEST_F(PulseTest, StopFadesOutWithinFiveMillisecondsWithoutASpike) {
-    const StreamHandle h = longToneUnderWay();
-    ASSERT_NE(h, 0u);
+    auto ch = longToneUnderWay();
+    ASSERT_TRUE(ch);
     MonitorRecorder& recorder = *airTake;
-    ASSERT_TRUE(engine->stop(h));
-    EXPECT_EQ(engine->isActive(h), kChannelStopped);
+    ch->stop();
+    EXPECT_EQ(ch->state(), ChannelState::Stopped);
     ASSERT_TRUE(recorder.waitFrames(recorder.framesRecorded() + kTail));
 
     const std::vector<float> take = recorder.finish();
@@ -199,11 +201,12 @@ void stallThisProcess(int ms) {
 }
 
 TEST_F(PulseTest, UnderflowsGrowTheServerBufferStepByStepToItsCap) {
-    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
+    ASSERT_EQ(engine->openDevice(air), Failure());
     EXPECT_EQ(engine->outputBufferMs(air), 20u) << "an idle machine keeps the small buffer";
-    const StreamHandle h = tone(air, "long.wav", 440.0, kRate, 10.0);
-    ASSERT_TRUE(engine->play(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
+    auto ch = tone(air, "long.wav", 440.0, kRate, 10.0);
+    ASSERT_TRUE(ch);
+    ASSERT_EQ(ch->play(), Failure());
+    ASSERT_TRUE(waitUntil([&] { return ch->position() > Frames(0); }));
     // A busy machine may add an underrun of its own: each stall is judged from the buffer that
     // was held just before it.
     for (int stall = 0; stall < 3; ++stall) {
@@ -217,25 +220,29 @@ TEST_F(PulseTest, UnderflowsGrowTheServerBufferStepByStepToItsCap) {
         EXPECT_LE(engine->outputBufferMs(air), 80u) << "the cap";
     }
     EXPECT_EQ(engine->outputBufferMs(air), 80u);
-    EXPECT_EQ(engine->isActive(h), kChannelPlaying) << "the channel plays on";
+    EXPECT_EQ(ch->state(), ChannelState::Playing) << "the channel plays on";
 }
 
 TEST_F(PulseTest, TwoDevicesPlayIndependently) {
-    ASSERT_TRUE(engine->init(air, kRate, 0, nullptr));
-    ASSERT_TRUE(engine->init(cue, kRate, 0, nullptr));
+    ASSERT_EQ(engine->openDevice(air), Failure());
+    ASSERT_EQ(engine->openDevice(cue), Failure());
     MonitorRecorder airTake("bandora_engine_air", dir.path("out.raw"), kRate);
     MonitorRecorder cueTake("bandora_engine_cue", dir.path("cue.raw"), kRate);
     ASSERT_TRUE(airTake.waitFrames(kRate / 20) && cueTake.waitFrames(kRate / 20));
-    const StreamHandle onAir = tone(air, "air.wav", 440.0, kRate, 0.6);
-    const StreamHandle preListen = tone(cue, "cue.wav", 1000.0, kRate, 2.0);
-    ASSERT_TRUE(engine->play(onAir, false));
-    ASSERT_TRUE(engine->play(preListen, false));
-    ASSERT_TRUE(waitUntil([&] { return engine->position(preListen) >= 4u * kRate / 5; }));
-    ASSERT_TRUE(engine->stop(preListen));
-    const std::uint64_t cueStopped = engine->position(preListen) / 4;
-    finishAndSettle(onAir, airTake);
+    auto onAir = tone(air, "air.wav", 440.0, kRate, 0.6);
+    auto preListen = tone(cue, "cue.wav", 1000.0, kRate, 2.0);
+    ASSERT_TRUE(onAir && preListen);
+    ASSERT_EQ(onAir->play(), Failure());
+    ASSERT_EQ(preListen->play(), Failure());
+    ASSERT_TRUE(waitUntil([&] { return preListen->position() >= Frames(kRate / 5); }));
+    preListen->stop();
+    const std::int64_t cueStopped = preListen->position().count();
+    finishAndSettle(*onAir, airTake);
     ASSERT_TRUE(cueTake.waitFrames(cueTake.framesRecorded() + kTail));
 
+    // A busy machine that made the output run dry stretches what the monitors recorded.
+    SCOPED_TRACE(testing::Message() << "output underruns: " << engine->outputUnderruns(air)
+                                    << " on air, " << engine->outputUnderruns(cue) << " on cue");
     const std::vector<float> onAirTake = airTake.finish();
     const std::vector<float> pre = cueTake.finish();
     const Span airSpan = loudSpan(onAirTake, 0);
@@ -256,29 +263,32 @@ TEST_F(PulseTest, RemovedSinkStopsItsChannelsStaysLostAndComesBackByItself) {
     ASSERT_FALSE(module.empty());
     int gone = -1;
     ASSERT_TRUE(waitUntil([&] { return (gone = deviceNamed("Bandora_Gone")) > 0; }, 3000));
-    ASSERT_TRUE(engine->init(gone, kRate, 0, nullptr));
-    const StreamHandle h = tone(gone, "t.wav", 440.0, kRate, 5.0);
-    ASSERT_TRUE(engine->play(h, false));
-    ASSERT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
+    ASSERT_EQ(engine->openDevice(gone), Failure());
+    auto ch = tone(gone, "t.wav", 440.0, kRate, 5.0);
+    ASSERT_TRUE(ch);
+    std::vector<ChannelEvent::Kind> events;
+    ch->setEventHandler([&](ChannelEvent event) { events.push_back(event.kind); });
+    ASSERT_EQ(ch->play(), Failure());
+    ASSERT_TRUE(waitUntil([&] { return ch->position() > Frames(0); }));
 
     run("pactl unload-module " + module);
-    ASSERT_TRUE(waitUntil([&] { return engine->isActive(h) == kChannelStopped; }, 3000));
-    EXPECT_FALSE(engine->deviceUsable(gone));
-    EXPECT_EQ(engine->lastError(), kErrStart);
-    EXPECT_FALSE(engine->play(h, false));
-    EXPECT_EQ(engine->lastError(), kErrStart);
-    EXPECT_TRUE(engine->setPosition(h, 0)) << "calls on the stream still answer";
-    EXPECT_FALSE(engine->init(gone, kRate, 0, nullptr)) << "init tries at once: no sink yet";
-    EXPECT_EQ(engine->lastError(), kErrDevice);
-    EXPECT_FALSE(engine->deviceUsable(gone));
+    ASSERT_TRUE(waitUntil([&] { return ch->state() == ChannelState::Stopped; }, 3000));
+    engine->dispatchEvents();
+    EXPECT_EQ(events, std::vector{ChannelEvent::Kind::DeviceLost});
+    EXPECT_EQ(engine->deviceProblem(gone), Failure(EngineError::DeviceGone));
+    EXPECT_EQ(ch->play(), Failure(EngineError::DeviceGone));
+    EXPECT_EQ(ch->seek(Frames(0)), Failure()) << "calls on the channel still answer";
+    EXPECT_EQ(engine->openDevice(gone), Failure(EngineError::NoSuchDevice))
+        << "opening tries at once: no sink yet";
+    EXPECT_EQ(engine->deviceProblem(gone), Failure(EngineError::DeviceGone));
 
     const std::string again = run(load);
-    EXPECT_TRUE(waitUntil([&] { return engine->deviceUsable(gone); }, 2000))
-        << "back within 2 s of the sink, without init";
-    ASSERT_TRUE(engine->play(h, false)) << engine->lastError();
-    EXPECT_TRUE(waitUntil([&] { return engine->position(h) > 0; })) << "the old stream plays";
-    EXPECT_FALSE(engine->init(gone, kRate, 0, nullptr));
-    EXPECT_EQ(engine->lastError(), kErrAlready);
+    EXPECT_TRUE(waitUntil([&] { return !engine->deviceProblem(gone); }, 2000))
+        << "back within 2 s of the sink, without opening it again";
+    ASSERT_EQ(ch->play(), Failure());
+    EXPECT_TRUE(waitUntil([&] { return ch->position() > Frames(0); })) << "the old channel plays";
+    EXPECT_EQ(engine->openDevice(gone), Failure(EngineError::AlreadyOpen));
+    ch.reset();
     engine.reset();
     run("pactl unload-module " + again);
 }

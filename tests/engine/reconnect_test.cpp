@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-using namespace audio;
+using namespace audio::engine;
 using namespace enginetest;
 
 namespace {
@@ -55,65 +55,67 @@ class ReconnectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(server.start({"lonely"})) << "pulseaudio did not start";
-        engine = engine::makeSoundEngine();
+        engine = makeSoundEngine();
         ASSERT_TRUE(waitUntil([&] { return engine->deviceDescription(1) == "Lonely"; }));
-        ASSERT_TRUE(engine->init(1, kRate, 0, nullptr)) << engine->lastError();
+        ASSERT_EQ(engine->openDevice(1), Failure());
     }
     void TearDown() override { engine.reset(); }
 
-    StreamHandle tone(const std::string& name, double hz, double seconds) {
+    std::unique_ptr<Channel> tone(const std::string& name, double hz, double seconds) {
         writeWav(dir.path(name),
                  {kRate, 2, SampleFormat::S16, static_cast<std::uint64_t>(seconds * kRate)},
                  sine(hz, kRate, 0.5));
-        const StreamHandle h = engine->createFileStream(dir.path(name).string(), 0);
-        EXPECT_NE(h, 0u) << engine->lastError();
-        return h;
+        auto opened = engine->open(1, dir.path(name).string());
+        if (!opened) {
+            ADD_FAILURE() << name << ": " << opened.error();
+            return nullptr;
+        }
+        return opened.take();
     }
+    bool usable() const { return !engine->deviceProblem(1); }
     void killServer() {
         server.stop();
-        ASSERT_TRUE(waitUntil([&] { return !engine->deviceUsable(1); }, 3000));
+        ASSERT_TRUE(waitUntil([&] { return !usable(); }, 3000));
     }
     TempDir dir;
     PrivateServer server{dir.path("server")};
-    std::unique_ptr<engine::SoundEngine> engine;
+    std::unique_ptr<SoundEngine> engine;
 };
 
 TEST_F(ReconnectTest, ServerBackWithRenumberedSinksPlaysOnTheSameSinkWithoutInit) {
-    const StreamHandle onAir = tone("air.wav", 440.0, 10.0);
-    ASSERT_TRUE(engine->play(onAir, false));
-    ASSERT_TRUE(waitUntil([&] { return engine->position(onAir) > 0; }));
+    auto onAir = tone("air.wav", 440.0, 10.0);
+    ASSERT_TRUE(onAir);
+    ASSERT_EQ(onAir->play(), Failure());
+    ASSERT_TRUE(waitUntil([&] { return onAir->position() > Frames(0); }));
 
     server.stop();
-    ASSERT_TRUE(waitUntil([&] { return engine->isActive(onAir) == kChannelStopped; }, 3000));
-    EXPECT_FALSE(engine->deviceUsable(1));
-    EXPECT_EQ(engine->lastError(), kErrStart);
-    EXPECT_FALSE(engine->play(onAir, false));
-    EXPECT_EQ(engine->lastError(), kErrStart);
+    ASSERT_TRUE(waitUntil([&] { return onAir->state() == ChannelState::Stopped; }, 3000));
+    EXPECT_EQ(engine->deviceProblem(1), Failure(EngineError::DeviceGone));
+    EXPECT_EQ(onAir->play(), Failure(EngineError::DeviceGone));
 
     // Back with another sink as the default: the device's sink is now listed second.
-    const std::int64_t backNs = engine::monotonicNs();
+    const std::int64_t backNs = monotonicNs();
     ASSERT_TRUE(server.start({"other", "lonely"}));
-    ASSERT_TRUE(waitUntil([&] { return engine->deviceUsable(1); }, 3000));
-    EXPECT_LT(engine::monotonicNs() - backNs, kReturnLimitNs)
-        << "usable again within 2 s of the server's return, without init";
+    ASSERT_TRUE(waitUntil([&] { return usable(); }, 3000));
+    EXPECT_LT(monotonicNs() - backNs, kReturnLimitNs)
+        << "usable again within 2 s of the server's return, without opening it again";
     EXPECT_EQ(sinksOfOurOutput(), std::vector<std::string>{"lonely"});
     EXPECT_TRUE(waitUntil([&] { return engine->deviceDescription(1) == "Other"; }))
         << "the server's list did renumber";
-    const std::uint64_t stoppedAt = engine->position(onAir);
-    ASSERT_TRUE(engine->play(onAir, false)) << engine->lastError();
-    EXPECT_TRUE(waitUntil([&] { return engine->position(onAir) > stoppedAt; }))
-        << "the stream from before the loss plays on";
-    ASSERT_TRUE(engine->stop(onAir));
+    const Frames stoppedAt = onAir->position();
+    ASSERT_EQ(onAir->play(), Failure());
+    EXPECT_TRUE(waitUntil([&] { return onAir->position() > stoppedAt; }))
+        << "the channel from before the loss plays on";
+    onAir->stop();
 
-    // A stream made 3 s after the return plays on the same device number and sink.
-    std::this_thread::sleep_for(
-        std::chrono::nanoseconds(backNs + 3'000'000'000 - engine::monotonicNs()));
+    // A channel opened 3 s after the return plays on the same device number and sink.
+    std::this_thread::sleep_for(std::chrono::nanoseconds(backNs + 3'000'000'000 - monotonicNs()));
     MonitorRecorder later("lonely", dir.path("later.raw"), kRate);
     ASSERT_TRUE(later.waitFrames(kRate / 20));
-    ASSERT_TRUE(engine->setDevice(1));
-    const StreamHandle fresh = tone("later.wav", 1000.0, 0.5);
-    ASSERT_TRUE(engine->play(fresh, false)) << engine->lastError();
-    ASSERT_TRUE(waitUntil([&] { return engine->isActive(fresh) == kChannelStopped; }));
+    auto fresh = tone("later.wav", 1000.0, 0.5);
+    ASSERT_TRUE(fresh);
+    ASSERT_EQ(fresh->play(), Failure());
+    ASSERT_TRUE(waitUntil([&] { return fresh->state() == ChannelState::Stopped; }));
     ASSERT_TRUE(later.waitFrames(later.framesRecorded() + kRate / 5));
     const std::vector<float> laterTake = later.finish();
     const Span laterSpan = loudSpan(laterTake, 1);
@@ -123,31 +125,32 @@ TEST_F(ReconnectTest, ServerBackWithRenumberedSinksPlaysOnTheSameSinkWithoutInit
 }
 
 TEST_F(ReconnectTest, SinkMissingAfterTheRestartStaysLostUntilItIsThere) {
-    const StreamHandle h = tone("t.wav", 440.0, 5.0);
+    auto ch = tone("t.wav", 440.0, 5.0);
+    ASSERT_TRUE(ch);
     ASSERT_NO_FATAL_FAILURE(killServer());
     ASSERT_TRUE(server.start({"other"}));
     std::this_thread::sleep_for(std::chrono::seconds(1)); // a few attempts find no sink
-    EXPECT_FALSE(engine->deviceUsable(1)) << "not taken over by the sink that is device 1 now";
-    EXPECT_EQ(engine->lastError(), kErrStart);
-    EXPECT_FALSE(engine->play(h, false));
-    EXPECT_FALSE(engine->init(1, kRate, 0, nullptr));
-    EXPECT_EQ(engine->lastError(), kErrDevice);
+    EXPECT_EQ(engine->deviceProblem(1), Failure(EngineError::DeviceGone))
+        << "not taken over by the sink that is device 1 now";
+    EXPECT_EQ(ch->play(), Failure(EngineError::DeviceGone));
+    EXPECT_EQ(engine->openDevice(1), Failure(EngineError::NoSuchDevice));
 
     server.addSink("lonely");
-    EXPECT_TRUE(waitUntil([&] { return engine->deviceUsable(1); }, 2000))
+    EXPECT_TRUE(waitUntil([&] { return usable(); }, 2000))
         << "still tried, and back within 2 s of the sink";
-    ASSERT_TRUE(engine->play(h, false)) << engine->lastError();
-    EXPECT_TRUE(waitUntil([&] { return engine->position(h) > 0; }));
+    ASSERT_EQ(ch->play(), Failure());
+    EXPECT_TRUE(waitUntil([&] { return ch->position() > Frames(0); }));
 }
 
 TEST_F(ReconnectTest, RepeatedServerDeathsLeakNoThreadsNorFiles) {
-    const StreamHandle h = tone("t.wav", 440.0, 5.0);
+    auto ch = tone("t.wav", 440.0, 5.0);
+    ASSERT_TRUE(ch);
     // Each death finds the channel on air.
     const auto dieAndReturn = [&] {
-        ASSERT_TRUE(engine->play(h, false)) << engine->lastError();
+        ASSERT_EQ(ch->play(), Failure());
         ASSERT_NO_FATAL_FAILURE(killServer());
         ASSERT_TRUE(server.start({"lonely"}));
-        ASSERT_TRUE(waitUntil([&] { return engine->deviceUsable(1); }, 2000));
+        ASSERT_TRUE(waitUntil([&] { return usable(); }, 2000));
     };
     // The first return may set up what the client library keeps for the whole process.
     ASSERT_NO_FATAL_FAILURE(dieAndReturn());

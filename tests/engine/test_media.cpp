@@ -6,9 +6,40 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <sstream>
 #include <stdexcept>
+
+namespace audio::engine {
+
+std::ostream& operator<<(std::ostream& out, EngineError error) {
+    static constexpr const char* kNames[] = {
+        "OutOfMemory",    "FileOpen",     "UnsupportedFormat", "NotAudio",     "NoNetwork",
+        "NetworkTimeout", "NoSuchDevice", "DeviceNotOpen",     "DeviceGone",   "DeviceFailed",
+        "AlreadyOpen",    "NoFreeStream", "BadPosition",       "BadParameter", "EngineStalled"};
+    const auto index = static_cast<std::size_t>(error);
+    return index < std::size(kNames) ? out << kNames[index] : out << "EngineError " << index;
+}
+
+std::ostream& operator<<(std::ostream& out, Frames frames) {
+    return out << frames.count() << " frames";
+}
+
+std::ostream& operator<<(std::ostream& out, ChannelState state) {
+    static constexpr const char* kNames[] = {"Stopped", "Playing", "Stalled"};
+    const auto index = static_cast<std::size_t>(state);
+    return index < std::size(kNames) ? out << kNames[index] : out << "ChannelState " << index;
+}
+
+std::ostream& operator<<(std::ostream& out, ChannelEvent::Kind kind) {
+    static constexpr const char* kNames[] = {"Ended",      "FadedOut",   "Stalled",   "LoopTurned",
+                                             "CueReached", "CueStarted", "DeviceLost"};
+    const auto index = static_cast<std::size_t>(kind);
+    return index < std::size(kNames) ? out << kNames[index] : out << "ChannelEvent " << index;
+}
+
+} // namespace audio::engine
 
 namespace enginetest {
 
@@ -63,6 +94,32 @@ void putSample(std::string& s, SampleFormat f, double v) {
     }
 }
 
+std::uint32_t blockAlignOf(const WavSpec& spec) {
+    return spec.channels * static_cast<std::uint32_t>(bytesPerSample(spec.format));
+}
+
+std::string formatChunk(const WavSpec& spec) {
+    const std::uint32_t blockAlign = blockAlignOf(spec);
+    std::string out = "fmt ";
+    put32(out, 16);
+    put16(out, spec.format == SampleFormat::F32 ? 3 : 1);
+    put16(out, spec.channels);
+    put32(out, spec.rate);
+    put32(out, spec.rate * blockAlign);
+    put16(out, blockAlign);
+    put16(out, static_cast<std::uint32_t>(bytesPerSample(spec.format) * 8));
+    return out;
+}
+
+void putFrames(std::string& out, const WavSpec& spec, std::uint64_t from, std::uint64_t count,
+               const SampleFn& fn) {
+    for (std::uint64_t i = from; i < from + count; ++i) {
+        for (int ch = 0; ch < spec.channels; ++ch) {
+            putSample(out, spec.format, fn(i, ch));
+        }
+    }
+}
+
 } // namespace
 
 SampleFn sine(double hz, std::uint32_t rate, double amplitude) {
@@ -86,29 +143,43 @@ TempDir::~TempDir() {
 }
 
 void writeWav(const std::filesystem::path& file, const WavSpec& spec, const SampleFn& fn) {
-    const int bytes = bytesPerSample(spec.format);
-    const std::uint32_t blockAlign = spec.channels * static_cast<std::uint32_t>(bytes);
-    const std::uint64_t dataSize = spec.frames * blockAlign;
+    const std::uint64_t dataSize = spec.frames * blockAlignOf(spec);
     std::string out;
     out.reserve(static_cast<std::size_t>(dataSize) + 44);
     out += "RIFF";
     put32(out, static_cast<std::uint32_t>(36 + dataSize));
-    out += "WAVEfmt ";
-    put32(out, 16);
-    put16(out, spec.format == SampleFormat::F32 ? 3 : 1);
-    put16(out, spec.channels);
-    put32(out, spec.rate);
-    put32(out, spec.rate * blockAlign);
-    put16(out, blockAlign);
-    put16(out, static_cast<std::uint32_t>(bytes * 8));
+    out += "WAVE";
+    out += formatChunk(spec);
     out += "data";
     put32(out, static_cast<std::uint32_t>(dataSize));
-    for (std::uint64_t i = 0; i < spec.frames; ++i) {
-        for (int ch = 0; ch < spec.channels; ++ch) {
-            putSample(out, spec.format, fn(i, ch));
-        }
-    }
+    putFrames(out, spec, 0, spec.frames, fn);
     writeBytes(file, out);
+}
+
+void writeSparseWav(const std::filesystem::path& file, const WavSpec& spec, std::uint64_t from,
+                    std::uint64_t count, const SampleFn& fn) {
+    const std::uint64_t dataSize = spec.frames * blockAlignOf(spec);
+    std::string header = "RF64";
+    put32(header, 0xffffffffu); // the sizes are in the ds64 chunk
+    header += "WAVEds64";
+    put32(header, 28);
+    constexpr std::uint64_t kHeaderSize = 12 + 36 + 24 + 8;
+    for (const std::uint64_t size : {kHeaderSize - 8 + dataSize, dataSize, spec.frames}) {
+        put32(header, static_cast<std::uint32_t>(size & 0xffffffffu));
+        put32(header, static_cast<std::uint32_t>(size >> 32));
+    }
+    put32(header, 0); // no table
+    header += formatChunk(spec);
+    header += "data";
+    put32(header, 0xffffffffu);
+    std::string loud;
+    putFrames(loud, spec, from, count, fn);
+    std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+    out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    out.seekp(static_cast<std::streamoff>(kHeaderSize + from * blockAlignOf(spec)));
+    out.write(loud.data(), static_cast<std::streamsize>(loud.size()));
+    out.close();
+    std::filesystem::resize_file(file, kHeaderSize + dataSize);
 }
 
 void writeBytes(const std::filesystem::path& file, const std::string& bytes) {

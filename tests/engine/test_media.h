@@ -2,11 +2,25 @@
 // Test media made at test time: WAV files written from code, MP3 and WMA through the ffmpeg
 // command line, all in a private temporary folder.
 
+#include "audio/engine/engine_types.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
+
+namespace audio::engine {
+
+// The engine's values by name in test messages (found by argument-dependent lookup, inside
+// optionals and vectors too).
+std::ostream& operator<<(std::ostream& out, EngineError error);
+std::ostream& operator<<(std::ostream& out, Frames frames);
+std::ostream& operator<<(std::ostream& out, ChannelState state);
+std::ostream& operator<<(std::ostream& out, ChannelEvent::Kind kind);
+
+} // namespace audio::engine
 
 namespace enginetest {
 
@@ -35,6 +49,10 @@ private:
 };
 
 void writeWav(const std::filesystem::path& file, const WavSpec& spec, const SampleFn& fn);
+// A WAV longer than the 4 GiB a RIFF header can describe (RF64), silent except for frames
+// [from, from + count) which hold `fn`. The silence is a hole in the file: it costs no disk.
+void writeSparseWav(const std::filesystem::path& file, const WavSpec& spec, std::uint64_t from,
+                    std::uint64_t count, const SampleFn& fn);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string readBytes(const std::filesystem::path& file);
 

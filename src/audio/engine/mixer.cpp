@@ -155,11 +155,14 @@ void Mixer::fireCue(Stream& stream) {
     if (m.cueFade > 0) {
         m.volume.moveTo(0.0f, m.cueFade, true);
         m.stopAtSlideEnd = true;
+        emit(stream, ChannelEvent::Kind::CueReached);
     } else {
         releaseTail(stream, true);
         m.playing = false;
+        // Stopped on the cue itself: its play has ended as a finished fade ends it.
+        emit(stream, ChannelEvent::Kind::CueReached);
+        emit(stream, ChannelEvent::Kind::FadedOut);
     }
-    emit(stream, ChannelEvent::Kind::CueReached);
     publish(stream);
 }
 
