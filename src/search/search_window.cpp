@@ -186,7 +186,8 @@ void SearchWindow::buildGrid() {
     grid_->setFixedRowCount(1);
     grid_->setFixedColumnCount(0);
     grid_->setOptions(widgets::WrappingGrid::FixedLines | widgets::WrappingGrid::CellLines |
-                      widgets::WrappingGrid::RowSelect);
+                      widgets::WrappingGrid::RangeSelect | widgets::WrappingGrid::RowSizing |
+                      widgets::WrappingGrid::ColSizing | widgets::WrappingGrid::RowSelect);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     grid_->setRowCount(2);

@@ -6,13 +6,16 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace widgets {
 
 namespace {
 
-constexpr int kLineWidth = 1; // after every cell, on its right and at its bottom
-constexpr int kTextInset = 2; // text keeps this far from the left and right cell borders
+constexpr int kLineWidth = 1;          // after every cell, on its right and at its bottom
+constexpr int kTextInset = 2;          // text keeps this far from the left and right cell borders
+constexpr int kLineGrip = 2;           // a grid line can be dragged from this far on either side
+constexpr int kMinimumDraggedSize = 4; // a dragged line stops short of hiding its row or column
 
 bool hasVisibleText(const QString& text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) {
@@ -60,6 +63,7 @@ QRect placeVertically(QRect r, int h, WrappingGrid::VerticalAlignment alignment)
 
 WrappingGrid::WrappingGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true); // the sizing cursor shows without a button held
     color_ = palette().color(QPalette::Base);
     fixedColor_ = palette().color(QPalette::Button);
     textColor_ = palette().color(QPalette::Text);
@@ -181,6 +185,10 @@ void WrappingGrid::setWordWrap(bool wrap) {
 
 void WrappingGrid::setOptions(Options options) {
     options_ = options;
+    if (!options_.testFlag(RangeSelect)) {
+        anchorRow_ = currentRow_;
+        anchorColumn_ = currentColumn_;
+    }
     viewport()->update();
 }
 
@@ -250,10 +258,9 @@ WrappingGrid::CellState WrappingGrid::cellState(int row, int column) const {
     CellState state;
     if (row < fixedRows_ || column < fixedColumns_)
         return state | Fixed;
-    const bool current = row == currentRow_ && column == currentColumn_;
-    if (current && hasFocus())
+    if (row == currentRow_ && column == currentColumn_ && hasFocus())
         state |= Focused;
-    if (row == currentRow_ && (current || options_.testFlag(RowSelect)))
+    if (selection().contains(column, row))
         state |= Selected;
     return state;
 }
@@ -454,25 +461,48 @@ void WrappingGrid::resizeEvent(QResizeEvent* event) {
     updateScrollBars();
 }
 
-// ---- current cell, mouse and keys
+// ---- current cell and selection
 
-// Clamped to the scrolling cells (or to the last fixed ones when there are none).
-bool WrappingGrid::moveCurrent(int row, int column) {
+QRect WrappingGrid::selection() const {
+    const bool range = options_.testFlag(RangeSelect);
+    const int top = range ? std::min(anchorRow_, currentRow_) : currentRow_;
+    const int bottom = range ? std::max(anchorRow_, currentRow_) : currentRow_;
+    int left = range ? std::min(anchorColumn_, currentColumn_) : currentColumn_;
+    int right = range ? std::max(anchorColumn_, currentColumn_) : currentColumn_;
+    if (options_.testFlag(RowSelect)) {
+        left = std::min(fixedColumns_, columns_ - 1);
+        right = columns_ - 1;
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// Clamped to the scrolling cells (or to the last fixed ones when there are none). Extending
+// keeps the anchor of a range selection; otherwise the selection collapses to the new cell.
+bool WrappingGrid::moveCurrent(int row, int column, bool extend) {
+    const QRect before = selection();
     const int newRow = std::clamp(row, std::min(fixedRows_, rowCount() - 1), rowCount() - 1);
     const int newColumn = std::clamp(column, std::min(fixedColumns_, columns_ - 1), columns_ - 1);
     const bool moved = newRow != currentRow_ || newColumn != currentColumn_;
     currentRow_ = newRow;
     currentColumn_ = newColumn;
-    if (moved)
+    if (!extend || !options_.testFlag(RangeSelect)) {
+        anchorRow_ = currentRow_;
+        anchorColumn_ = currentColumn_;
+    }
+    if (moved || selection() != before)
         viewport()->update();
     return moved;
 }
 
-void WrappingGrid::setCurrentCell(int row, int column) {
-    const bool moved = moveCurrent(row, column);
+void WrappingGrid::chooseCell(int row, int column, bool extend) {
+    const bool moved = moveCurrent(row, column, extend);
     scrollIntoView(currentRow_, currentColumn_);
     if (moved)
         emit clicked();
+}
+
+void WrappingGrid::setCurrentCell(int row, int column) {
+    chooseCell(row, column, false);
 }
 
 void WrappingGrid::scrollIntoView(int row, int column) {
@@ -494,18 +524,128 @@ void WrappingGrid::scrollIntoView(int row, int column) {
     }
 }
 
+// ---- mouse
+
+// A press on a line that can be dragged grabs it; otherwise a left press on a scrolling cell
+// chooses it, Shift extending a range selection from its anchor.
 void WrappingGrid::mousePressEvent(QMouseEvent* event) {
+    const QPoint point = event->position().toPoint();
+    const bool left = event->button() == Qt::LeftButton;
     int row = -1;
     int column = -1;
-    const bool onCell = cellAt(event->position().toPoint(), row, column);
+    const bool onCell = cellAt(point, row, column);
+    if (left)
+        sizing_ = sizingAt(point);
     const bool scrollingCell = onCell && row >= fixedRows_ && column >= fixedColumns_;
-    if (scrollingCell && event->button() == Qt::LeftButton) {
-        moveCurrent(row, column);
+    if (scrollingCell && left && !sizing_) {
+        moveCurrent(row, column, event->modifiers().testFlag(Qt::ShiftModifier));
         scrollIntoView(row, column);
+        selecting_ = options_.testFlag(RangeSelect);
         emit clicked(); // also on the current cell
     }
     emit cellPressed(row, column, event->button());
 }
+
+void WrappingGrid::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint point = event->position().toPoint();
+    if (sizing_)
+        dragLine(point);
+    else if (selecting_ && event->buttons().testFlag(Qt::LeftButton))
+        extendSelectionTo(point);
+    updateCursor(point);
+}
+
+void WrappingGrid::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    sizing_.reset();
+    selecting_ = false;
+    updateCursor(event->position().toPoint());
+}
+
+bool WrappingGrid::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Leave && !sizing_)
+        restoreCursor();
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void WrappingGrid::extendSelectionTo(const QPoint& point) {
+    int row = -1;
+    int column = -1;
+    if (!cellAt(point, row, column) || row < fixedRows_ || column < fixedColumns_)
+        return;
+    if (moveCurrent(row, column, true))
+        scrollIntoView(row, column);
+}
+
+// ---- dragged grid lines
+
+std::optional<int> WrappingGrid::lineNear(const std::vector<Span>& spans, int at) {
+    std::optional<int> found;
+    int nearest = kLineGrip;
+    for (const Span& span : spans) {
+        const int distance = std::abs(at - (span.start + span.size));
+        if (distance <= nearest) { // a later line wins a tie: an empty column can be reopened
+            nearest = distance;
+            found = span.index;
+        }
+    }
+    return found;
+}
+
+// Column lines are grabbed in the fixed rows, row lines in the fixed columns.
+std::optional<WrappingGrid::Sizing> WrappingGrid::sizingAt(const QPoint& point) const {
+    if (options_.testFlag(ColSizing) && point.y() >= 0 && point.y() < fixedHeight()) {
+        if (const std::optional<int> column = lineNear(shownColumns(), point.x()))
+            return Sizing{Qt::Horizontal, *column, point.x(), columnWidth(*column)};
+    }
+    if (options_.testFlag(RowSizing) && point.x() >= 0 && point.x() < fixedWidth()) {
+        if (const std::optional<int> row = lineNear(shownRows(), point.y()))
+            return Sizing{Qt::Vertical, *row, point.y(), rowHeight(*row)};
+    }
+    return std::nullopt;
+}
+
+void WrappingGrid::dragLine(const QPoint& point) {
+    const bool column = sizing_->orientation == Qt::Horizontal;
+    const int moved = (column ? point.x() : point.y()) - sizing_->pressedAt;
+    const int floor = std::min(sizing_->startSize, kMinimumDraggedSize);
+    const int size = std::max(sizing_->startSize + moved, floor);
+    if (column && size != columnWidth(sizing_->index))
+        setColumnWidth(sizing_->index, size);
+    else if (!column && size != rowHeight(sizing_->index))
+        setRowHeight(sizing_->index, size);
+}
+
+// The split cursor replaces the viewport's own cursor only while a line can be grabbed or is
+// being dragged.
+void WrappingGrid::updateCursor(const QPoint& point) {
+    const std::optional<Sizing> sizing = sizing_ ? sizing_ : sizingAt(point);
+    if (!sizing) {
+        restoreCursor();
+        return;
+    }
+    if (!sizingCursorShown_) {
+        cursorBeforeSizing_.reset();
+        if (viewport()->testAttribute(Qt::WA_SetCursor))
+            cursorBeforeSizing_ = viewport()->cursor();
+        sizingCursorShown_ = true;
+    }
+    viewport()->setCursor(sizing->orientation == Qt::Horizontal ? Qt::SplitHCursor
+                                                                : Qt::SplitVCursor);
+}
+
+void WrappingGrid::restoreCursor() {
+    if (!sizingCursorShown_)
+        return;
+    sizingCursorShown_ = false;
+    if (cursorBeforeSizing_)
+        viewport()->setCursor(*cursorBeforeSizing_);
+    else
+        viewport()->unsetCursor();
+}
+
+// ---- keys
 
 void WrappingGrid::keyPressEvent(QKeyEvent* event) {
     const int page = std::max(1, lastFullyShownRow(topRow_) - topRow_);
@@ -541,7 +681,7 @@ void WrappingGrid::keyPressEvent(QKeyEvent* event) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    setCurrentCell(row, column);
+    chooseCell(row, column, event->modifiers().testFlag(Qt::ShiftModifier));
 }
 
 void WrappingGrid::focusInEvent(QFocusEvent* event) {

@@ -1,15 +1,18 @@
 #pragma once
 // A grid of text cells that draws its cells itself: horizontal and vertical alignment of the
 // text, optional word wrapping, per-cell hooks for alignment and colours, fixed header rows and
-// columns, grid lines, a current cell or row, scrolling by whole rows and columns, and a few
+// columns, grid lines, a current cell or row, a selected range of cells, columns and rows resized
+// by dragging their lines in the fixed cells, scrolling by whole rows and columns, and a few
 // row-editing operations. The fixed rows are ordinary rows of the cell table (row 0 is the
 // header row when there is one), so the row operations act on them too.
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QCursor>
 #include <QFont>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace widgets {
@@ -26,6 +29,9 @@ public:
         CellLines = 0x2,         // lines between the other cells
         RowSelect = 0x4,         // the whole current row is selected
         DrawFocusSelected = 0x8, // the focused cell is drawn in the selection colours too
+        RangeSelect = 0x10,      // a rectangle of cells is selected by dragging or with Shift
+        RowSizing = 0x20,        // row heights follow drags of their lines in the fixed columns
+        ColSizing = 0x40,        // column widths follow drags of their lines in the fixed rows
     };
     Q_DECLARE_FLAGS(Options, Option)
 
@@ -104,9 +110,12 @@ public:
     // ---- current cell and scrolling
     int currentRow() const { return currentRow_; }
     int currentColumn() const { return currentColumn_; }
-    // Moves the current cell (clamped to the non-fixed cells) and scrolls it into view; emits
-    // clicked when it moved.
+    // Moves the current cell (clamped to the non-fixed cells), collapses the selection to it and
+    // scrolls it into view; emits clicked when it moved.
     void setCurrentCell(int row, int column);
+    // Selected cells as columns (x) by rows (y): from the anchor of a range selection to the
+    // current cell, whole rows with RowSelect, else just the current cell.
+    QRect selection() const;
     int topRow() const { return topRow_; }         // first scrolling row shown
     int leftColumn() const { return leftColumn_; } // first scrolling column shown
 
@@ -130,7 +139,8 @@ public:
 
 signals:
     // A cell was chosen: a mouse press on a non-fixed cell (also the current one), a keyboard
-    // move, or setCurrentCell moving the current cell.
+    // move, or setCurrentCell moving the current cell. Dragging a range selection over further
+    // cells does not count.
     void clicked();
     // After a mouse press has made the cell under the pointer current (row and column are -1
     // outside the cells).
@@ -139,6 +149,9 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -159,16 +172,32 @@ private:
     };
     static std::vector<Span> shownSpans(const std::vector<int>& sizes, int fixed, int first,
                                         int limit);
+    // Index of the span whose closing grid line is nearest to at, within grip distance.
+    static std::optional<int> lineNear(const std::vector<Span>& spans, int at);
     std::vector<Span> shownRows() const;
     std::vector<Span> shownColumns() const;
     int fixedHeight() const;
     int fixedWidth() const;
     int lastFullyShownRow(int top) const;
     int lastFullyShownColumn(int left) const;
-    bool moveCurrent(int row, int column);
+    bool moveCurrent(int row, int column, bool extend = false);
+    void chooseCell(int row, int column, bool extend);
+    void extendSelectionTo(const QPoint& point);
     void scrollIntoView(int row, int column);
     void updateScrollBars();
     void changed();
+
+    // A grid line being dragged: the column (Horizontal) or row (Vertical) it closes.
+    struct Sizing {
+        Qt::Orientation orientation;
+        int index;
+        int pressedAt; // pointer coordinate along the orientation when the drag started
+        int startSize;
+    };
+    std::optional<Sizing> sizingAt(const QPoint& point) const;
+    void dragLine(const QPoint& point);
+    void updateCursor(const QPoint& point);
+    void restoreCursor();
 
     std::vector<QStringList> cells_; // rows of columns_ texts
     std::vector<int> rowHeights_;
@@ -180,13 +209,19 @@ private:
     int defaultColumnWidth_ = 64;
     int currentRow_ = 1;
     int currentColumn_ = 0;
+    int anchorRow_ = 1; // where a range selection started
+    int anchorColumn_ = 0;
+    bool selecting_ = false; // the left button went down on a cell and is still held
+    std::optional<Sizing> sizing_;
+    bool sizingCursorShown_ = false;
+    std::optional<QCursor> cursorBeforeSizing_; // none: the viewport had no cursor of its own
     int topRow_ = 1;
     int leftColumn_ = 0;
 
     HorizontalAlignment alignment_ = HorizontalAlignment::Left;
     VerticalAlignment verticalAlignment_ = VerticalAlignment::Center;
     bool wordWrap_ = false;
-    Options options_ = Options(FixedLines | CellLines);
+    Options options_ = Options(FixedLines | CellLines | RangeSelect | RowSizing | ColSizing);
     bool defaultDrawing_ = true;
     QColor color_;
     QColor fixedColor_;

@@ -1,13 +1,17 @@
 // The wrapping grid: text placement and wrapping checked on grabbed pixels (the ink of a full
-// block character, so font differences do not matter), the cell hooks, the row operations and
-// the choosing of cells.
+// block character, so font differences do not matter), the cell hooks, the row operations, the
+// choosing and range selection of cells, and rows and columns resized by dragging their lines.
 #include "widgets/wrapping_grid.h"
 #include "widgets_test_support.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QSignalSpy>
 
+#include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +26,14 @@ const QColor kFixed(40, 40, 120);
 const QColor kText(255, 255, 255);
 const QColor kLines(0, 160, 0);
 const QString kBlock = QString(QChar(0x2588)); // full block: ink fills its whole advance
+
+// The pointer moving over a widget with no button held, delivered at once (QTest moves the
+// real cursor then, and the event arrives whenever the X server reports it).
+void hover(QWidget* widget, QPoint point) {
+    QMouseEvent move(QEvent::MouseMove, point, widget->mapToGlobal(point), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
 
 class Grid : public ::testing::Test {
 protected:
@@ -282,6 +294,236 @@ TEST_F(Grid, KeyboardScrollsTheCurrentRowIntoView) {
     EXPECT_FALSE(grid.cellRect(49, 0).isEmpty());
     EXPECT_TRUE(grid.cellRect(1, 0).isEmpty());
     EXPECT_FALSE(grid.cellRect(0, 0).isEmpty()); // the header row stays
+}
+
+// ---- range selection
+
+class GridRange : public Grid {
+protected:
+    GridRange() {
+        grid.setColumnCount(3);
+        grid.setColumnWidth(0, 80);
+        grid.setColumnWidth(1, 80);
+        grid.setColumnWidth(2, 80);
+        shot();
+    }
+
+    QPoint at(int row, int column) const { return grid.cellRect(row, column).center(); }
+
+    void press(int row, int column, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mousePress(grid.viewport(), Qt::LeftButton, modifiers, at(row, column));
+        QTest::mouseRelease(grid.viewport(), Qt::LeftButton, modifiers, at(row, column));
+    }
+
+    // Cells (row, column) that are painted in the selection colour, the current one excepted
+    // (it looks different with focus).
+    std::vector<std::pair<int, int>> highlighted() {
+        const QImage image = shot();
+        const std::string highlight = widgets::test::hex(grid.palette().color(QPalette::Highlight));
+        std::vector<std::pair<int, int>> cells;
+        for (int row = 1; row < grid.rowCount(); ++row) {
+            for (int column = 0; column < grid.columnCount(); ++column) {
+                const QRect cell = grid.cellRect(row, column);
+                const bool current = row == grid.currentRow() && column == grid.currentColumn();
+                if (!current &&
+                    widgets::test::pixel(image, cell.left() + 1, cell.top() + 1) == highlight)
+                    cells.emplace_back(row, column);
+            }
+        }
+        return cells;
+    }
+};
+
+using Cells = std::vector<std::pair<int, int>>;
+
+TEST_F(GridRange, TheDefaultOptionsSelectRangesAndSizeLinesButNotRows) {
+    const WrappingGrid fresh;
+    EXPECT_EQ(fresh.options(), WrappingGrid::FixedLines | WrappingGrid::CellLines |
+                                   WrappingGrid::RangeSelect | WrappingGrid::RowSizing |
+                                   WrappingGrid::ColSizing);
+}
+
+TEST_F(GridRange, DraggingSelectsTheRectangleBetweenTheCells) {
+    QSignalSpy clicked(&grid, &WrappingGrid::clicked);
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, at(1, 2));
+    QTest::mouseMove(grid.viewport(), at(2, 1));
+    QTest::mouseMove(grid.viewport(), at(3, 0));
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, at(3, 0));
+    EXPECT_EQ(grid.selection(), QRect(0, 1, 3, 3));
+    EXPECT_EQ(grid.currentRow(), 3);
+    EXPECT_EQ(grid.currentColumn(), 0);
+    EXPECT_EQ(clicked.count(), 1); // the press chose a cell; the drag only extends
+    EXPECT_EQ(highlighted(),
+              Cells({{1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}, {3, 1}, {3, 2}}));
+
+    // Moving the pointer afterwards without the button changes nothing.
+    hover(grid.viewport(), at(1, 1));
+    EXPECT_EQ(grid.selection(), QRect(0, 1, 3, 3));
+}
+
+TEST_F(GridRange, ShiftExtendsFromTheAnchorAndAPlainClickCollapses) {
+    press(1, 1);
+    press(2, 2, Qt::ShiftModifier);
+    EXPECT_EQ(grid.selection(), QRect(1, 1, 2, 2));
+    EXPECT_EQ(highlighted(), Cells({{1, 1}, {1, 2}, {2, 1}}));
+    press(3, 0, Qt::ShiftModifier); // still from the first cell
+    EXPECT_EQ(grid.selection(), QRect(0, 1, 2, 3));
+    EXPECT_EQ(highlighted(), Cells({{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 1}}));
+
+    press(2, 2);
+    EXPECT_EQ(grid.selection(), QRect(2, 2, 1, 1));
+    EXPECT_EQ(highlighted(), Cells());
+    EXPECT_EQ(grid.currentRow(), 2);
+}
+
+TEST_F(GridRange, ShiftWithArrowKeysExtendsAndPlainKeysCollapse) {
+    grid.setCurrentCell(1, 0);
+    QTest::keyClick(&grid, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&grid, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(grid.selection(), QRect(0, 1, 2, 2));
+    EXPECT_EQ(highlighted(), Cells({{1, 0}, {1, 1}, {2, 0}}));
+    QTest::keyClick(&grid, Qt::Key_Down);
+    EXPECT_EQ(grid.selection(), QRect(1, 3, 1, 1));
+    EXPECT_EQ(highlighted(), Cells());
+}
+
+TEST_F(GridRange, WithoutTheOptionTheSelectionIsTheCurrentCell) {
+    grid.setOptions(WrappingGrid::FixedLines | WrappingGrid::CellLines);
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, at(1, 0));
+    QTest::mouseMove(grid.viewport(), at(3, 2));
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, at(3, 2));
+    EXPECT_EQ(grid.selection(), QRect(0, 1, 1, 1));
+    press(2, 2, Qt::ShiftModifier);
+    QTest::keyClick(&grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(grid.selection(), QRect(2, 3, 1, 1));
+    EXPECT_EQ(highlighted(), Cells());
+}
+
+TEST_F(GridRange, RowSelectWidensTheRangeToWholeRows) {
+    grid.setOptions(grid.options() | WrappingGrid::RowSelect);
+    press(1, 1);
+    press(2, 1, Qt::ShiftModifier);
+    EXPECT_EQ(grid.selection(), QRect(0, 1, 3, 2));
+}
+
+// The current cell with focus keeps the cell colours and gets a frame instead, also inside a
+// range, unless the option asks for the selection colours.
+TEST_F(GridRange, TheFocusedCellIsNotDrawnSelectedUnlessAsked) {
+    grid.activateWindow();
+    grid.setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grid.hasFocus(); }));
+    press(1, 0);
+    press(2, 1, Qt::ShiftModifier);
+    const QPoint inside = grid.cellRect(2, 1).center();
+    EXPECT_EQ(widgets::test::pixel(shot(), inside.x(), inside.y()),
+              widgets::test::hex(kBackground));
+    grid.setOptions(grid.options() | WrappingGrid::DrawFocusSelected);
+    EXPECT_EQ(widgets::test::pixel(shot(), inside.x(), inside.y()),
+              widgets::test::hex(grid.palette().color(QPalette::Highlight)));
+}
+
+// ---- lines dragged to resize columns and rows
+
+class GridSizing : public Grid {
+protected:
+    GridSizing() {
+        grid.setFixedColumnCount(1);
+        shot();
+    }
+
+    void drag(QPoint from, QPoint to) {
+        QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(grid.viewport(), (from + to) / 2);
+        QTest::mouseMove(grid.viewport(), to);
+        QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, to);
+    }
+
+    // The grid line right of a column, in the header row.
+    QPoint columnLine(int column) const {
+        const QRect header = grid.cellRect(0, column);
+        return {header.right() + 1, header.center().y()};
+    }
+    // The grid line below a row, in the fixed column.
+    QPoint rowLine(int row) const {
+        const QRect fixed = grid.cellRect(row, 0);
+        return {fixed.center().x(), fixed.bottom() + 1};
+    }
+
+    Qt::CursorShape cursorAt(QPoint point) {
+        hover(grid.viewport(), point);
+        return grid.viewport()->cursor().shape();
+    }
+};
+
+TEST_F(GridSizing, DraggingAHeaderLineResizesItsColumn) {
+    const QPoint line = columnLine(1);
+    drag(line + QPoint(-2, 0), line + QPoint(28, 0));
+    EXPECT_EQ(grid.columnWidth(1), 130);
+    EXPECT_EQ(grid.columnWidth(0), 120);
+    EXPECT_EQ(grid.cellRect(2, 1).width(), 130);
+    const QImage image = shot(); // the line is drawn at its new place
+    EXPECT_EQ(widgets::test::pixel(image, grid.cellRect(2, 1).right() + 1,
+                                   grid.cellRect(2, 1).center().y()),
+              widgets::test::hex(kLines));
+
+    drag(columnLine(1), columnLine(1) - QPoint(150, 0));
+    EXPECT_EQ(grid.columnWidth(1), 4); // never dragged out of sight
+}
+
+TEST_F(GridSizing, ColumnLinesStayWithoutColumnSizingOrOutsideTheHeader) {
+    grid.setOptions(grid.options() & ~WrappingGrid::ColSizing);
+    drag(columnLine(1), columnLine(1) + QPoint(30, 0));
+    EXPECT_EQ(grid.columnWidth(1), 100);
+    EXPECT_NE(cursorAt(columnLine(1)), Qt::SplitHCursor);
+
+    grid.setOptions(grid.options() | WrappingGrid::ColSizing);
+    const QRect body = grid.cellRect(2, 1);
+    drag(QPoint(body.right() + 1, body.center().y()), QPoint(body.right() + 31, body.center().y()));
+    EXPECT_EQ(grid.columnWidth(1), 100);
+}
+
+TEST_F(GridSizing, DraggingAFixedColumnLineResizesItsRow) {
+    drag(rowLine(1) + QPoint(0, 1), rowLine(1) + QPoint(0, 21));
+    EXPECT_EQ(grid.rowHeight(1), 60);
+    EXPECT_EQ(grid.rowHeight(2), 40);
+    EXPECT_EQ(grid.cellRect(1, 1).height(), 60);
+
+    grid.setOptions(grid.options() & ~WrappingGrid::RowSizing);
+    drag(rowLine(1), rowLine(1) + QPoint(0, 20));
+    EXPECT_EQ(grid.rowHeight(1), 60);
+    EXPECT_NE(cursorAt(rowLine(1)), Qt::SplitVCursor);
+}
+
+TEST_F(GridSizing, AGrabbedLineNeitherChoosesNorSelects) {
+    grid.setCurrentCell(2, 1);
+    QSignalSpy clicked(&grid, &WrappingGrid::clicked);
+    // Each drag ends with the pointer over another scrolling cell, where a selection drag
+    // would extend: the pointer stays 2 pixels left of the column line it widens...
+    const QPoint grabbed = columnLine(1) - QPoint(2, 0);
+    drag(grabbed, QPoint(grabbed.x() + 10, grid.cellRect(3, 1).center().y()));
+    EXPECT_EQ(grid.columnWidth(1), 110);
+    EXPECT_EQ(grid.selection(), QRect(1, 2, 1, 1));
+    // ... and 1 pixel below the row line it lowers, in the row after it.
+    const QPoint below = rowLine(2) + QPoint(0, 1);
+    drag(below, QPoint(grid.cellRect(3, 1).center().x(), below.y() + 10));
+    EXPECT_EQ(grid.rowHeight(2), 50);
+    EXPECT_EQ(grid.selection(), QRect(1, 2, 1, 1));
+    EXPECT_EQ(clicked.count(), 0);
+}
+
+// The split cursor shows over a line that can be dragged and gives the viewport its own cursor
+// back elsewhere.
+TEST_F(GridSizing, TheCursorShowsWhereALineCanBeDragged) {
+    grid.viewport()->setCursor(Qt::PointingHandCursor);
+    EXPECT_EQ(cursorAt(columnLine(1) + QPoint(2, 0)), Qt::SplitHCursor);
+    EXPECT_EQ(cursorAt(columnLine(1) + QPoint(5, 0)), Qt::PointingHandCursor);
+    EXPECT_EQ(cursorAt(rowLine(2) - QPoint(0, 2)), Qt::SplitVCursor);
+    EXPECT_EQ(cursorAt(grid.cellRect(2, 1).center()), Qt::PointingHandCursor);
+
+    grid.viewport()->unsetCursor();
+    EXPECT_EQ(cursorAt(columnLine(0)), Qt::SplitHCursor);
+    cursorAt(grid.cellRect(2, 1).center());
+    EXPECT_FALSE(grid.viewport()->testAttribute(Qt::WA_SetCursor));
 }
 
 } // namespace
