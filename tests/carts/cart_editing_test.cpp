@@ -233,7 +233,7 @@ TEST_F(CartEditingTest, PasteOntoEmptyCartAsksNothingAndCopiesAllFields) {
     EXPECT_EQ(buttons.at(2).caption, "ORIGEM");
     EXPECT_EQ(buttons.at(2).hint, kHint);
     EXPECT_EQ(buttons.at(2).faceColour, 65280);
-    EXPECT_FALSE(wall.profileChanged);
+    EXPECT_TRUE(wall.profileChanged) << "a pasted cart is stored with the profile";
     EXPECT_TRUE(players.unloaded.isEmpty());
 }
 
@@ -251,12 +251,13 @@ TEST_F(CartEditingTest, PasteOntoLoadedCartAsksAndCancelStillRefreshesTheWall) {
     EXPECT_EQ(slot(2).name, "DESTINO");
     EXPECT_EQ(buttons.facesApplied, 96);
     EXPECT_EQ(buttons.at(2).caption, "DESTINO");
+    EXPECT_FALSE(wall.profileChanged) << "nothing was pasted";
 
     messages.answer = true;
     editing.pasteCart();
     EXPECT_EQ(slot(2), slot(1));
     EXPECT_EQ(buttons.facesApplied, 192);
-    EXPECT_FALSE(wall.profileChanged);
+    EXPECT_TRUE(wall.profileChanged);
 }
 
 TEST_F(CartEditingTest, CopyDeletePasteRestoresTheDeletedCart) {
