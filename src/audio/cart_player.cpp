@@ -214,7 +214,10 @@ void CartPlayer::stop() {
         return;
     }
     channel_->stop();
-    channel_->seek(engine::Frames(0));
+    // A network stream has no start to go back to: a seek would wait on the network.
+    if (!fileName_.contains(QStringLiteral("://"))) {
+        channel_->seek(engine::Frames(0));
+    }
     notifyStopped();
 }
 

@@ -1,9 +1,9 @@
-// Loudness on the real wall window over the scripted sound layer, with real files measured in
-// the background: the gain carts and the cue start with, the hint's loudness line, and the
-// entry point that queues a whole wall.
+// Loudness on the real wall window over a hand-clocked device, with real files measured in the
+// background: the level carts and the cue start at, the hint's loudness line, and the entry
+// point that queues a whole wall.
 #include "app/cart_firing.h"
 #include "app/main_window.h"
-#include "audio/fake_sound_api.h"
+#include "audio/hand_devices.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_fakes.h"
 #include "carts/loudness_service.h"
@@ -20,6 +20,7 @@
 #include <QToolTip>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -33,7 +34,7 @@ protected:
         app::MainWindowEnvironment env;
         env.programDir = dir.path();
         env.messages = &messages;
-        env.sound = &sound;
+        env.sound = sound.engine.get();
         env.dialogs = &dialogs;
         env.screenSize = QSize(1280, 1024);
         w = std::make_unique<app::MainWindow>(env);
@@ -49,7 +50,6 @@ protected:
             path.toStdString(),
             {kRate, 2, enginetest::SampleFormat::F32, static_cast<uint64_t>(kRate) * seconds},
             enginetest::sine(1000, kRate, std::pow(10.0, lufs / 20.0)));
-        sound.addMedia(path.toStdString(), {.lengthMs = 3000});
         return path;
     }
     void insert(int n, const QString& path) {
@@ -60,7 +60,20 @@ protected:
     bool measured(const QString& path) {
         return QTest::qWaitFor([&] { return w->loudness().known(path).has_value(); }, 10000);
     }
-    float gainOf(audio::CartPlayer& player) { return sound.channel(player.channel())->gain; }
+    // The gain `player` plays its tone at: the peak of 100 ms of the output over the tone's own.
+    double gainOf(audio::CartPlayer& player, double lufs) {
+        audio::testing::HandSink& sink = sound.devices->sink(1);
+        sound.renderFed({player.channel()}, kRate / 20); // past the start's ramp
+        sink.captured.clear();
+        sink.capture = true;
+        sound.renderFed({player.channel()}, kRate / 10);
+        sink.capture = false;
+        float peak = 0.0f;
+        for (const float sample : sink.captured) {
+            peak = std::max(peak, std::fabs(sample));
+        }
+        return peak / std::pow(10.0, lufs / 20.0);
+    }
     void fire(int n) {
         w->wall().setCurrentCart(n);
         w->firing().onCartClicked();
@@ -74,7 +87,7 @@ protected:
 
     QTemporaryDir dir;
     RecordingMessages messages;
-    audio::testing::FakeSoundApi sound;
+    audio::testing::HandEngine sound;
     carts::testing::FakeDialogs dialogs;
     std::unique_ptr<app::MainWindow> w;
 };
@@ -88,7 +101,7 @@ TEST_F(LoudnessWindowTest, CartStartsAtTheTargetAndItsHintSaysSo) {
     fire(1);
     audio::CartPlayer& player = w->players().cartPlayer(1);
     ASSERT_TRUE(player.isPlaying());
-    EXPECT_NEAR(gainOf(player), std::pow(10.0, -10.0 / 20.0), 0.01);
+    EXPECT_NEAR(gainOf(player, -13.0), std::pow(10.0, -10.0 / 20.0), 0.01);
     const QString hint = w->cartButton(1)->toolTip(); // the wall's own hint, untouched
     EXPECT_TRUE(hint.startsWith(QStringLiteral("Clique com o botão direito")));
     EXPECT_EQ(hintOf(1), hint + QStringLiteral("\nLoudness: -13.0 LUFS, ganho -10.0 dB"));
@@ -96,7 +109,7 @@ TEST_F(LoudnessWindowTest, CartStartsAtTheTargetAndItsHintSaysSo) {
 
     w->applyExtSettings({false, -23});
     fire(1);
-    EXPECT_FLOAT_EQ(gainOf(player), 1.0f) << "switched off: as before";
+    EXPECT_NEAR(gainOf(player, -13.0), 1.0, 0.01) << "switched off: as before";
     QToolTip::hideText();
     EXPECT_EQ(hintOf(1), hint);
 }
@@ -123,17 +136,17 @@ TEST_F(LoudnessWindowTest, CueHearsTheOnAirLevelAlsoForAFileMeasuredWhilePlaying
     fire(2);
     audio::CartPlayer& cue = w->players().cuePlayer();
     ASSERT_TRUE(cue.isPlaying());
-    EXPECT_NEAR(gainOf(cue), std::pow(10.0, 10.0 / 20.0), 0.02);
+    EXPECT_NEAR(gainOf(cue, -33.0), std::pow(10.0, 10.0 / 20.0), 0.02);
     cue.stop();
 
     const QString preview = tone("preview.wav", -17.0);
     cue.unload();
     cue.load(preview);
     cue.play();
-    EXPECT_FLOAT_EQ(gainOf(cue), 1.0f);
+    EXPECT_NEAR(gainOf(cue, -17.0), 1.0, 0.01);
     ASSERT_TRUE(measured(preview));
     QCoreApplication::processEvents();
-    EXPECT_NEAR(gainOf(cue), std::pow(10.0, -6.0 / 20.0), 0.01);
+    EXPECT_NEAR(gainOf(cue, -17.0), std::pow(10.0, -6.0 / 20.0), 0.01);
 }
 
 TEST_F(LoudnessWindowTest, MeasureWallLoudnessQueuesEveryLoadedCart) {

@@ -4,7 +4,7 @@
 #include "app/layout_scaling.h"
 #include "app/main_window.h"
 #include "app/wall_menus.h"
-#include "audio/fake_sound_api.h"
+#include "audio/hand_devices.h"
 #include "support/recording_messages.h"
 #include "widgets/cart_button.h"
 #include "widgets/fader.h"
@@ -36,7 +36,7 @@ protected:
         app::MainWindowEnvironment env;
         env.programDir = programDir.isEmpty() ? dir.path() : programDir;
         env.messages = &messages;
-        env.sound = &sound;
+        env.sound = sound.engine.get();
         env.screenSize = screen;
         return std::make_unique<MainWindow>(env);
     }
@@ -52,7 +52,7 @@ protected:
 
     QTemporaryDir dir;
     RecordingMessages messages;
-    audio::testing::FakeSoundApi sound;
+    audio::testing::HandEngine sound;
 };
 
 int fitted(int value, int from, int to) {

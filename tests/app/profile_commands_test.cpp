@@ -85,11 +85,10 @@ protected:
     FakeBank bank;
     FakeView wallView;
     carts::testing::FakeButtons buttons;
-    FakeTimer mixTimer;
     FakeFiles files;
     RecordingMessages messages;
     config::DeviceSettings settings;
-    app::BlockSequencer block{wall, bank, wallView, messages, files, settings, mixTimer};
+    app::BlockSequencer block{wall, bank, wallView, messages, files, settings};
     FakeProfileView view;
     FakePrompt prompt;
     app::ProfileCommands commands{
@@ -121,8 +120,9 @@ TEST_F(ProfileCommandsTest, SwitchingLoadsTheWallStopsItsCartsAndEmptiesTheBlock
     ASSERT_FALSE(block.isEmpty());
     listAndSelect(QStringLiteral("SHOW"));
 
+    messages.answer = false; // the changed wall is offered for saving and declined
     commands.activateSelected();
-    EXPECT_TRUE(messages.asked.isEmpty()); // no current profile: nothing is offered for saving
+    EXPECT_EQ(messages.asked, QStringList{app::profileChangedQuestion()});
     EXPECT_EQ(wall.table[5].name, QStringLiteral("VINHETA"));
     EXPECT_EQ(wall.table[1], carts::Cart{});
     EXPECT_EQ(buttons.at(5).caption, QStringLiteral("VINHETA"));
@@ -161,6 +161,21 @@ TEST_F(ProfileCommandsTest, ChangedWallIsOfferedForSavingUnderTheCurrentProfile)
     EXPECT_EQ(wall.table[1].name, QStringLiteral("ONE"));
 }
 
+// The operator wants the changed wall saved but gives it no name: nothing may be lost, so the
+// wall stays and no profile is loaded.
+TEST_F(ProfileCommandsTest, ChangedWallWithoutANameStaysWhenTheOperatorWantsItSaved) {
+    writeProfile(QStringLiteral("SHOW"), tableWith(5, QStringLiteral("VINHETA")));
+    editWall(1, QStringLiteral("OLD"));
+    listAndSelect(QStringLiteral("SHOW"));
+    messages.answer = true;
+    commands.activateSelected();
+    EXPECT_EQ(prompt.asked, 1);
+    EXPECT_EQ(wall.table[1].name, QStringLiteral("OLD"));
+    EXPECT_TRUE(wall.table[5].name.isEmpty());
+    EXPECT_TRUE(wall.currentProfile.isEmpty());
+    EXPECT_TRUE(wall.profileChanged);
+}
+
 TEST_F(ProfileCommandsTest, ProfileThatCannotBeReadLeavesTheWallAsItWas) {
     writeProfile(QStringLiteral("GONE"), {});
     listAndSelect(QStringLiteral("GONE"));
@@ -168,6 +183,7 @@ TEST_F(ProfileCommandsTest, ProfileThatCannotBeReadLeavesTheWallAsItWas) {
     editWall(2, QStringLiteral("STAYS"));
     bank.carts[2].loaded = bank.carts[2].playing = true;
 
+    messages.answer = false; // not saved: the switch goes on, and fails
     commands.activateSelected();
     EXPECT_EQ(messages.shown, QStringList{app::invalidProfileMessage()});
     EXPECT_EQ(wall.table[2].name, QStringLiteral("STAYS"));

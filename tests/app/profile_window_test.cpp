@@ -6,9 +6,10 @@
 #include "app/new_profile_dialog.h"
 #include "app/profile_commands.h"
 #include "app/wall_menus.h"
-#include "audio/fake_sound_api.h"
+#include "audio/hand_devices.h"
 #include "carts/profile_folder.h"
 #include "carts/profile_format.h"
+#include "engine/test_media.h"
 #include "support/recording_messages.h"
 #include "widgets/cart_button.h"
 
@@ -32,7 +33,7 @@ protected:
         app::MainWindowEnvironment env;
         env.programDir = dir.path();
         env.messages = &messages;
-        env.sound = &sound;
+        env.sound = sound.engine.get();
         env.screenSize = QSize(1280, 1024);
         w = std::make_unique<app::MainWindow>(env);
         w->showOnScreen();
@@ -58,7 +59,7 @@ protected:
     QTemporaryDir dir;
     carts::ProfileFolder folder{dir.path()};
     RecordingMessages messages;
-    audio::testing::FakeSoundApi sound;
+    audio::testing::HandEngine sound;
     std::unique_ptr<app::MainWindow> w;
 };
 
@@ -80,25 +81,22 @@ TEST_F(ProfileWindowTest, FirstActivationListsProfilesAndAtivarLoadsTheSelectedO
     EXPECT_EQ(w->wall().currentProfile, QStringLiteral("TARDE"));
 }
 
-TEST_F(ProfileWindowTest, TheCartUnderThePointerIsOpenedFirstAfterASwitch) {
+// A cart's first click must not wait for its file to be opened: the switch has them opened in
+// the background.
+TEST_F(ProfileWindowTest, TheNewWallsFilesAreOpenedAheadAfterASwitch) {
     writeProfile(QStringLiteral("A"), 1, QStringLiteral("UM"));
     carts::CartTable table;
     for (const int n : {1, 40}) {
         table[n].reset();
         table[n].name = QString::number(n);
-        table[n].path = QStringLiteral("/b/%1.mp3").arg(n);
+        table[n].path = dir.filePath(QStringLiteral("%1.wav").arg(n));
+        enginetest::writeWav(table[n].path.toStdString(), {}, enginetest::sine(440, 44100));
     }
     ASSERT_TRUE(folder.write(QStringLiteral("B"), carts::profileLines(table)));
     start();
-    widgets::CartButton* cart = w->cartButton(40);
-    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), cart->mapToGlobal(QPointF(5, 5)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(cart, &move);
-
     box()->setCurrentIndex(1);
     w->strip().activateButton()->click();
-    ASSERT_EQ(sound.prefetched().size(), 2u);
-    EXPECT_EQ(sound.prefetched()[0], "/b/40.mp3");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sound.engine->prefetchedCount() == 2; }));
 }
 
 TEST_F(ProfileWindowTest, WithoutProfilesTheButtonsAreOffAndTheF10ListIsEmpty) {

@@ -1,12 +1,13 @@
-// The setup dialog on a real X display over the scripted sound layer: its controls, what it
-// shows of BANDORA40.CFG, what OK saves and applies, and how it closes.
+// The setup dialog on a real X display over hand-clocked devices: its controls, what it shows of
+// BANDORA40.CFG, what OK saves and applies, and how it closes.
 #include "app/cart_firing.h"
 #include "app/control_strip.h"
 #include "app/main_window.h"
 #include "app/setup_dialog.h"
-#include "audio/fake_sound_api.h"
+#include "audio/hand_devices.h"
 #include "audio/player_context.h"
 #include "config/ext_settings.h"
+#include "engine/test_media.h"
 #include "support/recording_messages.h"
 #include "widgets/bgr_color.h"
 #include "widgets/spin_edit.h"
@@ -36,10 +37,6 @@ const QByteArray kBanner = "Bandora - Quallon Cartucheira Digital 4.0-PRO\r\n"
 
 class SetupDialogTest : public ::testing::Test {
 protected:
-    SetupDialogTest() {
-        sound.setDescription(1, "Bandora_Out");
-        sound.setDescription(2, "Bandora_Cue");
-    }
     void TearDown() override { delete dialog.data(); }
 
     void writeConfig(const QByteArray& data) {
@@ -65,9 +62,9 @@ protected:
     }
 
     QTemporaryDir dir;
-    audio::testing::FakeSoundApi sound;
+    audio::testing::HandEngine sound{{"Bandora_Out", "Bandora_Cue"}};
     RecordingMessages messages;
-    audio::PlayerContext context{sound, messages, [] {}};
+    audio::PlayerContext context{*sound.engine, messages};
     config::DeviceSettings running;
     QPointer<SetupDialog> dialog;
 };
@@ -114,7 +111,7 @@ TEST_F(SetupDialogTest, BorderlessOnTopCentredWithItsControls) {
     EXPECT_EQ(dialog->cueList()->toolTip(),
               QStringLiteral("Device para Escuta (cue) - Placa de som nº 2"));
     EXPECT_EQ(dialog->outputList()->itemText(1), QStringLiteral("Bandora_Cue"));
-    EXPECT_EQ(sound.initCalls(1), 0) << "listing opens no device";
+    EXPECT_EQ(sound.devices->opens(1), 0) << "listing opens no device";
 }
 
 // TAMBR 500 (hand-edited) is shown and saved as 1000; DVTRA 3 with two devices leaves the list
@@ -228,9 +225,12 @@ TEST_F(SetupDialogTest, DeviceInfoButtonListsAfreshAndSelectsTheFirstDevice) {
     writeConfig("DVTRA=1\r\nDVCUE=1\r\n");
     ASSERT_NO_FATAL_FAILURE(open());
     ASSERT_EQ(dialog->cueList()->currentIndex(), 1);
-    sound.setDescription(3, "USB Audio");
-    dialog->cueInfoButton()->click();
-    EXPECT_EQ(dialog->cueList()->count(), 3);
+    sound.devices->setDescriptions({"Bandora_Out", "Bandora_Cue", "USB Audio"});
+    // The sound layer asks the server again once its list is a second old.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        dialog->cueInfoButton()->click();
+        return dialog->cueList()->count() == 3;
+    }));
     EXPECT_EQ(dialog->cueList()->itemText(2), QStringLiteral("USB Audio"));
     EXPECT_EQ(dialog->cueList()->currentIndex(), 0);
     EXPECT_EQ(dialog->outputList()->currentIndex(), 1) << "the other list is left alone";
@@ -259,8 +259,7 @@ TEST_F(SetupDialogTest, SameDeviceForCueAndOutputShowsTheWarning) {
 }
 
 TEST_F(SetupDialogTest, NoDeviceGivesTheMessageOncePerListAndOkWritesMinusOne) {
-    sound.setDescription(1, std::nullopt);
-    sound.setDescription(2, std::nullopt);
+    sound.devices->setDescriptions({});
     ASSERT_NO_FATAL_FAILURE(open());
     const QString noDevice = QStringLiteral("Não foi Detectado placa de som - Verifique");
     EXPECT_EQ(messages.shown, (QStringList{noDevice, noDevice}));
@@ -301,18 +300,18 @@ public:
 // The dialog's own message is no reason to close; afterwards, leaving the dialog still is.
 TEST_F(SetupDialogTest, OwnMessageKeepsTheDialogAndLeavingItLaterClosesIt) {
     FocusTakingMessages boxes;
-    audio::PlayerContext boxContext{sound, boxes, [] {}};
+    audio::PlayerContext boxContext{*sound.engine, boxes};
+    sound.devices->setDescriptions({});
     QWidget elsewhere;
     elsewhere.setGeometry(10, 10, 100, 100);
     elsewhere.show();
     dialog = new SetupDialog(dir.path(), boxContext, running);
-    dialog->showWithSavedSettings();
+    dialog->showWithSavedSettings(); // one message per list, before the dialog shows
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-    sound.setDescription(1, std::nullopt);
-    sound.setDescription(2, std::nullopt);
+    boxes.tookFocus = false;
     dialog->outputInfoButton()->click();
     ASSERT_TRUE(boxes.tookFocus);
-    EXPECT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown.size(), 3);
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog)) << "the focus comes back to the dialog";
     EXPECT_FALSE(closedAndDeleted());
     elsewhere.activateWindow();
@@ -334,12 +333,11 @@ TEST_F(SetupDialogTest, CancelClosesWithoutSaving) {
 TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     QTemporaryDir dir;
     RecordingMessages messages;
-    audio::testing::FakeSoundApi sound;
-    sound.setDescription(1, "Bandora_Out");
+    audio::testing::HandEngine sound{{"Bandora_Out"}};
     app::MainWindowEnvironment env;
     env.programDir = dir.path();
     env.messages = &messages;
-    env.sound = &sound;
+    env.sound = sound.engine.get();
     env.screenSize = QSize(1280, 1024);
     app::MainWindow w(env);
     w.showOnScreen();
@@ -361,17 +359,23 @@ TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     EXPECT_EQ(w.deviceSettings().fadeMs, 1500);
     EXPECT_EQ(w.extSettings(), (config::ExtSettings{true, -23})) << "normalisation at once";
 
-    const QString file = dir.filePath(QStringLiteral("tone.mp3"));
-    QFile(file).open(QIODevice::WriteOnly);
-    sound.addMedia(file.toStdString(), {.lengthMs = 10000});
+    const QString file = dir.filePath(QStringLiteral("tone.wav"));
+    enginetest::writeWav(file.toStdString(), {44100, 2, enginetest::SampleFormat::S16, 441000},
+                         enginetest::sine(440, 44100));
     w.wall().table[1].name = QStringLiteral("VINHETA");
     w.wall().table[1].path = file;
     w.wall().table[1].stopModeText = QStringLiteral("0"); // stop with a fade
     w.wall().setCurrentCart(1);
     w.firing().onCartClicked();
     w.firing().onCartClicked();
-    ASSERT_FALSE(sound.slides().empty());
-    EXPECT_EQ(sound.slides().back(), 1500u);
+    audio::CartPlayer& player = w.players().cartPlayer(1);
+    ASSERT_TRUE(player.isFading());
+    sound.renderFed({player.channel()}, 44100 * 1490 / 1000);
+    sound.engine->dispatchEvents();
+    EXPECT_TRUE(player.isPlaying());
+    sound.renderFed({player.channel()}, 44100 * 20 / 1000);
+    sound.engine->dispatchEvents();
+    EXPECT_FALSE(player.isPlaying()) << "the fade lasted the new FADE";
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// Hand-driven stand-ins for the players, the wall's controls, the mix timer and the file
-// system, so the firing and block logic can be checked step by step.
+// Hand-driven stand-ins for the players, the wall's controls and the file system, so the firing
+// and block logic can be checked step by step.
 #include "app/wall_ports.h"
 
 #include <QMap>
@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class FakePlayer : public app::PlayerControl {
 public:
@@ -25,12 +26,14 @@ public:
         playing = false;
         fading = false;
         position = 0;
+        segue.reset();
     }
     void unload() override {
         log.append(QStringLiteral("Unload"));
         loaded = false;
         playing = false;
         fading = false;
+        segue.reset();
     }
     void play() override {
         log.append(QStringLiteral("Play"));
@@ -40,18 +43,39 @@ public:
     }
     void stop() override {
         log.append(QStringLiteral("Stop"));
+        loop = false;
         playing = false;
         fading = false;
         position = 0;
+        segue.reset();
         if (loaded && onStop) {
             onStop(*this);
         }
     }
     void fadeOut(std::uint16_t ms) override {
         log.append(QStringLiteral("FadeOut %1").arg(ms));
+        loop = false;
         if (loaded && playing) {
             fading = true;
+            segue.reset();
         }
+    }
+    void setLoop(bool on) override { loop = on; }
+    bool armSegue(app::PlayerControl* next, std::uint32_t leadMs, std::uint16_t fadeMs) override {
+        if (!isPlaying()) {
+            return false;
+        }
+        segue = Segue{static_cast<FakePlayer*>(next), leadMs, fadeMs};
+        return true;
+    }
+    void cancelSegue() override { segue.reset(); }
+    // What the mixer does at the armed cue: this player fades and the next one starts.
+    void reachCue() {
+        fading = true;
+        if (segue->next != nullptr) {
+            segue->next->playing = true;
+        }
+        segue.reset();
     }
     void setVolume(std::uint32_t v) override {
         if (loaded) {
@@ -72,9 +96,17 @@ public:
     int cartIndex() const override { return index; }
     void setCartIndex(int i) override { index = i; }
 
+    struct Segue {
+        FakePlayer* next;
+        std::uint32_t leadMs;
+        std::uint16_t fadeMs;
+    };
+
     bool loaded = false;
     bool playing = false;
     bool fading = false;
+    bool loop = false;
+    std::optional<Segue> segue; // armed and not yet reached
     bool loadSucceeds = true;
     bool playSucceeds = true; // false: its device cannot play now
     bool hasLevels = true;
@@ -138,13 +170,6 @@ public:
     std::pair<int, int> meters{-1, -1};
     bool cueLook = false;
     QString status;
-};
-
-class FakeTimer : public app::TimerSwitch {
-public:
-    void setEnabled(bool e) override { enabled = e; }
-    bool isEnabled() const override { return enabled; }
-    bool enabled = false;
 };
 
 class FakeFiles : public app::FileProbe {

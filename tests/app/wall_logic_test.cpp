@@ -40,15 +40,28 @@ protected:
     }
     void press(int n, bool shift) { block.queueCart(n, shift); }
     FakePlayer& player(int n) { return bank.carts[n]; }
+    // Carts of ten seconds, queued with Shift in this order.
+    void queue(std::initializer_list<int> carts) {
+        for (const int n : carts) {
+            if (!wall.table[n].isLoaded()) {
+                loadCart(n, QStringLiteral("C%1").arg(n));
+            }
+            press(n, true);
+        }
+    }
+    // The mixer reached the cue armed on cart n's player and reports it.
+    void reachCue(int n) {
+        player(n).reachCue();
+        block.onSegue(n);
+    }
 
     carts::Wall wall;
     FakeBank bank;
     FakeView view;
-    FakeTimer mixTimer;
     FakeFiles files;
     RecordingMessages messages;
     config::DeviceSettings settings;
-    app::BlockSequencer block{wall, bank, view, messages, files, settings, mixTimer};
+    app::BlockSequencer block{wall, bank, view, messages, files, settings};
     app::CartFiring firing{wall, bank, view, block, messages, files, settings};
     app::StatusDisplay display{bank, view, block};
 };
@@ -147,14 +160,35 @@ TEST_F(WallLogicTest, ReplacedFileIsReloadedOnTheNextClick) {
     EXPECT_TRUE(player(5).isPlaying());
 }
 
-TEST_F(WallLogicTest, LoopRestartsAtTheEndAndAClickStopsForGood) {
+// The player loops by itself at the end of the file; the wall keeps its flag in step with the
+// cart's and shows each turn.
+TEST_F(WallLogicTest, LoopFlagFollowsTheCartAndEachTurnShowsLoop) {
+    loadCart(8, QStringLiteral("BED"));
+    click(8);
+    EXPECT_FALSE(player(8).loop);
+    wall.setCurrentCart(8);
+    firing.toggleLoop();
+    EXPECT_TRUE(player(8).loop);
+    EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
+    view.captions[8] = QStringLiteral("00:00:01"); // the display's countdown
+    view.meters = {5, 5};
+    firing.onLoopTurned(player(8));
+    EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
+    EXPECT_EQ(view.meters, std::make_pair(0, 0));
+    firing.toggleLoop();
+    EXPECT_FALSE(player(8).loop);
+    EXPECT_EQ(view.captions[8], QStringLiteral("NO AR"));
+}
+
+// A play that ends some other way (a stall, the device) starts again while the cart loops.
+TEST_F(WallLogicTest, LoopingCartThatStopsStartsAgainAndAClickStopsForGood) {
     loadCart(8, QStringLiteral("BED"));
     click(8);
     wall.setCurrentCart(8);
     firing.toggleLoop();
-    EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
-    player(8).stop(); // the end of the audio
+    player(8).stop();
     EXPECT_TRUE(player(8).isPlaying());
+    EXPECT_TRUE(player(8).loop);
     EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
     click(8); // clears the flag, then cuts
     EXPECT_FALSE(player(8).isPlaying());
@@ -165,29 +199,15 @@ TEST_F(WallLogicTest, LoopRestartsAtTheEndAndAClickStopsForGood) {
 TEST_F(WallLogicTest, CartsFadedByTheWallDoNotLoopBackAtTheFadedVolume) {
     loadCart(1, QStringLiteral("BED"));
     loadCart(2, QStringLiteral("A"));
-    loadCart(3, QStringLiteral("B"));
-    loadCart(4, QStringLiteral("C"));
     click(1);
     wall.setCurrentCart(1);
     firing.toggleLoop();
     view.fadeOn = true;
     click(2); // AUTO fadeMs fades the looping bed
     EXPECT_EQ(wall.table[1].loopText, QStringLiteral("0"));
+    EXPECT_FALSE(player(1).loop);
     player(1).stop(); // the end of its fade
     EXPECT_FALSE(player(1).isPlaying());
-
-    view.fadeOn = false;
-    press(3, true);
-    press(4, true);
-    click(3);
-    wall.setCurrentCart(3);
-    firing.toggleLoop();
-    player(3).position = 9500; // the mix point fades the looping block cart
-    block.onMixTick();
-    EXPECT_EQ(wall.table[3].loopText, QStringLiteral("0"));
-    player(3).stop();
-    EXPECT_FALSE(player(3).isPlaying());
-    EXPECT_TRUE(player(4).isPlaying());
 }
 
 TEST_F(WallLogicTest, OnlyTheStoppedCartReturnsToItsIdleLook) {
@@ -331,59 +351,162 @@ TEST_F(WallLogicTest, QueuedCartWithMissingFileStaysFirst) {
     EXPECT_FALSE(player(11).isPlaying());
 }
 
-TEST_F(WallLogicTest, AutoMixSeguesAtTheMixPointAndFadesTheOutgoingCart) {
-    for (int n : {1, 2, 3}) {
-        loadCart(n, QStringLiteral("C%1").arg(n), 10000);
-    }
-    press(1, true);
-    press(2, true);
-    press(3, true);
+TEST_F(WallLogicTest, AutoMixArmsTheSegueIntoTheHeadWhenTheBlockStartsACart) {
+    queue({1, 2, 3});
+    settings.mixLeadMs = 1200;
+    settings.fadeMs = 600;
+    view.volume = 70;
     click(1); // the first click plays cart 1
     ASSERT_TRUE(player(1).isPlaying());
-    EXPECT_TRUE(mixTimer.enabled);
     EXPECT_EQ(block.mixCart(), 1);
-
-    player(1).position = 10000 - settings.mixLeadMs; // exactly mixLeadMs left: not yet
-    block.onMixTick();
+    ASSERT_TRUE(player(1).segue.has_value());
+    EXPECT_EQ(player(1).segue->next, &player(2));
+    EXPECT_EQ(player(1).segue->leadMs, 1200u);
+    EXPECT_EQ(player(1).segue->fadeMs, 600u);
+    // Opened now, so the mixer can start it on the frame; not started yet.
+    EXPECT_TRUE(player(2).loaded);
     EXPECT_FALSE(player(2).isPlaying());
-    player(1).position += 50; // the next tick: below mixLeadMs
-    block.onMixTick();
+    EXPECT_EQ(player(2).volume, 70u);
+    EXPECT_EQ(view.lines, (QStringList{"02", "03"}));
+}
+
+TEST_F(WallLogicTest, SegueTakesTheHeadOffTheBlockAndArmsTheNext) {
+    queue({1, 2, 3});
+    click(1);
+    reachCue(1);
     EXPECT_TRUE(player(1).fading);
     EXPECT_TRUE(player(2).isPlaying());
     EXPECT_EQ(block.mixCart(), 2);
-    EXPECT_TRUE(mixTimer.enabled);
+    EXPECT_EQ(view.lines, QStringList{"03"});
+    EXPECT_EQ(view.count, 1);
+    EXPECT_EQ(view.clock, QStringLiteral("00:00:10"));
+    EXPECT_FALSE(view.queued[2]);
+    ASSERT_TRUE(player(2).segue.has_value());
+    EXPECT_EQ(player(2).segue->next, &player(3));
 
-    player(2).position = 9990;
-    block.onMixTick();
+    reachCue(2);
     EXPECT_TRUE(player(3).isPlaying());
-    player(3).position = 9990; // block empty at the mix point: the cart plays to its end
-    block.onMixTick();
-    EXPECT_FALSE(mixTimer.enabled);
-    EXPECT_FALSE(player(3).fading);
+    EXPECT_TRUE(view.lines.isEmpty());
+    EXPECT_EQ(view.clock, QStringLiteral("00:00:00"));
+    EXPECT_FALSE(player(3).segue.has_value()) << "an empty block: the last cart plays to its end";
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
-TEST_F(WallLogicTest, AutoMixSwitchedOffAtTheMixPointStopsTheSegue) {
-    for (int n : {1, 2}) {
-        loadCart(n, QStringLiteral("C%1").arg(n), 10000);
-    }
+TEST_F(WallLogicTest, EmptyBlockArmsNothing) {
+    queue({1});
+    click(1);
+    EXPECT_TRUE(player(1).isPlaying());
+    EXPECT_FALSE(player(1).segue.has_value());
+}
+
+TEST_F(WallLogicTest, AutoMixOffCancelsTheSegueAndOnAgainBeforeTheMixPointArmsIt) {
+    queue({1, 2});
+    click(1);
+    view.mixOn = false;
+    block.onAutoMixChanged();
+    EXPECT_FALSE(player(1).segue.has_value());
+
+    player(1).position = 10000 - settings.mixLeadMs; // exactly MIXAGEM left: not passed
+    view.mixOn = true;
+    block.onAutoMixChanged();
+    ASSERT_TRUE(player(1).segue.has_value());
+    EXPECT_EQ(player(1).segue->next, &player(2));
+}
+
+// The mix point passed while AUTO MIX was off: the cart plays out, and the block waits for a
+// click.
+TEST_F(WallLogicTest, AutoMixOnAgainAfterTheMixPointArmsNothing) {
+    queue({1, 2});
+    click(1);
+    view.mixOn = false;
+    block.onAutoMixChanged();
+    player(1).position = 10000 - settings.mixLeadMs + 1;
+    view.mixOn = true;
+    block.onAutoMixChanged();
+    EXPECT_FALSE(player(1).segue.has_value());
+    EXPECT_FALSE(player(2).isPlaying());
+}
+
+TEST_F(WallLogicTest, ManualBlockArmsNoSegue) {
+    queue({1, 2});
+    view.mixOn = false;
+    click(1);
+    EXPECT_TRUE(player(1).isPlaying());
+    EXPECT_FALSE(player(1).segue.has_value());
+    EXPECT_FALSE(player(2).loaded);
+}
+
+TEST_F(WallLogicTest, NewHeadOfTheBlockIsPlannedAgain) {
+    queue({1, 2, 3});
+    click(1);
+    press(2, true); // cart 2 leaves the block: 3 is next
+    ASSERT_TRUE(player(1).segue.has_value());
+    EXPECT_EQ(player(1).segue->next, &player(3));
+
+    queue({4}); // joins at the end: the head stays
+    EXPECT_EQ(player(1).segue->next, &player(3));
+    press(3, true);
+    EXPECT_EQ(player(1).segue->next, &player(4));
+}
+
+TEST_F(WallLogicTest, BlockEmptiedThenFilledAgainArmsTheNewHead) {
+    queue({1, 2});
+    click(1);
+    press(2, true);
+    EXPECT_FALSE(player(1).segue.has_value());
+    queue({5});
+    ASSERT_TRUE(player(1).segue.has_value());
+    EXPECT_EQ(player(1).segue->next, &player(5));
+}
+
+TEST_F(WallLogicTest, NewMixAndFadeTimesArmTheSegueAgain) {
+    queue({1, 2});
+    click(1);
+    settings.mixLeadMs = 2000;
+    settings.fadeMs = 1500;
+    block.onMixSettingsChanged();
+    ASSERT_TRUE(player(1).segue.has_value());
+    EXPECT_EQ(player(1).segue->leadMs, 2000u);
+    EXPECT_EQ(player(1).segue->fadeMs, 1500u);
+    EXPECT_EQ(player(1).segue->next, &player(2));
+}
+
+// A file that cannot be opened cannot be started on the frame: the segue only fades, and the
+// block then takes the head as a click would, with its message.
+TEST_F(WallLogicTest, HeadWithAMissingFileGetsAFadeOnlySegueAndItsMessage) {
+    loadCart(1, QStringLiteral("A"));
+    loadCart(2, QStringLiteral("GONE"), 10000, false);
     press(1, true);
     press(2, true);
     click(1);
-    view.mixOn = false;
-    player(1).position = 9500;
-    block.onMixTick();
-    EXPECT_FALSE(mixTimer.enabled);
-    EXPECT_FALSE(player(2).isPlaying());
-    EXPECT_FALSE(player(1).fading);
+    ASSERT_TRUE(player(1).segue.has_value());
+    EXPECT_EQ(player(1).segue->next, nullptr);
+    reachCue(1);
+    EXPECT_TRUE(player(1).fading);
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("Arquivo:/audio/2.mp3 Não encontrado")});
+    EXPECT_EQ(view.lines, QStringList{"02"});
 }
 
-TEST_F(WallLogicTest, MixTimerStopsWhenTheWatchedCartStopped) {
-    loadCart(1, QStringLiteral("A"), 10000);
-    press(1, true);
+TEST_F(WallLogicTest, OutgoingCartStopsLoopingAtTheSegue) {
+    queue({1, 2});
+    click(1);
+    wall.setCurrentCart(1);
+    firing.toggleLoop();
+    ASSERT_TRUE(player(1).loop);
+    reachCue(1);
+    EXPECT_EQ(wall.table[1].loopText, QStringLiteral("0"));
+    EXPECT_FALSE(player(1).loop);
+    EXPECT_TRUE(player(2).isPlaying());
+}
+
+// The outgoing cart was stopped by hand: the mixer cancelled the segue, and nothing more is
+// armed on the silent player.
+TEST_F(WallLogicTest, StoppedOutgoingCartIsNotArmedAgain) {
+    queue({1, 2, 3});
     click(1);
     player(1).stop();
-    block.onMixTick();
-    EXPECT_FALSE(mixTimer.enabled);
+    press(2, true);
+    EXPECT_FALSE(player(1).segue.has_value());
 }
 
 TEST_F(WallLogicTest, QueuedCartOnAirRestartsFromTheBeginning) {

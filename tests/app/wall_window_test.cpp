@@ -28,6 +28,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using app::MainWindow;
 
 namespace {
@@ -248,28 +250,29 @@ TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
     }
     click(1);
     ASSERT_TRUE(player(1).isPlaying());
-    // Watch every 2 ms for the moment the next cart starts, and how much the last one had left.
-    std::vector<std::int64_t> leftAtSegue;
+    // Watched every 2 ms: once the next cart plays, it is as far in as the outgoing cart is past
+    // its mix point, as both started on one output frame.
+    std::vector<std::int64_t> missedBy;
     int watched = 1;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (watched < 3 && player(watched + 1).isPlaying()) {
-            leftAtSegue.push_back(std::int64_t(player(watched).lengthMs()) -
-                                  std::int64_t(player(watched).positionMs()));
+            const std::int64_t left = std::int64_t(player(watched).lengthMs()) -
+                                      std::int64_t(player(watched).positionMs());
+            missedBy.push_back(left + std::int64_t(player(watched + 1).positionMs()) - mixLead);
             ++watched;
         }
     });
     probe.start(2);
     QTRY_VERIFY_WITH_TIMEOUT(watched == 3, 5000);
-    ASSERT_EQ(leftAtSegue.size(), 2u);
-    for (std::int64_t left : leftAtSegue) {
-        EXPECT_LT(left, mixLead);
-        // One mix tick, plus what a busy machine adds before the tick runs.
-        EXPECT_GT(left, mixLead - 50 - 120);
+    ASSERT_EQ(missedBy.size(), 2u);
+    for (const std::int64_t ms : missedBy) {
+        // The two positions are read one after the other: the mixer may play one 5 ms block in
+        // between, and each is rounded down to the millisecond.
+        EXPECT_LE(std::abs(ms), 7);
     }
-    EXPECT_TRUE(player(1).isFading() || !player(1).isPlaying());
     QTRY_VERIFY_WITH_TIMEOUT(!player(3).isPlaying(), 5000);
-    EXPECT_FALSE(w->mixTimer().enabled());
+    EXPECT_EQ(w->strip().blockList()->count(), 0);
 }
 
 TEST_F(WallWindowTest, AutoMixSwitchedOffBeforeTheMixPointEndsTheSegue) {
@@ -279,11 +282,11 @@ TEST_F(WallWindowTest, AutoMixSwitchedOffBeforeTheMixPointEndsTheSegue) {
     }
     click(1);
     ASSERT_TRUE(player(1).isPlaying());
+    // The box reaches the block: the segue armed by the click is cancelled, cart 1 plays out.
     w->strip().autoMixBox()->setChecked(false);
     QTRY_VERIFY_WITH_TIMEOUT(!player(1).isPlaying(), 4000);
     EXPECT_FALSE(player(2).isPlaying());
     EXPECT_EQ(w->strip().blockList()->count(), 1);
-    EXPECT_FALSE(w->mixTimer().enabled());
 }
 
 TEST_F(WallWindowTest, QueuedCartWithAMissingFileStaysAtTheHead) {

@@ -10,10 +10,10 @@
 #include "scanner_tree.h"
 #include "search/colour_list.h"
 #include "search/file_scanner.h"
-#include "widgets/window_mover.h"
 #include "support/qstring_print.h"
 #include "support/recording_messages.h"
 #include "widgets/fader.h"
+#include "widgets/window_mover.h"
 #include "widgets/wrapping_grid.h"
 
 #include <QCheckBox>
@@ -69,7 +69,8 @@ protected:
     // A file of the tree that holds a tone of `ms` (a WAV, whatever its name says).
     void toneFile(const QByteArray& relative, std::uint64_t ms) {
         tree.file(relative);
-        enginetest::writeWav(tree.bytes(relative).toStdString(), {44100, 2, {}, 44100 * ms / 1000},
+        enginetest::writeWav(tree.bytes(relative).toStdString(),
+                             {44100, 2, enginetest::SampleFormat::S16, 44100 * ms / 1000},
                              enginetest::sine(440, 44100));
     }
     // A press on the row's name cell, as the operator's mouse gives it.

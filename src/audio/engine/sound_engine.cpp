@@ -196,6 +196,23 @@ void Channel::refresh() const {
 }
 
 void Channel::deliver(ChannelEvent event) {
+    // What the mixer did by itself shows at once, also while commands of ours are on the way.
+    switch (event.kind) {
+    case ChannelEvent::Kind::CueReached:
+        fading_ = true;
+        break;
+    case ChannelEvent::Kind::CueStarted:
+        playing_ = true;
+        break;
+    case ChannelEvent::Kind::Ended:
+    case ChannelEvent::Kind::FadedOut:
+    case ChannelEvent::Kind::DeviceLost:
+        playing_ = false;
+        fading_ = false;
+        break;
+    default:
+        break;
+    }
     if (handler_) {
         handler_(event);
     }
