@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers shared by the benchmark programs: media made with the ffmpeg command line,
-// clocks, CPU time, resident memory, percentiles.
+// clocks, CPU time, resident memory, thread count, percentiles.
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +61,16 @@ inline double residentMiB() {
     long pages = 0, resident = 0;
     statm >> pages >> resident;
     return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Threads of this process now: the entries of /proc/self/task.
+inline int threadCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
 }
 
 inline double percentile(std::vector<double> values, double p) {

@@ -30,6 +30,8 @@ struct Run {
     double longestTurnAt = 0.0; // seconds into the run
 };
 
+using Channels = std::vector<std::unique_ptr<audio::engine::Channel>>;
+
 std::int64_t monotonicNs() {
     timespec t{};
     clock_gettime(CLOCK_MONOTONIC, &t);
@@ -39,9 +41,8 @@ std::int64_t monotonicNs() {
 // Plays `playing` looped and fires `fired` every 400 ms while `busy()` holds, at least `least`
 // seconds; the loop's own turns stand for the user-interface thread.
 template <class Busy>
-Run playWhile(audio::engine::SoundEngine& engine, int device,
-              const std::vector<audio::StreamHandle>& playing, audio::StreamHandle fired,
-              double least, Busy busy) {
+Run playWhile(audio::engine::SoundEngine& engine, int device, const Channels& playing,
+              audio::engine::Channel& fired, double least, Busy busy) {
     Run run;
     const std::uint64_t underrunsBefore = engine.outputUnderruns(device);
     const double start = bench::now();
@@ -49,19 +50,20 @@ Run playWhile(audio::engine::SoundEngine& engine, int device,
     double lastTurn = start;
     while (busy() || bench::now() - start < least) {
         QCoreApplication::processEvents();
+        engine.dispatchEvents();
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        for (audio::StreamHandle h : playing) {
-            run.stalledPolls += engine.isActive(h) == audio::kChannelStalled ? 1 : 0;
+        for (const auto& channel : playing) {
+            run.stalledPolls += channel->state() == audio::engine::ChannelState::Stalled ? 1 : 0;
         }
         const double now = bench::now();
         if (now - lastFire >= 0.4) {
             lastFire = now;
-            engine.stop(fired);
-            engine.setPosition(fired, 0);
+            fired.stop();
+            fired.seek(audio::engine::Frames(0));
             const std::int64_t firedNs = monotonicNs();
-            engine.play(fired, false);
+            fired.play();
             std::int64_t startedNs = 0;
-            while ((startedNs = engine.playStartedNs(fired)) == 0) {
+            while ((startedNs = fired.startedNs()) == 0) {
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             }
             run.triggerMs.push_back(double(startedNs - firedNs) / 1e6);
@@ -76,6 +78,16 @@ Run playWhile(audio::engine::SoundEngine& engine, int device,
     run.seconds = bench::now() - start;
     run.underruns = engine.outputUnderruns(device) - underrunsBefore;
     return run;
+}
+
+std::unique_ptr<audio::engine::Channel> openOrExit(audio::engine::SoundEngine& engine, int device,
+                                                   const std::filesystem::path& file) {
+    auto opened = engine.open(device, file.string());
+    if (!opened) {
+        std::printf("open %s failed: %d\n", file.c_str(), static_cast<int>(opened.error()));
+        std::exit(1);
+    }
+    return opened.take();
 }
 
 void print(const char* what, const Run& run) {
@@ -100,29 +112,29 @@ int main(int argc, char** argv) {
     }
     auto engine = audio::engine::makeSoundEngine();
     const int device = argc > 1 ? std::atoi(argv[1]) : (engine->deviceDescription(1) ? 1 : 0);
-    if (!engine->init(device, 44100, 0, nullptr)) {
-        std::printf("init %d failed: %d\n", device, engine->lastError());
+    if (const audio::engine::Failure failed = engine->openDevice(device)) {
+        std::printf("open %d failed: %d\n", device, static_cast<int>(*failed));
         return 1;
     }
-    engine->setConfig(audio::kOptionBufferMs, 3000);
-    std::vector<audio::StreamHandle> playing;
+    engine->setBufferLength(std::chrono::milliseconds(3000));
+    Channels playing;
     for (int i = 0; i < kPlaying; ++i) {
         const auto file = bench::tone("onair" + std::to_string(i) + ".mp3", 30, 300 + 53 * i,
                                       "-c:a libmp3lame -b:a 192k");
-        playing.push_back(engine->createFileStream(file.string(), 0));
+        playing.push_back(openOrExit(*engine, device, file));
     }
     const auto shortFile = bench::tone("trigger.mp3", 1.0, 880, "-c:a libmp3lame -b:a 192k");
-    const audio::StreamHandle fired = engine->createFileStream(shortFile.string(), 0);
+    const std::unique_ptr<audio::engine::Channel> fired = openOrExit(*engine, device, shortFile);
     std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // let fresh streams settle
-    for (audio::StreamHandle h : playing) {
-        engine->setFlags(h, audio::kChannelLoop);
-        engine->play(h, false);
+    for (const auto& channel : playing) {
+        channel->setLoop(true);
+        channel->play();
     }
     std::this_thread::sleep_for(std::chrono::seconds(1));
 
     // The wall without measuring first, so the carts' start-up is not counted against it.
     const Run quiet =
-        playWhile(*engine, device, playing, fired, kQuietSeconds, [] { return false; });
+        playWhile(*engine, device, playing, *fired, kQuietSeconds, [] { return false; });
     QTemporaryDir dir;
     carts::LoudnessService service(dir.filePath(QStringLiteral("bandoraloud.cache")));
     int answers = 0;
@@ -131,7 +143,7 @@ int main(int argc, char** argv) {
         service.measure(QString::fromStdString(f.string()));
     }
     const Run measuring =
-        playWhile(*engine, device, playing, fired, 0.0, [&] { return answers < kWall; });
+        playWhile(*engine, device, playing, *fired, 0.0, [&] { return answers < kWall; });
     std::printf("device %d, %d carts playing, %d files of %d s measured: %d answers\n", device,
                 kPlaying, kWall, kSeconds, answers);
     print("without measuring", quiet);

@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
 
     CountingMessages messages;
     const auto sound = audio::engine::makeSoundEngine();
-    audio::PlayerContext context(*sound, messages, [] {});
+    audio::PlayerContext context(*sound, messages);
     audio::CartPlayer cue(context);
     search::SearchWindow window(QString::fromStdString(tree.string()), cue, messages);
     window.showWindow();

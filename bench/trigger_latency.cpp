@@ -11,28 +11,36 @@ namespace {
 constexpr int kTriggers = 1000;
 
 void measure(int device) {
-    auto engine = audio::engine::makeSoundEngine();
-    if (!engine->init(device, 44100, 0, nullptr)) {
-        std::printf("device %d: init failed (error %d)\n", device, engine->lastError());
+    using namespace audio::engine;
+    auto engine = makeSoundEngine();
+    if (const Failure failed = engine->openDevice(device)) {
+        std::printf("device %d: open failed (error %d)\n", device, static_cast<int>(*failed));
         return;
     }
-    engine->setConfig(audio::kOptionBufferMs, 3000);
+    engine->setBufferLength(std::chrono::milliseconds(3000));
     const auto file = bench::tone("trigger.mp3", 1.0, 880, "-c:a libmp3lame -b:a 192k");
-    const audio::StreamHandle h = engine->createFileStream(file.string(), 0);
+    Result<std::unique_ptr<Channel>> opened = engine->open(device, file.string());
+    if (!opened) {
+        std::printf("device %d: open %s failed (error %d)\n", device, file.c_str(),
+                    static_cast<int>(opened.error()));
+        return;
+    }
+    const std::unique_ptr<Channel> channel = opened.take();
     std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // let a fresh stream settle
     std::vector<double> mixer, total;
     for (int i = 0; i < kTriggers; ++i) {
-        engine->stop(h);
-        engine->setPosition(h, 0);
+        channel->stop();
+        channel->seek(Frames(0));
+        engine->dispatchEvents();
         // Fire at a random point of the mixer's period, as an operator does.
         std::this_thread::sleep_for(std::chrono::microseconds(3000 + (i * 7919) % 5000));
         const double server = engine->outputLatencySeconds(device);
         timespec t{};
         clock_gettime(CLOCK_MONOTONIC, &t);
         const std::int64_t firedNs = std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-        engine->play(h, false);
+        channel->play();
         std::int64_t startedNs = 0;
-        while ((startedNs = engine->playStartedNs(h)) == 0) {
+        while ((startedNs = channel->startedNs()) == 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         const double firstPart = double(startedNs - firedNs) / 1e6;

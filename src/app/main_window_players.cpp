@@ -18,6 +18,29 @@
 
 namespace app {
 
+namespace {
+
+// The device number for a stored list index. A JACK device is looked for by its ports, since
+// its number moves when the graph or the sound server's sinks change; a sound server device
+// saved by number is not taken for the JACK pair that has its number now (its sink is gone).
+// A device not found gets a number that names none, so its players say so instead of playing
+// elsewhere.
+int deviceNumberFor(audio::engine::SoundEngine& engine, int storedIndex,
+                    const QStringList& jackPorts) {
+    constexpr int kNoDevice = audio::engine::SoundEngine::kMaxDevice + 1;
+    if (jackPorts.isEmpty()) {
+        const int number = storedIndex + 1;
+        return engine.devicePorts(number).empty() ? number : kNoDevice;
+    }
+    std::vector<std::string> ports;
+    for (const QString& port : jackPorts) {
+        ports.push_back(port.toStdString());
+    }
+    return engine.deviceWithPorts(ports).value_or(kNoDevice);
+}
+
+} // namespace
+
 void MainWindow::createPlayers() {
     playerContext_ = std::make_unique<audio::PlayerContext>(*env_.sound, *env_.messages);
     createLoudness();
@@ -79,8 +102,10 @@ void MainWindow::connectDisplay() {
 }
 
 void MainWindow::openPlayerDevices() {
-    const int output = deviceSettings_.outputDevice + 1;
-    const int cue = deviceSettings_.cueDevice + 1;
+    const int output =
+        deviceNumberFor(*env_.sound, deviceSettings_.outputDevice, extSettings_.jackOutputPorts);
+    const int cue =
+        deviceNumberFor(*env_.sound, deviceSettings_.cueDevice, extSettings_.jackCuePorts);
     const auto buffer = static_cast<std::uint16_t>(deviceSettings_.bufferMs);
     auto openOn = [&](audio::CartPlayer& player, int device, std::uint32_t volume) {
         player.initDevice(device);

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QTimer>
 
 namespace app {
 
@@ -25,6 +26,9 @@ namespace {
 constexpr int kPanelBgr = 5581568; // dark blue
 constexpr int kSettingsPanelHeight = 262;
 constexpr int kFieldX = 160;
+constexpr int kWarningLineY = 196;
+constexpr int kXrunBesideOkY = kSettingsPanelHeight + 21; // level with OK's caption
+constexpr int kXrunRefreshMs = 1000;
 
 struct SpinRange {
     int minimum;
@@ -81,8 +85,29 @@ QComboBox* makeList(QWidget* parent, const QString& hint, QRect at, const char* 
     return list;
 }
 
-void selectStored(QComboBox* list, int index) {
-    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+// The list entry for a saved device: by its JACK ports when it has them (its number may have
+// moved), else by its number unless a JACK pair has that number now (the sink is gone); -1
+// when the saved device is not in the list.
+int storedIndex(const QComboBox* list, int index, const QStringList& ports) {
+    if (!ports.isEmpty()) {
+        return list->findData(ports);
+    }
+    const bool listed = index >= 0 && index < list->count();
+    return listed && !list->itemData(index).isValid() ? index : -1;
+}
+
+// The entry chosen, or the saved one when a saved JACK device is missing and nothing is chosen.
+int chosenIndex(const QComboBox* list, int savedIndex, const QStringList& savedPorts) {
+    const int current = list->currentIndex();
+    return current < 0 && !savedPorts.isEmpty() && list->findData(savedPorts) < 0 ? savedIndex
+                                                                                  : current;
+}
+
+QStringList chosenPorts(const QComboBox* list, const QStringList& savedPorts) {
+    if (list->currentIndex() < 0) {
+        return list->findData(savedPorts) < 0 ? savedPorts : QStringList{};
+    }
+    return list->currentData().toStringList();
 }
 
 } // namespace
@@ -150,8 +175,16 @@ void SetupDialog::buildDeviceFields(QFrame* panel) {
         panel,
         QStringLiteral("Atenção: Escuta (Cue) e Transmissão na mesma device - a escuta vai "
                        "ao ar"),
-        {16, 196}, "sameDeviceWarning", Qt::yellow);
+        {16, kWarningLineY}, "sameDeviceWarning", Qt::yellow);
     sameDeviceWarning_->hide();
+    // The dialog's own child, above both panels: it moves to the button panel when the warning
+    // takes the line.
+    xrunLine_ = makeLabel(this, QString(), {16, kWarningLineY}, "xrunLine", Qt::yellow);
+    xrunLine_->setFont(sameDeviceWarning_->font());
+    xrunLine_->hide();
+    xrunTimer_ = new QTimer(this);
+    xrunTimer_->setInterval(kXrunRefreshMs);
+    connect(xrunTimer_, &QTimer::timeout, this, &SetupDialog::updateXrunLine);
 
     connect(outputInfoButton_, &QPushButton::clicked, this, [this] { listDevices(outputList_); });
     connect(cueInfoButton_, &QPushButton::clicked, this, [this] { listDevices(cueList_); });
@@ -199,15 +232,21 @@ void SetupDialog::showWithSavedSettings() {
 
 void SetupDialog::fillControls(const config::DeviceSettings& saved,
                                const config::ExtSettings& savedExt) {
+    saved_ = saved;
+    savedExt_ = savedExt;
     listDevices(outputList_);
     listDevices(cueList_);
     bufferEdit_->setValue(saved.bufferMs);
-    selectStored(outputList_, saved.outputDevice);
-    selectStored(cueList_, saved.cueDevice);
+    outputList_->setCurrentIndex(
+        storedIndex(outputList_, saved.outputDevice, savedExt.jackOutputPorts));
+    cueList_->setCurrentIndex(storedIndex(cueList_, saved.cueDevice, savedExt.jackCuePorts));
     mixEdit_->setValue(saved.mixLeadMs);
     fadeEdit_->setValue(saved.fadeMs);
     loudnessBox_->setChecked(savedExt.loudness);
     loudnessTargetEdit_->setValue(savedExt.loudnessTarget);
+    findJackDevicesInUse();
+    updateXrunLine();
+    xrunTimer_->start();
 }
 
 // List entry k is device k + 1, the number the players open for a stored index k. The names
@@ -220,7 +259,12 @@ void SetupDialog::listDevices(QComboBox* list) {
         return;
     }
     for (int device = 1; device <= count; ++device) {
-        list->addItem(deviceLister_->deviceNameOf(device));
+        QStringList ports; // a JACK pair is known by its ports too
+        for (const std::string& port : players_.engine.devicePorts(device)) {
+            ports.append(QString::fromStdString(port));
+        }
+        list->addItem(deviceLister_->deviceNameOf(device),
+                      ports.isEmpty() ? QVariant() : QVariant(ports));
     }
     list->setCurrentIndex(0);
 }
@@ -228,20 +272,52 @@ void SetupDialog::listDevices(QComboBox* list) {
 void SetupDialog::updateSameDeviceWarning() {
     const int output = outputList_->currentIndex();
     sameDeviceWarning_->setVisible(output >= 0 && output == cueList_->currentIndex());
+    updateXrunLine();
+}
+
+// The JACK devices the players opened: the device list is not asked again for the xrun line.
+void SetupDialog::findJackDevicesInUse() {
+    jackDevicesInUse_.clear();
+    for (const int device : players_.openedDevices) {
+        if (!players_.engine.devicePorts(device).empty()) {
+            jackDevicesInUse_.append(device);
+        }
+    }
+}
+
+// JACK counts xruns for its whole server: one count, whichever JACK device asks. On the line
+// under the device lists; while the same-device warning fills that line, beside OK instead.
+void SetupDialog::updateXrunLine() {
+    if (jackDevicesInUse_.isEmpty()) {
+        xrunLine_->hide();
+        return;
+    }
+    const auto xruns = players_.engine.outputUnderruns(jackDevicesInUse_.first());
+    xrunLine_->setText(QStringLiteral("JACK: %1 xruns").arg(xruns));
+    xrunLine_->adjustSize();
+    // Filled before the dialog shows: whether the warning is set to show, not shown yet.
+    const int y = sameDeviceWarning_->isVisibleTo(this) ? kXrunBesideOkY : kWarningLineY;
+    xrunLine_->move(sameDeviceWarning_->x(), y);
+    xrunLine_->raise();
+    xrunLine_->show();
 }
 
 config::DeviceSettings SetupDialog::chosenSettings() const {
     config::DeviceSettings chosen;
     chosen.bufferMs = static_cast<qint16>(bufferEdit_->value());
-    chosen.outputDevice = static_cast<qint16>(outputList_->currentIndex());
-    chosen.cueDevice = static_cast<qint16>(cueList_->currentIndex());
+    chosen.outputDevice = static_cast<qint16>(
+        chosenIndex(outputList_, saved_.outputDevice, savedExt_.jackOutputPorts));
+    chosen.cueDevice =
+        static_cast<qint16>(chosenIndex(cueList_, saved_.cueDevice, savedExt_.jackCuePorts));
     chosen.mixLeadMs = static_cast<quint16>(mixEdit_->value());
     chosen.fadeMs = static_cast<quint16>(fadeEdit_->value());
     return chosen;
 }
 
 config::ExtSettings SetupDialog::chosenExtSettings() const {
-    return {loudnessBox_->isChecked(), loudnessTargetEdit_->value()};
+    return {loudnessBox_->isChecked(), loudnessTargetEdit_->value(),
+            chosenPorts(outputList_, savedExt_.jackOutputPorts),
+            chosenPorts(cueList_, savedExt_.jackCuePorts)};
 }
 
 void SetupDialog::save() {

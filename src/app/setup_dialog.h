@@ -10,6 +10,11 @@
 // running program at once, even when the file could not be written; the buffer and the devices
 // only act at the next start, when the players open their devices. OK also hands the loudness
 // settings to the program (extSettingsSaved), which starts the next carts with them.
+//
+// A JACK device is saved by number and, in bandoraext.ini, by its two playback ports; the lists
+// select it by its ports, so it is found after the JACK graph changed. A saved JACK device that
+// the graph lacks now leaves its list without a selection, and OK then keeps it as saved. While
+// the program plays on JACK, the line under the device lists counts JACK's xruns.
 #include "config/device_settings.h"
 #include "config/ext_settings.h"
 
@@ -20,6 +25,7 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace audio {
 class CartPlayer;
@@ -63,6 +69,7 @@ public:
     QPushButton* okButton() const { return okButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
     QLabel* sameDeviceWarning() const { return sameDeviceWarning_; }
+    QLabel* xrunLine() const { return xrunLine_; }
     QCheckBox* loudnessBox() const { return loudnessBox_; }
     widgets::SpinEdit* loudnessTargetEdit() const { return loudnessTargetEdit_; }
 
@@ -81,6 +88,8 @@ private:
     void fillControls(const config::DeviceSettings& saved, const config::ExtSettings& savedExt);
     void listDevices(QComboBox* list);
     void updateSameDeviceWarning();
+    void findJackDevicesInUse();
+    void updateXrunLine();
     void save();
     void showOwnMessage(const QString& text);
 
@@ -100,6 +109,12 @@ private:
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QLabel* sameDeviceWarning_ = nullptr;
+    QLabel* xrunLine_ = nullptr;
+    QTimer* xrunTimer_ = nullptr;
+    QList<int> jackDevicesInUse_;
+    // What the files hold for each list; used by OK when the saved JACK device is not listed.
+    config::DeviceSettings saved_;
+    config::ExtSettings savedExt_;
     QCheckBox* loudnessBox_ = nullptr;
     widgets::SpinEdit* loudnessTargetEdit_ = nullptr;
     bool ownMessageShown_ = false; // a box the dialog shows itself is no reason to close

@@ -16,7 +16,7 @@ namespace audio {
 
 namespace {
 
-constexpr int kMaxListedDevices = 10;
+constexpr int kMaxListedDevices = engine::SoundEngine::kMaxDevice; // sinks, then JACK pairs
 // A fade shorter than this is not worth a slide; the player stops at once.
 constexpr qint64 kShortestFadeMs = 10;
 // The fade is shortened to end this long before the audio does.

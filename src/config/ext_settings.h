@@ -1,8 +1,10 @@
 #pragma once
 // bandoraext.ini: settings added to the program after BANDORA40.CFG and bandoracfg.ini, kept in
-// a file of their own so those two keep their lines. Loudness normalisation, written by the
-// setup dialog, read at start and whenever the setup dialog opens.
+// a file of their own so those two keep their lines. Loudness normalisation and the JACK ports
+// of the chosen devices, written by the setup dialog, read at start and whenever the setup
+// dialog opens. Other keys in the file belong to others: a write keeps their lines as they are.
 #include <QString>
+#include <QStringList>
 
 namespace config {
 
@@ -14,16 +16,24 @@ struct ExtSettings {
 
     bool loudness = false;    // LOUDNESS: carts play at loudnessTarget
     int loudnessTarget = -23; // LOUDNESS_TARGET: LUFS
+    // JACK_TRA / JACK_CUE: when the on-air / cue device is a JACK port pair, its two playback
+    // ports (left, right), so the device is found again after the JACK graph changed. Empty
+    // for any other device.
+    QStringList jackOutputPorts{};
+    QStringList jackCuePorts{};
     bool operator==(const ExtSettings&) const = default;
 };
 
 // The values of bandoraext.ini in `programDir`. A missing file or key gives the defaults, and
 // so does a value that is not one of the allowed whole numbers (LOUDNESS 0 or 1,
 // LOUDNESS_TARGET -31..-10), so the program behaves as before until the operator turns it on.
+// A JACK key counts only with exactly two port names, "left,right".
 ExtSettings readExtSettings(const QString& programDir);
 
-// The CRLF lines LOUDNESS and LOUDNESS_TARGET. False when the file could not be written; the old
-// file is then left as it was.
+// Replaces the lines of LOUDNESS, LOUDNESS_TARGET, JACK_TRA and JACK_CUE where they stand (an
+// empty JACK key loses its line, a missing key is added at the end); every other line keeps
+// its bytes. CRLF line ends. False when the file could not be written; the old file is then
+// left as it was.
 bool writeExtSettings(const QString& programDir, const ExtSettings& settings);
 
 } // namespace config

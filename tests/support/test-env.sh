@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Sourced by scripts/test.sh: gives the tests a private X server (1280x1024x24) and a private
-# PulseAudio server with two null sinks ("bandora_out" and "bandora_cue"), and stops both on exit.
-# Exports DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR and BANDORA_PULSE_LOG for the tests.
+# Sourced by scripts/test.sh: gives the tests a private X server (1280x1024x24), a private
+# PulseAudio server with two null sinks ("bandora_out" and "bandora_cue") and a private JACK
+# server on its dummy driver (48 kHz, 128-frame periods, four playback ports), and stops them on
+# exit. Exports DISPLAY, PULSE_SERVER, XDG_RUNTIME_DIR, BANDORA_PULSE_LOG and
+# JACK_DEFAULT_SERVER for the tests.
 
 BANDORA_TEST_RUNTIME=$(mktemp -d /tmp/bandora-test.XXXXXX)
 export XDG_RUNTIME_DIR="$BANDORA_TEST_RUNTIME"
@@ -55,4 +57,15 @@ for sink in bandora_out bandora_cue; do
   pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=10 \
     --device="$sink" /dev/zero >/dev/null 2>&1 &
   _bandora_pids+=($!)
+done
+
+# JACK server under a private name, so tests never reach a studio's own server. Without
+# real-time rights here (-r); -m: no memory locking.
+export JACK_DEFAULT_SERVER="bandora-test-$$"
+jackd -r -m -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 128 -P 4 \
+  >"$BANDORA_TEST_RUNTIME/jackd.log" 2>&1 &
+_bandora_pids+=($!)
+for _ in $(seq 1 50); do
+  jack_lsp >/dev/null 2>&1 && break
+  sleep 0.1
 done

@@ -210,6 +210,8 @@ void Mixer::apply(const Command& command) {
     case CommandType::Play:
         if (!lost_.load(std::memory_order_relaxed)) {
             start(*stream);
+        } else {
+            emit(*stream, ChannelEvent::Kind::DeviceLost); // the output went before it started
         }
         break;
     case CommandType::Stop:

@@ -77,9 +77,12 @@ private:
 struct DeviceInfo {
     std::string name;        // the sound server's name for the sink
     std::string description; // what the operator sees
+    // A JACK device: the playback ports its left and right outputs connect to. Empty for a
+    // sound server sink.
+    std::vector<std::string> jackPorts{};
 };
 
-// The output devices 1..n that a sound server offers.
+// The output devices 1..n that a sound server (or JACK) offers.
 class DeviceProvider {
 public:
     virtual ~DeviceProvider() = default;
@@ -93,9 +96,9 @@ public:
 // the thread keeps its normal priority.
 void raiseToRealtime();
 
-// Mixer block length for a device rate: about 5 ms.
+// Mixer block length for a device rate: 4 ms, so a fired cart waits at most that for its block.
 inline std::size_t blockFramesFor(std::uint32_t rate) {
-    return rate / 200;
+    return rate / 250;
 }
 
 } // namespace audio::engine

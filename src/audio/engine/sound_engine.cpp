@@ -1,7 +1,9 @@
 #include "sound_engine.h"
 
+#include "combined_devices.h"
 #include "decoder_pool.h"
 #include "engine_units.h"
+#include "jack_output.h"
 #include "media_source.h"
 #include "mixer.h"
 #include "pulse_output.h"
@@ -52,8 +54,10 @@ SoundEngine::~SoundEngine() {
 
 std::unique_ptr<SoundEngine> makeSoundEngine() {
     const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
-    return std::make_unique<SoundEngine>(std::make_unique<PulseDeviceProvider>(),
-                                         std::min(cores, 4u));
+    return std::make_unique<SoundEngine>(
+        std::make_unique<CombinedDeviceProvider>(std::make_unique<PulseDeviceProvider>(),
+                                                 std::make_unique<JackDeviceProvider>()),
+        std::min(cores, 4u));
 }
 
 void SoundEngine::setBufferLength(std::chrono::milliseconds length) {

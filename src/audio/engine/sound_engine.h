@@ -2,12 +2,12 @@
 // The sound layer: one mixer per opened device, a decoder pool, the output sinks, and the
 // channels that play files on them.
 //
-// Construct it with makeSoundEngine() (devices 1..n are the sound server's sinks), or with a
-// DeviceProvider of your own (tests use hand-clocked sinks). Every call, on the engine and on
-// its channels, comes from one thread (the user-interface thread); the engine's own threads
-// never call back. What the mixers report (a channel ended, stalled, turned its loop, reached
-// a cue) is queued and handed to each channel's event handler by dispatchEvents(), which the
-// owner calls when eventFd() becomes readable.
+// Construct it with makeSoundEngine() (devices 1..n are the sound server's sinks, then JACK's
+// port pairs), or with a DeviceProvider of your own (tests use hand-clocked sinks). Every call, on
+// the engine and on its channels, comes from one thread (the user-interface thread); the engine's
+// own threads never call back. What the mixers report (a channel ended, stalled, turned its loop,
+// reached a cue) is queued and handed to each channel's event handler by dispatchEvents(), which
+// the owner calls when eventFd() becomes readable.
 //
 // When a device's output goes away (the sound server restarts, the sink is removed), its mixer
 // and channels stay: channels on air stop (with a DeviceLost event), play fails with
@@ -51,16 +51,24 @@ class SoundEngine {
 public:
     static constexpr std::size_t kFftBins = 256;
     static constexpr int kNoSoundDevice = 0;
+    // Up to 10 sound server sinks, then up to 8 JACK port pairs.
+    static constexpr int kMaxDevice = 18;
 
     explicit SoundEngine(std::unique_ptr<DeviceProvider> provider, unsigned decoderThreads = 2);
     ~SoundEngine();
     SoundEngine(const SoundEngine&) = delete;
     SoundEngine& operator=(const SoundEngine&) = delete;
 
-    // Devices: 0 = no sound (consumes in real time), 1..n = sound server sinks, 1 = default.
-    // Opening an open device whose output is gone tries to reach it again at once.
+    // Devices: 0 = no sound (consumes in real time), 1..n = sound server sinks, 1 = default,
+    // then JACK port pairs ("JACK: system playback 1/2"). Opening an open device whose output
+    // is gone tries to reach it again at once.
     Failure openDevice(int device);
     std::optional<std::string> deviceDescription(int device);
+    // A JACK device's two playback ports (left, right); empty for any other device.
+    std::vector<std::string> devicePorts(int device);
+    // The device that plays on these JACK ports now, whatever its number was when they were
+    // chosen; empty when the graph has no such pair.
+    std::optional<int> deviceWithPorts(const std::vector<std::string>& ports);
     // Why `device` cannot play now; empty when it can.
     Failure deviceProblem(int device) const;
     std::uint32_t deviceRate(int device) const;
@@ -197,7 +205,8 @@ private:
     mutable bool fading_ = false;
 };
 
-// The engine as the program uses it: device 0 is "no sound", 1..n the sound server's sinks.
+// The engine as the program uses it: device 0 is "no sound", 1..n the sound server's sinks,
+// then the port pairs of a JACK server if one runs.
 std::unique_ptr<SoundEngine> makeSoundEngine();
 
 } // namespace audio::engine

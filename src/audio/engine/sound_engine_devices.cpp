@@ -11,12 +11,16 @@ namespace audio::engine {
 
 namespace {
 
-constexpr int kMaxDeviceNumber = 10;
+// Numbers up to this one always name a device, open or not; the ones above it (JACK pairs
+// after a full list of sinks) only while they are listed.
+constexpr int kMaxServerDeviceNumber = 10;
 constexpr std::uint32_t kNoSoundRate = 44100;
 constexpr auto kDeviceListMaxAge = std::chrono::seconds(1);
 
-bool isDeviceNumber(int device) {
-    return device >= 0 && device <= kMaxDeviceNumber;
+bool isDeviceNumber(int device, const std::vector<DeviceInfo>& listed) {
+    return device >= 0 && (device <= kMaxServerDeviceNumber ||
+                           (device <= SoundEngine::kMaxDevice &&
+                            static_cast<std::size_t>(device) <= listed.size()));
 }
 
 } // namespace
@@ -25,8 +29,8 @@ const std::vector<DeviceInfo>& SoundEngine::devices(bool refresh) {
     const auto maxAge = std::chrono::duration_cast<std::chrono::nanoseconds>(kDeviceListMaxAge);
     if (refresh || deviceListTime_ == 0 || monotonicNs() - deviceListTime_ > maxAge.count()) {
         deviceList_ = provider_ ? provider_->list() : std::vector<DeviceInfo>{};
-        if (deviceList_.size() > static_cast<std::size_t>(kMaxDeviceNumber)) {
-            deviceList_.resize(kMaxDeviceNumber);
+        if (deviceList_.size() > static_cast<std::size_t>(kMaxDevice)) {
+            deviceList_.resize(kMaxDevice);
         }
         deviceListTime_ = monotonicNs();
     }
@@ -39,7 +43,7 @@ SoundEngine::Device* SoundEngine::device(int number) const {
 }
 
 Failure SoundEngine::openDevice(int number) {
-    if (!isDeviceNumber(number)) {
+    if (!isDeviceNumber(number, devices(number > kMaxServerDeviceNumber))) {
         return EngineError::NoSuchDevice;
     }
     if (Device* existing = device(number)) {
@@ -89,8 +93,26 @@ std::optional<std::string> SoundEngine::deviceDescription(int number) {
     return list[static_cast<std::size_t>(number) - 1].description;
 }
 
+std::vector<std::string> SoundEngine::devicePorts(int number) {
+    const std::vector<DeviceInfo>& list = devices(false);
+    if (number < 1 || static_cast<std::size_t>(number) > list.size()) {
+        return {};
+    }
+    return list[static_cast<std::size_t>(number) - 1].jackPorts;
+}
+
+std::optional<int> SoundEngine::deviceWithPorts(const std::vector<std::string>& ports) {
+    const std::vector<DeviceInfo>& list = devices(false);
+    for (std::size_t i = 0; i < list.size() && !ports.empty(); ++i) {
+        if (list[i].jackPorts == ports) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return std::nullopt;
+}
+
 Failure SoundEngine::deviceProblem(int number) const {
-    if (!isDeviceNumber(number)) {
+    if (!isDeviceNumber(number, deviceList_) && !device(number)) {
         return EngineError::NoSuchDevice;
     }
     const Device* d = device(number);
