@@ -8,7 +8,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6test6 libqt6svg6 qt6-image-formats-plugins
   libgl-dev libxkbcommon-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libpulse-dev libkissfft-dev libebur128-dev libjack-jackd2-dev
+  libpulse-dev libkissfft-dev libebur128-dev libjack-jackd2-dev libsndfile1-dev
+  liblo-dev liblo-tools librtmidi-dev
   jackd2
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format

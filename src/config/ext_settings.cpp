@@ -16,8 +16,8 @@ namespace config {
 namespace {
 
 // The keys this file's writer owns, in the order a new file lists them.
-constexpr std::array<const char*, 4> kOwnKeys = {"LOUDNESS", "LOUDNESS_TARGET", "JACK_TRA",
-                                                 "JACK_CUE"};
+constexpr std::array<const char*, 7> kOwnKeys = {
+    "LOUDNESS", "LOUDNESS_TARGET", "JACK_TRA", "JACK_CUE", "AVISO_FIM", "OSC_PORT", "OSC_HOSTS"};
 using OwnLines = std::array<QString, kOwnKeys.size()>; // empty: the key has no line
 
 QStringList portsOf(const QString& value) {
@@ -32,7 +32,11 @@ OwnLines ownLines(const ExtSettings& s) {
     };
     return {QStringLiteral("LOUDNESS=") + (s.loudness ? u'1' : u'0'),
             QStringLiteral("LOUDNESS_TARGET=") + QString::number(s.loudnessTarget),
-            jackLine(kOwnKeys[2], s.jackOutputPorts), jackLine(kOwnKeys[3], s.jackCuePorts)};
+            jackLine(kOwnKeys[2], s.jackOutputPorts),
+            jackLine(kOwnKeys[3], s.jackCuePorts),
+            QStringLiteral("AVISO_FIM=") + QString::number(s.endWarningSeconds),
+            QStringLiteral("OSC_PORT=") + QString::number(s.oscPort),
+            s.oscHosts.isEmpty() ? QString() : QStringLiteral("OSC_HOSTS=") + s.oscHosts.join(u',')};
 }
 
 // The line of one of our keys, found as readers find a key: "KEY=" anywhere in the line.
@@ -185,6 +189,15 @@ ExtSettings readExtSettings(const QString& programDir) {
                      ExtSettings::kMaxLoudnessTarget, defaults.loudnessTarget);
     s.jackOutputPorts = portsOf(settingValue(lines, QStringLiteral("JACK_TRA"), QString()));
     s.jackCuePorts = portsOf(settingValue(lines, QStringLiteral("JACK_CUE"), QString()));
+    s.endWarningSeconds = wholeSetting(lines, QStringLiteral("AVISO_FIM"), 0,
+                                       ExtSettings::kMaxEndWarning, defaults.endWarningSeconds);
+    s.oscPort = wholeSetting(lines, QStringLiteral("OSC_PORT"), 0, 65535, defaults.oscPort);
+    for (const QString& host :
+         settingValue(lines, QStringLiteral("OSC_HOSTS"), QString()).split(u',')) {
+        if (!host.trimmed().isEmpty()) {
+            s.oscHosts.append(host.trimmed());
+        }
+    }
     return s;
 }
 

@@ -21,17 +21,24 @@ struct ExtSettings {
     // for any other device.
     QStringList jackOutputPorts{};
     QStringList jackCuePorts{};
+    // AVISO_FIM: the last seconds of a cart in which its frame and the clock warn; 0 = off.
+    static constexpr int kMaxEndWarning = 60;
+    int endWarningSeconds = 10;
+    // OSC_PORT: the UDP port remote control listens on; 0 = off.
+    int oscPort = 0;
+    // OSC_HOSTS: addresses allowed to send; empty = 127.0.0.1 only.
+    QStringList oscHosts{};
     bool operator==(const ExtSettings&) const = default;
 };
 
 // The values of bandoraext.ini in `programDir`. A missing file or key gives the defaults, and
 // so does a value that is not one of the allowed whole numbers (LOUDNESS 0 or 1,
-// LOUDNESS_TARGET -31..-10), so the program behaves as before until the operator turns it on.
+// LOUDNESS_TARGET -31..-10, AVISO_FIM 0..60, OSC_PORT 0..65535), so the program behaves as before until the operator turns it on.
 // A JACK key counts only with exactly two port names, "left,right".
 ExtSettings readExtSettings(const QString& programDir);
 
-// Replaces the lines of LOUDNESS, LOUDNESS_TARGET, JACK_TRA and JACK_CUE where they stand (an
-// empty JACK key loses its line, a missing key is added at the end); every other line keeps
+// Replaces the lines of every key above where they stand (an
+// empty JACK or OSC_HOSTS key loses its line, a missing key is added at the end); every other line keeps
 // its bytes. CRLF line ends. False when the file could not be written; the old file is then
 // left as it was.
 bool writeExtSettings(const QString& programDir, const ExtSettings& settings);

@@ -36,13 +36,15 @@ TEST_F(ExtSettingsFile, JackPortsOfBothDevicesAreWrittenAndReadBack) {
     ASSERT_TRUE(writeExtSettings(dir.path(), written));
     EXPECT_EQ(bytes(), "LOUDNESS=1\r\nLOUDNESS_TARGET=-18\r\n"
                        "JACK_TRA=system:playback_1,system:playback_2\r\n"
-                       "JACK_CUE=system:playback_3,system:playback_4\r\n");
+                       "JACK_CUE=system:playback_3,system:playback_4\r\n"
+                       "AVISO_FIM=10\r\nOSC_PORT=0\r\n");
     EXPECT_EQ(readExtSettings(dir.path()), written);
 
     // A device that is no longer a JACK pair loses its line.
     ASSERT_TRUE(writeExtSettings(dir.path(), {true, -18, {}, cue}));
     EXPECT_EQ(bytes(), "LOUDNESS=1\r\nLOUDNESS_TARGET=-18\r\n"
-                       "JACK_CUE=system:playback_3,system:playback_4\r\n");
+                       "JACK_CUE=system:playback_3,system:playback_4\r\n"
+                       "AVISO_FIM=10\r\nOSC_PORT=0\r\n");
 }
 
 TEST_F(ExtSettingsFile, OtherLinesKeepTheirBytesAndOursAreReplacedWhereTheyStand) {
@@ -62,7 +64,8 @@ TEST_F(ExtSettingsFile, OtherLinesKeepTheirBytesAndOursAreReplacedWhereTheyStand
                                   "OUTRA=1\r\n"
                                   "\r\n"
                                   "JACK_TRA=system:playback_1,system:playback_2\r\n"
-                                  "LOUDNESS=0\r\n"));
+                                  "LOUDNESS=0\r\n"
+                                  "AVISO_FIM=10\r\nOSC_PORT=0\r\n"));
     EXPECT_EQ(readExtSettings(dir.path()), (ExtSettings{false, -16, air, {}}));
 }
 
@@ -93,4 +96,20 @@ TEST_F(ExtSettingsFile, AJackKeyCountsOnlyWithTwoPortNames) {
         EXPECT_TRUE(read.jackOutputPorts.isEmpty()) << line.toStdString();
         EXPECT_EQ(read.jackCuePorts, (QStringList{QStringLiteral("a:1"), QStringLiteral("a:2")}));
     }
+}
+
+TEST_F(ExtSettingsFile, WarningAndRemoteKeysReadBackAndOutOfRangeGivesTheDefault) {
+    ExtSettings written;
+    written.endWarningSeconds = 0;
+    written.oscPort = 9000;
+    written.oscHosts = {QStringLiteral("192.168.1.20"), QStringLiteral("::1")};
+    ASSERT_TRUE(writeExtSettings(dir.path(), written));
+    EXPECT_TRUE(bytes().endsWith("AVISO_FIM=0\r\nOSC_PORT=9000\r\nOSC_HOSTS=192.168.1.20,::1\r\n"));
+    EXPECT_EQ(readExtSettings(dir.path()), written);
+
+    put("AVISO_FIM=61\r\nOSC_PORT=70000\r\nOSC_HOSTS= , \r\n");
+    const ExtSettings read = readExtSettings(dir.path());
+    EXPECT_EQ(read.endWarningSeconds, 10);
+    EXPECT_EQ(read.oscPort, 0);
+    EXPECT_TRUE(read.oscHosts.isEmpty());
 }

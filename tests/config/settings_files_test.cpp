@@ -109,10 +109,10 @@ TEST_F(SettingsFiles, BadDeviceValuesFallBackPerKey) {
     EXPECT_EQ(readDeviceSettings(dir.path()), (DeviceSettings{-32768, 32767, 0, 65535, 800}));
 }
 
-TEST_F(SettingsFiles, ExtSettingsOffAtMinus23UntilWrittenThenTwoCrlfLines) {
+TEST_F(SettingsFiles, ExtSettingsOffAtMinus23UntilWrittenThenCrlfLines) {
     EXPECT_EQ(readExtSettings(dir.path()), (ExtSettings{false, -23}));
     ASSERT_TRUE(writeExtSettings(dir.path(), ExtSettings{true, -16}));
-    EXPECT_EQ(fileBytes(extPath()), "LOUDNESS=1\r\nLOUDNESS_TARGET=-16\r\n");
+    EXPECT_EQ(fileBytes(extPath()), "LOUDNESS=1\r\nLOUDNESS_TARGET=-16\r\nAVISO_FIM=10\r\nOSC_PORT=0\r\n");
     EXPECT_EQ(readExtSettings(dir.path()), (ExtSettings{true, -16}));
     EXPECT_FALSE(QFile::exists(cfgPath())) << "the other settings files are not touched";
     EXPECT_FALSE(QFile::exists(iniPath()));
