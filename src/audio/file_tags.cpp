@@ -2,8 +2,10 @@
 
 #include "audio/id3v1_tag.h"
 #include "core/path_bytes.h"
+#include "core/windows1252.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -63,6 +65,27 @@ Id3v1Tag id3v1Tag(const QString& path) {
     return tag;
 }
 
+// FFmpeg reads an ID3v1 block too, but passes its bytes on as if they were UTF-8 (older
+// versions: Latin-1), and the block is Windows-1252: "Café" comes out as "Caf\uFFFD". A value
+// that is such a reading of the block's field is taken from the block; a block that holds valid
+// UTF-8 is left to FFmpeg, which reads it right.
+QString preferringBlock(const QString& ffmpegValue, const QString& blockValue) {
+    if (ffmpegValue.isEmpty()) {
+        return blockValue;
+    }
+    const std::optional<QByteArray> raw = core::toWindows1252(blockValue);
+    if (!raw) {
+        return ffmpegValue;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString asUtf8 = utf8(*raw);
+    if (!utf8.hasError()) {
+        return ffmpegValue;
+    }
+    const bool misread = ffmpegValue == asUtf8 || ffmpegValue == QString::fromLatin1(*raw);
+    return misread ? blockValue : ffmpegValue;
+}
+
 } // namespace
 
 FileTags readFileTags(const QString& path) {
@@ -70,13 +93,9 @@ FileTags readFileTags(const QString& path) {
         return {};
     }
     FileTags tags = ffmpegTags(path);
-    if (tags.title.isEmpty() || tags.artist.isEmpty()) {
-        if (const Id3v1Tag id3 = id3v1Tag(path); id3.exists) {
-            if (tags.title.isEmpty())
-                tags.title = id3.title;
-            if (tags.artist.isEmpty())
-                tags.artist = id3.artist;
-        }
+    if (const Id3v1Tag id3 = id3v1Tag(path); id3.exists) {
+        tags.title = preferringBlock(tags.title, id3.title);
+        tags.artist = preferringBlock(tags.artist, id3.artist);
     }
     return tags;
 }

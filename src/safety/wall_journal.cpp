@@ -29,7 +29,9 @@ QString oneLine(QString text) {
     return text.replace(u'\r', u' ').replace(u'\n', u' ');
 }
 
-QByteArray encode(const JournalState& state) {
+} // namespace
+
+QByteArray journalText(const JournalState& state) {
     QStringList blockNumbers;
     for (const int cart : state.block) {
         blockNumbers.append(QString::number(cart));
@@ -44,6 +46,8 @@ QByteArray encode(const JournalState& state) {
     const QByteArray body = kVersionLine + core::encodePathBytes(lines.join(u'\n') + u'\n');
     return body + kEndPrefix + checksum(body) + '\n';
 }
+
+namespace {
 
 std::optional<QString> valueOf(const QString& line, const QString& key) {
     if (!line.startsWith(key)) {
@@ -65,7 +69,10 @@ std::optional<QList<int>> blockOf(const QString& text) {
     return block;
 }
 
-std::optional<JournalState> decode(const QByteArray& bytes, const carts::FileCheck& fileExists) {
+} // namespace
+
+std::optional<JournalState> stateFromJournalText(const QByteArray& bytes,
+                                                 const carts::FileCheck& fileExists) {
     if (bytes.size() <= kVersionLine.size()) {
         return std::nullopt;
     }
@@ -91,8 +98,6 @@ std::optional<JournalState> decode(const QByteArray& bytes, const carts::FileChe
                         *changed == u'1'};
 }
 
-} // namespace
-
 QString WallJournal::unreadableMessage(const QString& setAsideName) {
     return QStringLiteral("Não foi possível ler o diário da parede. Ele foi guardado como %1.")
         .arg(setAsideName);
@@ -113,7 +118,7 @@ WallJournal::ReadResult WallJournal::read(const carts::FileCheck& fileExists) {
         return {};
     }
     if (file.open(QIODevice::ReadOnly)) {
-        if (auto state = decode(file.readAll(), fileExists)) {
+        if (auto state = stateFromJournalText(file.readAll(), fileExists)) {
             return {Found::Readable, std::move(*state), {}};
         }
         file.close();
@@ -142,7 +147,7 @@ void WallJournal::writePending() {
     }
     if (state) {
         // A failed write leaves the last good journal; the next change tries again.
-        replaceFile(path(), encode(*state));
+        replaceFile(path(), journalText(*state));
     }
 }
 

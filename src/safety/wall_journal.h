@@ -33,6 +33,12 @@ struct JournalState {
     bool changed = false;
 };
 
+// The journal file's bytes for a state, and the state back from them: nothing for bytes that
+// are not a whole journal (cut short, damaged, another format).
+QByteArray journalText(const JournalState& state);
+std::optional<JournalState> stateFromJournalText(const QByteArray& bytes,
+                                                 const carts::FileCheck& fileExists);
+
 class WallJournal {
 public:
     static QString fileName() { return QStringLiteral("bandorajournal.txt"); }

@@ -1,6 +1,7 @@
 #include "core/path_bytes.h"
 #include "safety/as_run_log.h"
 #include "safety/csv.h"
+#include "support/qstring_print.h"
 
 #include <QDir>
 #include <QFile>

@@ -11,24 +11,36 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace audio {
+void PrintTo(const FileTags& tags, std::ostream* out) {
+    *out << '{' << tags.title.toStdString() << " | " << tags.artist.toStdString() << " | "
+         << tags.composer.toStdString() << '}';
+}
+} // namespace audio
+
 namespace {
 
-bool makeTaggedMp3(const QString& path) {
-    const int status = QProcess::execute(
-        "ffmpeg", {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                   "sine=frequency=440:duration=0.3", "-c:a", "libmp3lame", "-metadata",
-                   "title=Canção do mar", "-metadata", "artist=Rádio, \"Bandora\"", "-metadata",
-                   "composer=J. Silva", path});
-    return status == 0;
+// A short MP3 with the given ffmpeg options (tags), or none.
+QByteArray mp3(const QStringList& options) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tone.mp3");
+    const QStringList tone{"-nostdin", "-loglevel", "error", "-y",
+                           "-f",       "lavfi",     "-i",    "sine=frequency=440:duration=0.3",
+                           "-c:a",     "libmp3lame"};
+    if (QProcess::execute("ffmpeg", tone + options + QStringList{path}) != 0) {
+        return {};
+    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Bytes FFmpeg recognises as no format, then an ID3v1 block (Windows-1252 text).
-QByteArray id3v1OnlyFile() {
+// An ID3v1 block (Windows-1252 text).
+QByteArray id3v1Block() {
     QByteArray block(128, '\0');
     block.replace(0, 3, "TAG");
     block.replace(3, 9, "Caf\xe9 \x80 10");
     block.replace(33, 6, "Artist");
-    return QByteArray(4096, '\0') + block;
+    return block;
 }
 
 bool writeAtBytes(const QByteArray& pathBytes, const QByteArray& content) {
@@ -44,14 +56,17 @@ bool writeAtBytes(const QByteArray& pathBytes, const QByteArray& content) {
 
 TEST(FileTags, ContainerTagsFirstThenId3v1ThenNothing) {
     QTemporaryDir dir;
-    const QString mp3 = dir.filePath("tagged.mp3");
-    ASSERT_TRUE(makeTaggedMp3(mp3));
-    EXPECT_EQ(audio::readFileTags(mp3),
+    const QString tagged = dir.filePath("tagged.mp3");
+    ASSERT_TRUE(writeAtBytes(QFile::encodeName(tagged),
+                             mp3({"-metadata", "title=Canção do mar", "-metadata",
+                                  "artist=Rádio, \"Bandora\"", "-metadata", "composer=J. Silva"})));
+    EXPECT_EQ(audio::readFileTags(tagged),
               (audio::FileTags{"Canção do mar", "Rádio, \"Bandora\"", "J. Silva"}));
 
-    // A name that is not UTF-8 is opened by its bytes.
+    // A name that is not UTF-8 is opened by its bytes; the ID3v1 block is read as
+    // Windows-1252 (FFmpeg's own reading of it takes the bytes as Latin-1).
     const QByteArray oddName = QFile::encodeName(dir.path()) + "/caf\xe9.mp3";
-    ASSERT_TRUE(writeAtBytes(oddName, id3v1OnlyFile()));
+    ASSERT_TRUE(writeAtBytes(oddName, mp3({"-id3v2_version", "0"}) + id3v1Block()));
     EXPECT_EQ(audio::readFileTags(core::decodePathBytes(oddName)),
               (audio::FileTags{"Café € 10", "Artist", ""}));
     ::unlink(oddName.constData()); // QTemporaryDir cannot name it

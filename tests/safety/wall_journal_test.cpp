@@ -1,5 +1,6 @@
 #include "core/path_bytes.h"
 #include "safety/wall_journal.h"
+#include "support/qstring_print.h"
 
 #include <QDir>
 #include <QFile>
