@@ -2,6 +2,7 @@
 // gets on this machine: a text wider than its control is cut off or runs under its neighbour.
 #include "app/about_dialog.h"
 #include "app/main_window.h"
+#include "app/marker_editor_dialog.h"
 #include "app/new_profile_dialog.h"
 #include "app/rename_cart_dialog.h"
 #include "app/setup_dialog.h"
@@ -148,6 +149,9 @@ TEST_F(CaptionFitTest, Dialogs) {
     app::AboutDialog about(window.get());
     about.show();
     expectFits(about);
+    app::MarkerEditorDialog markers({}, {}, messages);
+    markers.show();
+    expectFits(markers);
 }
 
 } // namespace

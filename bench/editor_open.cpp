@@ -1,0 +1,164 @@
+// The marker editor opened on a ten-minute file whose peaks are cached: from the start of the
+// dialog's construction (the peaks copied into its input included) to the end of the
+// waveform's first paint. The first opening of the process (fonts, style, platform windows)
+// is shown apart from the later ones. Then one full repaint of the waveform alone.
+//
+// Needs a display (Xvfb) or QT_QPA_PLATFORM=offscreen.
+//   editor_open [trials] [frames per peak]        default 20, 256
+#include "app/marker_editor_dialog.h"
+#include "bench_util.h"
+#include "core/message_sink.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr std::int64_t kFrames = std::int64_t(kRate) * 600;
+constexpr double kTargetMs = 300.0;
+
+class SilentMessages : public core::MessageSink {
+public:
+    void showMessage(const QString&, Icon, const QString&) override {}
+    bool confirm(const QString&) override { return false; }
+};
+
+// Peaks of a tone whose level swells and beats like music, reduced as the loudness pass does.
+carts::Peaks syntheticPeaks(int framesPerPeak) {
+    carts::Peaks peaks{kRate, kFrames, framesPerPeak, {}, {}};
+    const auto buckets = std::size_t((kFrames + framesPerPeak - 1) / framesPerPeak);
+    peaks.low.resize(buckets);
+    peaks.high.resize(buckets);
+    for (std::size_t b = 0; b < buckets; ++b) {
+        float low = 1.0f;
+        float high = -1.0f;
+        for (std::int64_t f = std::int64_t(b) * framesPerPeak;
+             f < std::min(kFrames, std::int64_t(b + 1) * framesPerPeak); ++f) {
+            const double t = double(f) / kRate;
+            const double beat = std::exp(-6.0 * (t * 2 - std::floor(t * 2)));
+            const double level =
+                (0.3 + 0.6 * std::abs(std::sin(t / 40 * M_PI))) * (0.6 + 0.4 * beat);
+            const auto sample = float(level * std::sin(2 * M_PI * 440 * t));
+            low = std::min(low, sample);
+            high = std::max(high, sample);
+        }
+        peaks.low[b] = low;
+        peaks.high[b] = high;
+    }
+    return peaks;
+}
+
+// Paints the watched widget inside the filter, so the time taken is that of the paint's end.
+class FirstPaint : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint || endMs >= 0) {
+            return false;
+        }
+        watched->removeEventFilter(this);
+        watched->event(event);
+        endMs = clock.nsecsElapsed() / 1e6;
+        return true;
+    }
+    QElapsedTimer clock;
+    double endMs = -1;
+};
+
+struct Opening {
+    double constructMs;
+    double firstPaintMs;
+};
+
+Opening openOnce(const carts::Peaks& cached, SilentMessages& messages) {
+    FirstPaint paint;
+    paint.clock.start();
+    app::MarkerEditorInput input;
+    input.filePath = QStringLiteral("/radio/ARQUIVOS/musica de dez minutos.wav");
+    input.title = QStringLiteral("MUSICA DE DEZ MINUTOS");
+    input.artist = QStringLiteral("ARTISTA");
+    input.sampleRate = kRate;
+    input.totalFrames = kFrames;
+    input.markers.cueIn = kRate;
+    input.markers.introEnd = 15 * kRate;
+    input.markers.segueStart = std::int64_t(590) * kRate;
+    input.writableWav = true;
+    input.peaks = cached;
+    app::MarkerEditorDialog dialog(std::move(input), {}, messages);
+    dialog.waveformView()->installEventFilter(&paint);
+    const double constructMs = paint.clock.nsecsElapsed() / 1e6;
+    dialog.show();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (paint.endMs >= 0) {
+            loop.quit();
+        }
+    });
+    poll.start(1);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return {constructMs, paint.endMs};
+}
+
+double repaintMs(const carts::Peaks& cached, SilentMessages& messages) {
+    app::MarkerEditorInput input;
+    input.sampleRate = kRate;
+    input.totalFrames = kFrames;
+    input.peaks = cached;
+    app::MarkerEditorDialog dialog(std::move(input), {}, messages);
+    dialog.show();
+    QApplication::processEvents();
+    std::vector<double> times;
+    for (int i = 0; i < 50; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        dialog.waveformView()->repaint();
+        times.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const int trials = argc > 1 ? std::max(2, std::atoi(argv[1])) : 20;
+    const double made = bench::now();
+    const int framesPerPeak = argc > 2 ? std::max(1, std::atoi(argv[2])) : 256;
+    const carts::Peaks cached = syntheticPeaks(framesPerPeak);
+    std::printf("peaks: %zu buckets of %d frames (%.0f ms to make, not timed)\n", cached.low.size(),
+                framesPerPeak, (bench::now() - made) * 1000);
+
+    SilentMessages messages;
+    std::vector<double> construct;
+    std::vector<double> firstPaint;
+    for (int i = 0; i < trials; ++i) {
+        const Opening o = openOnce(cached, messages);
+        if (o.firstPaintMs < 0) {
+            std::printf("no paint within 5 s\n");
+            return 1;
+        }
+        construct.push_back(o.constructMs);
+        firstPaint.push_back(o.firstPaintMs);
+    }
+    std::printf("first opening: construction %.1f ms, to first paint %.1f ms (%.2f of target)\n",
+                construct[0], firstPaint[0], firstPaint[0] / kTargetMs);
+    std::vector<double> later(firstPaint.begin() + 1, firstPaint.end());
+    std::vector<double> laterConstruct(construct.begin() + 1, construct.end());
+    std::sort(later.begin(), later.end());
+    std::sort(laterConstruct.begin(), laterConstruct.end());
+    std::printf("later openings (%zu): construction p50 %.1f ms; to first paint p50 %.1f ms, "
+                "max %.1f ms (max %.2f of the %.0f ms target)\n",
+                later.size(), laterConstruct[laterConstruct.size() / 2], later[later.size() / 2],
+                later.back(), later.back() / kTargetMs, kTargetMs);
+    std::printf("waveform repaint, whole file in view: p50 %.2f ms\n", repaintMs(cached, messages));
+    return 0;
+}
