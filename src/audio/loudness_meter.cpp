@@ -30,7 +30,8 @@ bool feed(ebur128_state* meter, const std::vector<float>& frames) {
 } // namespace
 
 std::optional<Loudness> LoudnessMeter::measure(const std::string& path,
-                                               const std::atomic<bool>& cancel) {
+                                               const std::atomic<bool>& cancel,
+                                               DecodeObserver* observer) {
     engine::Failure error;
     auto source = engine::MediaSource::open(path, false, engine::MediaSource::kSourceRate, error);
     if (!source) {
@@ -41,6 +42,9 @@ std::optional<Loudness> LoudnessMeter::measure(const std::string& path,
     const Meter meter(ebur128_init(kChannels, source->format().rate, EBUR128_MODE_I));
     if (!meter) {
         return std::nullopt;
+    }
+    if (observer) {
+        observer->begin(source->format().rate, source->format().lengthFrames);
     }
     truePeak_.reset();
     frames_.clear();
@@ -53,6 +57,9 @@ std::optional<Loudness> LoudnessMeter::measure(const std::string& path,
         }
         if (frames_.size() >= kFeedFrames * kChannels || !more) {
             truePeak_.add(frames_.data(), frames_.size() / kChannels);
+            if (observer) {
+                observer->frames(frames_.data(), frames_.size() / kChannels);
+            }
             if (!feed(meter.get(), frames_)) {
                 return std::nullopt;
             }

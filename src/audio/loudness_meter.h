@@ -10,17 +10,30 @@
 #include "audio/true_peak.h"
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace audio {
 
+// Sees the audio a measurement decodes, so other figures of a file (its waveform) come from
+// the same single decode. Called on the measuring thread.
+class DecodeObserver {
+public:
+    virtual ~DecodeObserver() = default;
+    // Before the first frames: the file's own rate and its length in frames.
+    virtual void begin(std::uint32_t rate, std::uint64_t lengthFrames) = 0;
+    // Interleaved stereo frames in file order, in blocks of up to a second or two.
+    virtual void frames(const float* stereo, std::size_t count) = 0;
+};
+
 class LoudnessMeter {
 public:
     // `path` holds the file name's bytes. nullopt when the file cannot be opened or decoded,
     // or when `cancel` became true meanwhile.
-    std::optional<Loudness> measure(const std::string& path, const std::atomic<bool>& cancel);
+    std::optional<Loudness> measure(const std::string& path, const std::atomic<bool>& cancel,
+                                    DecodeObserver* observer = nullptr);
 
 private:
     std::vector<float> frames_;

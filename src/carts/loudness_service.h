@@ -7,10 +7,13 @@
 //  - one worker thread, at the lowest priority (nice 19), takes paths from the queue (guarded
 //    by mutex_, shared with the user-interface thread), answers from the cache file or measures
 //    the file, and posts each result to the user-interface thread as a queued call. It owns
-//    the cache and writes it whenever the queue runs empty, and once more at the end.
+//    the cache and writes it whenever the queue runs empty, and once more at the end. The same
+//    decode reduces the file to waveform peaks, which the worker appends to the peaks cache
+//    beside the loudness cache (bandorapeaks.cache), which it owns as well.
 // Destroying the service cancels a measurement under way and waits for the worker: at most
 // one decoding step.
 #include "audio/loudness.h"
+#include "carts/markers.h"
 
 #include <QHash>
 #include <QObject>
@@ -21,9 +24,14 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+
+namespace audio {
+class DecodeObserver;
+}
 
 namespace carts {
 
@@ -52,27 +60,53 @@ public:
     // Nothing waits and nothing is being measured (answers may still be on their way).
     bool idle() const;
 
+    // Answers the waveform peaks of `path` ahead of every file waiting: from the peaks cache,
+    // or by measuring the file (its loudness comes with it), with peaksProgress on the way.
+    void requestPeaks(const QString& path);
+    // The peaks of `path` are no longer wanted: a measurement of it under way for them stops,
+    // and the file is measured later like any other.
+    void cancelPeaks(const QString& path);
+
 signals:
     void measured(const QString& path);
+    // The share of the file read so far, 0..1, for a file whose peaks were requested.
+    void peaksProgress(const QString& path, double fraction);
+    // nullptr when the file is gone or cannot be decoded.
+    void peaksReady(const QString& path, std::shared_ptr<const carts::Peaks> peaks);
 
 private:
+    struct Job {
+        QString path;
+        bool wantsPeaks = false;
+    };
+    // The meter with something that sees the decoded audio.
+    using Decode = std::function<std::optional<audio::Loudness>(
+        const QString&, const std::atomic<bool>&, audio::DecodeObserver*)>;
+
     void run();
-    std::optional<QString> nextPath(); // blocks; nullopt when stopping
+    std::optional<Job> nextJob(); // blocks; nullopt when stopping
     bool queueIsEmpty() const;
+    bool stopping() const;
+    void requeue(const QString& path);
     void deliver(const QString& path, const audio::Loudness& loudness);
+    void deliverPeaks(const QString& path, std::optional<Peaks> peaks);
+    std::function<void(double)> progressOf(const QString& path);
 
     const QString cacheFile_;
-    const Measure measure_;
+    const QString peaksFile_;
+    const Decode measure_;
     QHash<QString, audio::Loudness> results_; // user-interface thread
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<QString> queue_;
     QSet<QString> queued_;
+    QSet<QString> peaksWanted_;
+    QString current_; // the file being measured for its peaks
     bool busy_ = false;
     bool stopping_ = false;
-    std::atomic<bool> cancel_{false};
-    std::thread worker_; // last: starts once everything above exists
+    std::atomic<bool> cancel_{false}; // going away, or current_'s peaks no longer wanted
+    std::thread worker_;              // last: starts once everything above exists
 };
 
 // The line a cart's hint gains while normalisation is on: its loudness and the gain it plays
