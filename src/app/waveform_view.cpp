@@ -40,7 +40,11 @@ int tickSeconds(double pixelsPerSecond) {
             return seconds;
         }
     }
-    return 7200;
+    int hours = 2;
+    while (hours * 3600 * pixelsPerSecond < kMinTickSpacing && hours < (1 << 16)) {
+        hours *= 2;
+    }
+    return hours * 3600;
 }
 
 QString rulerText(std::int64_t seconds) {
@@ -148,6 +152,12 @@ QRect WaveformView::waveArea() const {
     return rect().adjusted(0, 0, 0, -scrollBar_->height());
 }
 
+// The scroll bar counts pixels in an int: the deepest zoom keeps a whole file inside its range.
+double WaveformView::closestFramesPerPixel() const {
+    constexpr double kMaxScrollPixels = 1 << 30;
+    return std::max(1.0, double(totalFrames_) / kMaxScrollPixels);
+}
+
 double WaveformView::wholeFileFramesPerPixel() const {
     return std::max(1.0, double(totalFrames_) / std::max(1, waveArea().width()));
 }
@@ -158,13 +168,14 @@ void WaveformView::showWholeFile() {
 
 void WaveformView::zoomAround(double factor, std::int64_t anchorFrame) {
     const double anchorX = xOfFrame(anchorFrame);
-    const double zoomed = std::clamp(framesPerPixel_ * factor, 1.0, wholeFileFramesPerPixel());
+    const double zoomed =
+        std::clamp(framesPerPixel_ * factor, closestFramesPerPixel(), wholeFileFramesPerPixel());
     setView(zoomed, double(anchorFrame) - anchorX * zoomed);
 }
 
 void WaveformView::setView(double framesPerPixel, double firstFrame) {
     const double whole = wholeFileFramesPerPixel();
-    framesPerPixel_ = std::clamp(framesPerPixel, 1.0, whole);
+    framesPerPixel_ = std::clamp(framesPerPixel, closestFramesPerPixel(), whole);
     wholeFile_ = framesPerPixel_ >= whole;
     const double lastFirst =
         std::max(0.0, double(totalFrames_) - framesPerPixel_ * waveArea().width());
@@ -173,7 +184,6 @@ void WaveformView::setView(double framesPerPixel, double firstFrame) {
     update();
 }
 
-// The scroll bar counts pixels at the current zoom, so its int range holds any file length.
 void WaveformView::updateScrollBar() {
     const QSignalBlocker quiet(scrollBar_);
     const int width = waveArea().width();

@@ -88,6 +88,7 @@ protected:
 
 private:
     QRect waveArea() const;
+    double closestFramesPerPixel() const;
     double wholeFileFramesPerPixel() const;
     void setView(double framesPerPixel, double firstFrame);
     void updateScrollBar();
