@@ -235,11 +235,14 @@ QLayout* MarkerEditorDialog::buildMarkerGrid() {
         marker.edit->setToolTip(QStringLiteral("mm:ss.mmm; vazio: sem esta marca"));
         marker.edit->setFixedWidth(kTimeFieldWidth);
         caption->setBuddy(marker.edit);
-        marker.play = makeButton(QStringLiteral("Tocar"), "playMarkerButton", this);
+        marker.play = makeButton(QStringLiteral("Tocar"), "", this);
+        marker.play->setObjectName(QStringLiteral("playMarkerButton%1").arg(at));
         if (kind == MarkerKind::CueOut) {
-            marker.play->setToolTip(QStringLiteral("Toca desde 3 segundos antes do Fim"));
+            marker.play->setToolTip(
+                QStringLiteral("Toca desde %1 segundos antes do Fim").arg(kCueOutPrerollMs / 1000));
         }
-        marker.mark = makeButton(QStringLiteral("No Cursor"), "markAtPointerButton", this);
+        marker.mark = makeButton(QStringLiteral("No Cursor"), "", this);
+        marker.mark->setObjectName(QStringLiteral("markAtPointerButton%1").arg(at));
         marker.mark->setToolTip(QStringLiteral("Põe a marca no cursor"));
         grid->addWidget(colourSwatch(markerColour(kind), this), row, column);
         grid->addWidget(caption, row, column + 1);
