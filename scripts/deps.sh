@@ -9,7 +9,7 @@ PACKAGES=(
   libgl-dev libxkbcommon-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libpulse-dev libkissfft-dev libebur128-dev libjack-jackd2-dev libsndfile1-dev
-  liblo-dev liblo-tools librtmidi-dev
+  liblo-dev liblo-tools librtmidi-dev libasound2-dev
   jackd2
   googletest libgtest-dev libgmock-dev
   clang libclang-rt-14-dev clang-format
