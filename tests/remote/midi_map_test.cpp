@@ -1,6 +1,8 @@
 // bandoramidi.ini and the MIDI rules: what a message does, learning, lights, and a file that
-// survives damage.
+// survives damage; learning a pad without ports.
 #include "remote/midi_map.h"
+#include "remote/midi_remote.h"
+#include "remote/recording_wall.h"
 #include "support/qstring_print.h"
 
 #include <QFile>
@@ -130,4 +132,21 @@ TEST(MidiMapFile, DamagedLinesAreKeptAsideAndSaidOnce) {
     for (const QString& damaged : map.damagedLines()) {
         EXPECT_TRUE(written.contains(damaged)) << damaged.toStdString();
     }
+}
+
+TEST(MidiRemote, TheLearningPressGivesNoCommandAndIsSaved) {
+    QTemporaryDir dir;
+    RecordingWall wall;
+    remote::MidiRemote midi(wall, dir.path());
+    midi.learn(Command{CommandKind::Fire, 2});
+    midi.handle({0x90, 40, 0}); // a release is not learnt
+    EXPECT_TRUE(midi.learning());
+    midi.handle({0x90, 40, 90});
+    EXPECT_FALSE(midi.learning());
+    EXPECT_TRUE(wall.calls.isEmpty());
+    EXPECT_TRUE(remote::readMidiMap(dir.path())
+                    .toLines()
+                    .contains(QStringLiteral("NOTE 1 40 = /cart/2/fire")));
+    midi.handle({0x90, 40, 90});
+    EXPECT_EQ(wall.calls, QStringList{QStringLiteral("fire 2 MIDI")});
 }
