@@ -7,9 +7,12 @@
 //
 // Needs an X display (run under the test script's Xvfb). Plays on the no-sound device.
 //   profile_switch [trials]        default 60
-#include "app/cart_firing.h"
 #include "app/control_strip.h"
+#include "app/cart_wall_panel.h"
 #include "app/main_window.h"
+#include "audio/cart_player.h"
+#include "session/wall_session.h"
+#include "widgets/cart_button.h"
 #include "audio/engine/sound_engine.h"
 #include "bench_util.h"
 #include "core/message_sink.h"
@@ -76,21 +79,24 @@ struct Trials {
 };
 
 // The pointer rests on the cart a moment before the click, as an operator's does.
+widgets::CartButton* cartButton(app::MainWindow& w, int n) {
+    return w.findChild<app::CartWallPanel*>()->cartButton(n);
+}
+
 void hover(app::MainWindow& w, int cart) {
-    emit w.cartButton(cart)->mouseMoved(Qt::NoButton, Qt::NoModifier, QPoint(10, 10));
+    emit cartButton(w, cart)->mouseMoved(Qt::NoButton, Qt::NoModifier, QPoint(10, 10));
     runEvents(200);
 }
 
 double clickToFirstSample(app::MainWindow& w, int cart) {
-    w.wall().setCurrentCart(cart);
     const std::int64_t clicked = monotonicNs();
-    w.firing().onCartClicked();
-    const audio::engine::Channel* channel = w.players().cartPlayer(cart).channel();
+    w.session().click(cart);
+    const audio::engine::Channel* channel = w.session().cartPlayer(cart).channel();
     std::int64_t started = 0;
     for (int i = 0; channel != nullptr && i < 20000 && (started = channel->startedNs()) == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
-    w.players().cartPlayer(cart).stop();
+    w.session().cartPlayer(cart).stop();
     return started == 0 ? 1e9 : double(started - clicked) / 1e6;
 }
 
@@ -122,7 +128,7 @@ int main(int argc, char** argv) {
     app::MainWindow w(env);
     w.showOnScreen();
     runEvents(1500);
-    QComboBox* box = w.strip().profileBox();
+    QComboBox* box = w.findChild<app::ControlStrip*>()->profileBox();
     if (box->count() != 2) {
         std::printf("profiles not listed (%d)\n", box->count());
         return 1;
@@ -135,7 +141,7 @@ int main(int argc, char** argv) {
         box->setCurrentIndex(i % 2);
         runEvents(50);
         const double t0 = bench::now();
-        w.strip().activateButton()->click();
+        w.findChild<app::ControlStrip*>()->activateButton()->click();
         w.repaint();
         QCoreApplication::processEvents();
         switches.push_back((bench::now() - t0) * 1000.0);
@@ -158,7 +164,7 @@ int main(int argc, char** argv) {
         Trials t;
         for (int i = 0; i < trials; ++i) {
             box->setCurrentIndex(i % 2);
-            w.strip().activateButton()->click();
+            w.findChild<app::ControlStrip*>()->activateButton()->click();
             runEvents(waitMs);
             const int cart = 1 + static_cast<int>(random() % 96);
             hover(w, cart);

@@ -54,7 +54,7 @@ void CartWallPanel::buildCartButtons(const QString& hint) {
         b->setFontColor(Qt::black);
         b->setBorders(false);
         b->setShowsFocus(false);
-        b->setButtonColor(widgets::colorFromBgr(carts::kDefaultFaceColour));
+        b->setButtonColor(widgets::colorFromBgr(carts::kDefaultFaceColour.bgr));
         b->setTag(n);
         b->setBadge(QString::number(n).rightJustified(2, QLatin1Char('0')));
         b->setGeometry(kCartLeft + kCartStepX * column, kCartTop + kCartStepY * row, kCartWidth,
@@ -69,6 +69,15 @@ void CartWallPanel::buildCartButtons(const QString& hint) {
 
 widgets::CartButton* CartWallPanel::cartButton(int n) const {
     return carts::isCartNumber(n) ? carts_[n] : nullptr;
+}
+
+int CartWallPanel::cartNumberOf(const QObject* object) const {
+    for (int n = 1; n <= carts::kCartCount; ++n) {
+        if (carts_[n] == object) {
+            return n;
+        }
+    }
+    return 0;
 }
 
 QList<QWidget*> CartWallPanel::controls() const {

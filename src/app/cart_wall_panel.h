@@ -24,6 +24,7 @@ public:
     CartWallPanel(const QString& hint, QWidget* parent);
 
     widgets::CartButton* cartButton(int n) const; // n = 1..96, else nullptr
+    int cartNumberOf(const QObject* object) const; // 0 when it is none of the 96 buttons
     QLabel* statusLabel() const { return statusLabel_; }
     // The status label, then carts 1..96: the controls the proportional layout fits.
     QList<QWidget*> controls() const;

@@ -1,37 +1,36 @@
-// Creation, first activation and closing of the cart wall window; Sair, Minimizar, about box,
-// and fitting the layout to the screen.
+// Creation, first activation and closing of the cart wall window; Sair, Minimizar, the about
+// box, the setup dialog, and fitting the layout to the screen.
 #include "app/main_window.h"
-#include "app/main_window_editing.h"
-#include "widgets/interface_font.h"
 
 #include "app/about_dialog.h"
-#include "app/block_sequencer.h"
-#include "app/cart_firing.h"
 #include "app/cart_wall_panel.h"
 #include "app/control_strip.h"
 #include "app/layout_scaling.h"
-#include "app/main_window_profiles.h"
+#include "app/loudness_hint.h"
+#include "app/new_profile_dialog.h"
+#include "app/qt_editing_dialogs.h"
+#include "app/rename_cart_dialog.h"
 #include "app/setup_dialog.h"
-#include "app/status_display.h"
 #include "app/strip_widgets.h"
+#include "app/wall_binding.h"
+#include "app/wall_drops.h"
 #include "app/wall_menus.h"
 #include "app/widget_scaling.h"
-#include "config/device_settings.h"
+#include "config/window_settings.h"
 #include "core/message_sink.h"
 #include "search/search_window.h"
-#include "widgets/cart_button.h"
+#include "session/wall_session.h"
+#include "widgets/fader.h"
+#include "widgets/interface_font.h"
 #include "widgets/window_mover.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QEvent>
-#include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryFile>
-#include <QTimer>
 
 namespace app {
 
@@ -50,33 +49,26 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     mover_ = new widgets::WindowMover(*this);
     mover_->addHandle(strip_);
     menus_ = new WallMenus(this);
-    connectStrip();
-    connectMenus();
-
-    // Creation steps, in order.
-    strip_->blockList()->clear();
     setAcceptDrops(true);
-    createAudioFolder();
+    QDir().mkpath(audioFolder()); // a failure is not reported: the wall works without it
     wallPanel_ = new CartWallPanel(startHint(), strip_);
-    connect(wallPanel_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { menus_->cartMenu()->popup(wallPanel_->mapToGlobal(pos)); });
     readWindowSettings();
-    createPlayers();
-    createProfiles();
-    const QSize screen = screenSize();
-    if (screen.width() >= 1024) {
+    createSession();
+    connectWindowControls();
+    connectMenus();
+    if (screenSize().width() >= 1024) {
         scaleWidgetTree(*this, 100, 98);
     }
-    if (!screenIsSupported()) {
+    if (screenSize().width() < 1024 || screenSize().height() < 768) {
         env_.messages->showMessage(
             QStringLiteral("Resolução de tela não é compatível com este sistema - Mínimo "
                            "1024x768\rConsulte Quallon Sistemas"));
         creationRefused_ = true;
         close();
     }
-    refWidth_ = 1035;
-    refHeight_ = 768;
-    createSearchWindow(); // after the scaling, which would reach into its controls
+    // After the scaling, which would reach into its controls.
+    searchWindow_ =
+        new search::SearchWindow(audioFolder(), session_->cuePlayer(), *env_.messages, this);
     // The window sees every key before the focused control, and the strip's pointer moves for
     // the status line, through one application-wide filter.
     qApp->installEventFilter(this);
@@ -84,15 +76,44 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
-    releasePlayers();
+    // The search window previews on the session's cue player: it goes first.
+    delete searchWindow_;
+    searchWindow_ = nullptr;
+    session_.reset();
+}
+
+void MainWindow::createSession() {
+    carts::EditingDialogs* dialogs = env_.dialogs;
+    if (dialogs == nullptr) {
+        ownDialogs_ = std::make_unique<QtEditingDialogs>(this, *new RenameCartDialog(this));
+        dialogs = ownDialogs_.get();
+    }
+    namePrompt_ = env_.profileNamePrompt;
+    if (namePrompt_ == nullptr) {
+        namePrompt_ = new NewProfileDialog(this);
+    }
+    session_ = std::make_unique<session::WallSession>(
+        session::SessionDeps{env_.programDir, *env_.sound, *env_.messages, *dialogs, *namePrompt_});
+    binding_ = new WallBinding(*session_, *wallPanel_, *strip_, this);
+    loudnessHint_ = new LoudnessHint(*session_, *wallPanel_, this);
+    drops_ = std::make_unique<WallDrops>(*this, *wallPanel_, *session_, *binding_);
+    // A cart's first click would otherwise wait for its file to be opened: the cart under the
+    // pointer is the one likely fired next, and its file is opened first.
+    connect(binding_, &WallBinding::pointerMovedToCart, session_.get(),
+            &session::WallSession::openWallFilesAhead);
+    connect(session_.get(), &session::WallSession::profileChanged, this,
+            [this] { session_->openWallFilesAhead(binding_->pointedCart()); });
+}
+
+void MainWindow::connectWindowControls() {
+    connect(strip_->quitButton(), &QPushButton::clicked, this, &MainWindow::askToQuit);
+    connect(strip_->minimizeButton(), &QPushButton::clicked, this, &MainWindow::minimize);
+    connect(strip_->setupButton(), &QPushButton::clicked, this, &MainWindow::showSetup);
+    connect(strip_->logo(), &ClickableImage::clicked, this, &MainWindow::showAbout);
 }
 
 QString MainWindow::audioFolder() const {
     return QDir(env_.programDir).filePath(QStringLiteral("ARQUIVOS"));
-}
-
-void MainWindow::createAudioFolder() {
-    QDir().mkpath(audioFolder()); // a failure is not reported: the wall works without it
 }
 
 void MainWindow::warnIfProgramFolderReadOnly() {
@@ -122,17 +143,11 @@ QSize MainWindow::screenSize() const {
     return s != nullptr ? s->geometry().size() : QSize(kDesignWidth, kDesignHeight);
 }
 
-bool MainWindow::screenIsSupported() const {
-    const QSize s = screenSize();
-    return s.width() >= 1024 && s.height() >= 768;
-}
-
 void MainWindow::showOnScreen() {
     // Set the screen's size ourselves: a bare X server has no window manager to maximise us.
-    const QSize s = screenSize();
     const QScreen* scr = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
     const QPoint origin = scr != nullptr ? scr->geometry().topLeft() : QPoint();
-    setGeometry(QRect(origin, s));
+    setGeometry(QRect(origin, screenSize()));
     setWindowState(windowState() | Qt::WindowMaximized);
     show();
     activateWindow(); // without a window manager nobody else gives us the focus
@@ -155,14 +170,12 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::onFirstActivation() {
     warnIfProgramFolderReadOnly();
-    openPlayerDevices();
-    listProfiles();
-    displayTimer_->start();
+    session_->start();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Asked however the close comes (Sair, the window manager, a session logout), never twice.
-    if (!closing_ && !creationRefused_ && !profiles().mayClose()) {
+    if (!closing_ && !creationRefused_ && !session_->mayClose()) {
         event->ignore();
         return;
     }
@@ -172,6 +185,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (!closing_) {
         closing_ = true;
         saveWindowSettings();
+        session_->endSession();
     }
     event->accept();
 }
@@ -186,19 +200,23 @@ void MainWindow::minimize() {
     showMinimized();
 }
 
-void MainWindow::connectStrip() {
-    connect(strip_->quitButton(), &QPushButton::clicked, this, &MainWindow::askToQuit);
-    connect(strip_->minimizeButton(), &QPushButton::clicked, this, &MainWindow::minimize);
-    connect(strip_->setupButton(), &QPushButton::clicked, this, &MainWindow::showSetup);
-    connect(strip_->logo(), &ClickableImage::clicked, this, &MainWindow::showAbout);
-    displayTimer_ = new QTimer(this);
-    displayTimer_->setObjectName(QStringLiteral("displayTimer"));
-    displayTimer_->setInterval(100);
+void MainWindow::readWindowSettings() {
+    config::WindowSettings settings;
+    if (settings.read(env_.programDir)) {
+        strip_->masterFader()->setPosition(settings.volume);
+        strip_->autoFadeBox()->setChecked(settings.autoFade);
+        strip_->autoMixBox()->setChecked(settings.autoMix);
+    }
 }
 
-void MainWindow::showProfileList() {
-    // The menu opens at the screen point whose coordinates are the wall panel's left and top.
-    menus_->profileListMenu()->popup(wallPanel_->geometry().topLeft());
+void MainWindow::saveWindowSettings() {
+    config::WindowSettings settings;
+    settings.volume = strip_->masterFader()->position();
+    settings.autoFade = strip_->autoFadeBox()->isChecked();
+    settings.autoMix = strip_->autoMixBox()->isChecked();
+    if (!settings.write(env_.programDir)) {
+        env_.messages->showMessage(QStringLiteral("Erro ao Gravar configuração do Sistema"));
+    }
 }
 
 void MainWindow::showSearch() {
@@ -208,13 +226,12 @@ void MainWindow::showSearch() {
 void MainWindow::showSetup() {
     // The file may have been edited since: the running program takes it again. Devices and the
     // buffer act at the next start; MIXAGEM and FADE at once.
-    deviceSettings_ = config::readDeviceSettings(env_.programDir);
-    block_->onMixSettingsChanged();
+    session_->reloadDeviceSettings();
     // A new dialog for every click; it deletes itself when it closes.
-    auto* setup = new SetupDialog(env_.programDir, *playerContext_, deviceSettings_, this);
-    connect(setup, &SetupDialog::extSettingsSaved, this, &MainWindow::applyExtSettings);
-    connect(setup, &SetupDialog::extSettingsSaved, this,
-            [this] { block_->onMixSettingsChanged(); });
+    auto* setup = new SetupDialog(env_.programDir, session_->playerContext(),
+                                  session_->runningDeviceSettings(), this);
+    connect(setup, &SetupDialog::extSettingsSaved, session_.get(),
+            &session::WallSession::applyExtSettings);
     setup->showWithSavedSettings();
 }
 
@@ -224,38 +241,17 @@ void MainWindow::showAbout() {
     about.exec();
 }
 
-widgets::CartButton* MainWindow::cartButton(int n) const {
-    return wallPanel_->cartButton(n);
-}
-
-QAction* MainWindow::action(const QString& objectName) const {
-    return menus_->action(objectName);
-}
-
-QList<QWidget*> MainWindow::wallControls() const {
-    return wallPanel_->controls();
-}
-
-QList<QWidget*> MainWindow::stripControls() const {
-    QList<QWidget*> controls = strip_->controls();
-    controls.append(wallPanel_);
-    return controls;
-}
-
-void MainWindow::fitControl(QWidget* c) {
-    c->setGeometry(fitToWindow(c->geometry(), refWidth_, refHeight_, width(), height()));
-}
-
+// Proportional layout: every control keeps its share of the window's size.
 void MainWindow::fitToScreen() {
-    fitControl(strip_);
-    for (QWidget* c : stripControls()) {
-        fitControl(c);
+    QList<QWidget*> controls{strip_};
+    controls.append(strip_->controls());
+    controls.append(wallPanel_);
+    controls.append(wallPanel_->controls());
+    for (QWidget* c : controls) {
+        c->setGeometry(
+            fitToWindow(c->geometry(), reference_.width(), reference_.height(), width(), height()));
     }
-    for (QWidget* c : wallControls()) {
-        fitControl(c);
-    }
-    refWidth_ = width();
-    refHeight_ = height();
+    reference_ = size();
 }
 
 } // namespace app

@@ -1,7 +1,7 @@
 #pragma once
 // The new-profile dialog: one field that takes the name in upper case, at most 200
 // characters; OK only while the field holds text. Created once and reused.
-#include "app/profile_commands.h"
+#include "session/profile_commands.h"
 
 #include <QDialog>
 
@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace app {
 
-class NewProfileDialog : public QDialog, public ProfileNamePrompt {
+class NewProfileDialog : public QDialog, public session::ProfileNamePrompt {
     Q_OBJECT
 public:
     static constexpr int kMaxNameLength = 200;

@@ -28,12 +28,12 @@ std::optional<QString> QtEditingDialogs::chooseAudioFile(const QString& title) {
     return fileDialog_->selectedFiles().constFirst();
 }
 
-std::optional<int> QtEditingDialogs::chooseColour() {
+std::optional<carts::Colour> QtEditingDialogs::chooseColour() {
     colourDialog_->setCurrentColor(widgets::colorFromBgr(lastColour_));
     if (colourDialog_->exec() != QDialog::Accepted)
         return std::nullopt;
     lastColour_ = widgets::bgrFromColor(colourDialog_->selectedColor());
-    return lastColour_;
+    return carts::Colour{lastColour_};
 }
 
 std::optional<QString> QtEditingDialogs::rename(int cartNumber, const QString& currentName) {

@@ -22,7 +22,7 @@ public:
     ~QtEditingDialogs() override;
 
     std::optional<QString> chooseAudioFile(const QString& title) override;
-    std::optional<int> chooseColour() override;
+    std::optional<carts::Colour> chooseColour() override;
     std::optional<QString> rename(int cartNumber, const QString& currentName) override;
 
     QFileDialog& fileDialog() { return *fileDialog_; }

@@ -9,8 +9,8 @@ class CartButtons {
 public:
     virtual ~CartButtons() = default;
     virtual void setCaption(int cartNumber, const QString& caption) = 0;
-    virtual void setFaceColour(int cartNumber, int bgr) = 0;
-    virtual void setCaptionColour(int cartNumber, int bgr) = 0;
+    virtual void setFaceColour(int cartNumber, Colour colour) = 0;
+    virtual void setCaptionColour(int cartNumber, Colour colour) = 0;
     // Number, caption, hint and both colours of button face.tag; badge, frame, block flag and
     // player stay as they are.
     virtual void applyFace(const CartFace& face) = 0;

@@ -28,9 +28,8 @@ CartEditing::CartEditing(Wall& wall, CartButtons& buttons, CartPlayers& players,
                          EditingDialogs& dialogs, core::MessageSink& messages)
     : wall_(wall), buttons_(buttons), players_(players), dialogs_(dialogs), messages_(messages) {}
 
-std::optional<CartMenuState> CartEditing::menuState() const {
-    const int n = wall_.currentCart();
-    if (n == 0)
+std::optional<CartMenuState> CartEditing::menuState(int n) const {
+    if (!isCartNumber(n))
         return std::nullopt;
     const Cart& slot = wall_.table[n];
     const bool loaded = slot.isLoaded();
@@ -45,15 +44,14 @@ std::optional<CartMenuState> CartEditing::menuState() const {
     state.loop = loaded;
     state.copy = loaded;
     state.paste = wall_.copyBuffer.isLoaded();
-    state.stopWithCutChecked = slot.stopModeText == u"1";
-    state.stopWithFadeChecked = slot.stopModeText == u"0";
+    state.stopWithCutChecked = slot.stopMode() == StopMode::Cut;
+    state.stopWithFadeChecked = slot.stopMode() == StopMode::Fade;
     state.loopChecked = slot.loops();
     return state;
 }
 
-void CartEditing::insertAudio() {
-    const int n = wall_.currentCart();
-    if (n == 0)
+void CartEditing::insertAudio(int n) {
+    if (!isCartNumber(n))
         return;
     const std::optional<QString> path = dialogs_.chooseAudioFile(insertTitle(n));
     if (!path)
@@ -68,9 +66,8 @@ void CartEditing::insertAudio() {
     setCaptionColour(n, kDefaultCaptionColour);
 }
 
-void CartEditing::deleteAudio() {
-    const int n = loadedCurrentCart();
-    if (n == 0)
+void CartEditing::deleteAudio(int n) {
+    if (!isLoadedCart(n))
         return;
     wall_.table[n].reset();
     buttons_.setCaption(n, QString());
@@ -80,44 +77,41 @@ void CartEditing::deleteAudio() {
     wall_.cartEdited(n);
 }
 
-void CartEditing::chooseFaceColour() {
-    const std::optional<PickedColour> picked = pickColourForCurrentCart();
+void CartEditing::chooseFaceColour(int n) {
+    const std::optional<PickedColour> picked = pickColourFor(n);
     if (!picked)
         return;
-    if (picked->bgr == kReservedRed) {
+    if (picked->colour == kReservedRed) {
         messages_.showMessage(reservedRedMessage());
         return;
     }
-    setFaceColour(picked->cartNumber, picked->bgr);
+    setFaceColour(picked->cartNumber, picked->colour);
     wall_.cartEdited(picked->cartNumber);
 }
 
-void CartEditing::resetFaceColour() {
-    const int n = loadedCurrentCart();
-    if (n == 0)
+void CartEditing::resetFaceColour(int n) {
+    if (!isLoadedCart(n))
         return;
     setFaceColour(n, kDefaultFaceColour);
     setCaptionColour(n, kDefaultCaptionColour);
     wall_.cartEdited(n);
 }
 
-void CartEditing::chooseCaptionColour() {
-    const std::optional<PickedColour> picked = pickColourForCurrentCart();
+void CartEditing::chooseCaptionColour(int n) {
+    const std::optional<PickedColour> picked = pickColourFor(n);
     if (!picked)
         return;
-    setCaptionColour(picked->cartNumber, picked->bgr); // red is allowed for captions
+    setCaptionColour(picked->cartNumber, picked->colour); // red is allowed for captions
     wall_.cartEdited(picked->cartNumber);
 }
 
-void CartEditing::showProperties() {
-    const int n = loadedCurrentCart();
-    if (n != 0)
+void CartEditing::showProperties(int n) {
+    if (isLoadedCart(n))
         messages_.showMessage(wall_.table[n].path);
 }
 
-void CartEditing::renameCart() {
-    const int n = loadedCurrentCart();
-    if (n == 0)
+void CartEditing::renameCart(int n) {
+    if (!isLoadedCart(n))
         return;
     Cart& slot = wall_.table[n];
     const std::optional<QString> newName = dialogs_.rename(n, slot.name);
@@ -128,15 +122,13 @@ void CartEditing::renameCart() {
     wall_.cartEdited(n);
 }
 
-void CartEditing::copyCart() {
-    const int n = loadedCurrentCart();
-    if (n != 0)
+void CartEditing::copyCart(int n) {
+    if (isLoadedCart(n))
         wall_.copyBuffer = wall_.table[n];
 }
 
-void CartEditing::pasteCart() {
-    const int n = wall_.currentCart();
-    if (n == 0 || !wall_.copyBuffer.isLoaded())
+void CartEditing::pasteCart(int n) {
+    if (!isCartNumber(n) || !wall_.copyBuffer.isLoaded())
         return;
     Cart& slot = wall_.table[n];
     if (!slot.isLoaded() || messages_.confirm(replaceCartQuestion())) {
@@ -147,9 +139,8 @@ void CartEditing::pasteCart() {
     refreshWall(wall_.table, buttons_);
 }
 
-void CartEditing::dropFiles(const QList<QUrl>& urls) {
-    const int n = wall_.mouseCart();
-    if (n == 0)
+void CartEditing::dropFiles(const QList<QUrl>& urls, int n) {
+    if (!isCartNumber(n))
         return;
     if (players_.isPlaying(n)) {
         messages_.showMessage(cartPlayingMessage());
@@ -174,6 +165,24 @@ void CartEditing::dropFiles(const QList<QUrl>& urls) {
     loadFileIntoCart(name, path, n);
 }
 
+void CartEditing::loadSearchRow(int n, const QString& name, const QString& path,
+                                std::optional<Colour> preset) {
+    if (!isCartNumber(n))
+        return;
+    Cart& slot = wall_.table[n];
+    slot.name = name;
+    slot.path = path;
+    setFaceColour(n, kDefaultFaceColour);
+    buttons_.setCaption(n, core::leftChars(name, kCaptionLength).trimmed().toUpper());
+    measureDuration(n); // a file gone since the search: the player says so
+    wall_.cartEdited(n);
+    if (preset)
+        applyNewCartColour(n, preset);
+    else
+        chooseNewCartColour(n);
+    setCaptionColour(n, kDefaultCaptionColour);
+}
+
 void CartEditing::loadFileIntoCart(const QString& name, const QString& path, int cartNumber) {
     loadFile(cartNumber, name, path, name);
 }
@@ -194,7 +203,7 @@ void CartEditing::loadFile(int cartNumber, const QString& name, const QString& p
 
 void CartEditing::measureDuration(int cartNumber) {
     Cart& slot = wall_.table[cartNumber];
-    slot.durationText = QString::number(players_.measureDurationMs(slot.path));
+    slot.setDurationMs(static_cast<qint32>(players_.measureDurationMs(slot.path)));
     players_.measureLoudness(slot.path);
 }
 
@@ -202,7 +211,7 @@ void CartEditing::chooseNewCartColour(int cartNumber) {
     applyNewCartColour(cartNumber, dialogs_.chooseColour());
 }
 
-void CartEditing::applyNewCartColour(int cartNumber, std::optional<int> picked) {
+void CartEditing::applyNewCartColour(int cartNumber, std::optional<Colour> picked) {
     if (!picked)
         return; // the default colour of the load step stays
     if (*picked == kReservedRed) {
@@ -213,29 +222,27 @@ void CartEditing::applyNewCartColour(int cartNumber, std::optional<int> picked) 
     setFaceColour(cartNumber, *picked);
 }
 
-int CartEditing::loadedCurrentCart() const {
-    const int n = wall_.currentCart();
-    return n != 0 && wall_.table[n].isLoaded() ? n : 0;
+bool CartEditing::isLoadedCart(int n) const {
+    return isCartNumber(n) && wall_.table[n].isLoaded();
 }
 
-std::optional<CartEditing::PickedColour> CartEditing::pickColourForCurrentCart() {
-    const int n = loadedCurrentCart();
-    if (n == 0)
+std::optional<CartEditing::PickedColour> CartEditing::pickColourFor(int n) {
+    if (!isLoadedCart(n))
         return std::nullopt;
-    const std::optional<int> colour = dialogs_.chooseColour();
+    const std::optional<Colour> colour = dialogs_.chooseColour();
     if (!colour)
         return std::nullopt;
     return PickedColour{n, *colour};
 }
 
-void CartEditing::setFaceColour(int cartNumber, int bgr) {
-    wall_.table[cartNumber].colourText = QString::number(bgr);
-    buttons_.setFaceColour(cartNumber, bgr);
+void CartEditing::setFaceColour(int cartNumber, Colour c) {
+    wall_.table[cartNumber].setFaceColour(c);
+    buttons_.setFaceColour(cartNumber, c);
 }
 
-void CartEditing::setCaptionColour(int cartNumber, int bgr) {
-    wall_.table[cartNumber].captionColourText = QString::number(bgr);
-    buttons_.setCaptionColour(cartNumber, bgr);
+void CartEditing::setCaptionColour(int cartNumber, Colour c) {
+    wall_.table[cartNumber].setCaptionColour(c);
+    buttons_.setCaptionColour(cartNumber, c);
 }
 
 } // namespace carts

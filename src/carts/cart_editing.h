@@ -1,8 +1,8 @@
 #pragma once
 // The commands of the cart pop-up menu and the file-manager drop, without widgets: they edit
 // the slots of a Wall and tell the buttons, players and dialogs what to do through plain
-// interfaces. Every command acts on currentCart (the drop on mouseCart) and does nothing
-// while that is not set. User-interface thread only.
+// interfaces. Every command acts on the cart whose number it is given and does nothing for a
+// number outside 1..96 (no cart under the pointer). User-interface thread only.
 #include "carts/cart_buttons.h"
 #include "carts/cart_table.h"
 #include "carts/editing_ports.h"
@@ -34,7 +34,7 @@ struct CartMenuState {
     bool paste = false;
     bool searchAudio = true;
     bool profileList = true;
-    // Neither stop mode is checked while stopModeText is neither "1" nor "0".
+    // Neither stop mode is checked while the stop mode is unset.
     bool stopWithCutChecked = false;
     bool stopWithFadeChecked = false;
     bool loopChecked = false;
@@ -65,23 +65,29 @@ public:
     CartEditing(Wall& wall, CartButtons& buttons, CartPlayers& players, EditingDialogs& dialogs,
                 core::MessageSink& messages);
 
-    // nullopt while currentCart is not set: the menu is then left as it is.
-    std::optional<CartMenuState> menuState() const;
+    // nullopt for no cart: the menu is then left as it is.
+    std::optional<CartMenuState> menuState(int n) const;
 
-    void insertAudio();
-    void deleteAudio();
-    void chooseFaceColour();
-    void resetFaceColour();
-    void chooseCaptionColour();
-    void showProperties();
-    void renameCart();
-    void copyCart();
-    void pasteCart();
+    void insertAudio(int n);
+    void deleteAudio(int n);
+    void chooseFaceColour(int n);
+    void resetFaceColour(int n);
+    void chooseCaptionColour(int n);
+    void showProperties(int n);
+    void renameCart(int n);
+    void copyCart(int n);
+    void pasteCart(int n);
 
     // Files dropped from the file manager: only the first URL counts, and only a local file.
     // It may open the colour dialog and message boxes, so call it after the drop event has
     // returned (queued), not from inside it.
-    void dropFiles(const QList<QUrl>& urls);
+    void dropFiles(const QList<QUrl>& urls, int n);
+    // A row of the search window dropped on cart n: the cart takes the row's name and file,
+    // its length is measured, and its face colour is `preset` when one was chosen
+    // beforehand, else the colour dialog's. A loaded cart, even one on air, is replaced
+    // without asking; its player goes on with the old audio until it stops.
+    void loadSearchRow(int n, const QString& name, const QString& path,
+                       std::optional<Colour> preset);
     // Loads the file into cart n with the whole name as caption, then asks for its colour.
     void loadFileIntoCart(const QString& name, const QString& path, int cartNumber);
 
@@ -89,20 +95,19 @@ public:
     void measureDuration(int cartNumber);
     // Colour of a freshly loaded cart: the colour dialog, or a colour chosen beforehand.
     void chooseNewCartColour(int cartNumber);
-    void applyNewCartColour(int cartNumber, std::optional<int> picked);
+    void applyNewCartColour(int cartNumber, std::optional<Colour> picked);
 
 private:
     void loadFile(int cartNumber, const QString& name, const QString& path, const QString& caption);
-    // currentCart when it is set and its slot loaded, else 0.
-    int loadedCurrentCart() const;
+    bool isLoadedCart(int n) const;
     struct PickedColour {
         int cartNumber;
-        int bgr;
+        Colour colour;
     };
-    // The loaded current cart and the colour picked for it; nullopt if either is missing.
-    std::optional<PickedColour> pickColourForCurrentCart();
-    void setFaceColour(int cartNumber, int bgr);
-    void setCaptionColour(int cartNumber, int bgr);
+    // Loaded cart n and the colour picked for it; nullopt if either is missing.
+    std::optional<PickedColour> pickColourFor(int n);
+    void setFaceColour(int cartNumber, Colour c);
+    void setCaptionColour(int cartNumber, Colour c);
 
     Wall& wall_;
     CartButtons& buttons_;

@@ -24,19 +24,6 @@ CartFace CartTable::face(int n) const {
     return {n, cart.caption(), cartHint(), cart.faceColour(), cart.captionColour()};
 }
 
-void Wall::setCurrentCart(int n) {
-    currentCart_ = checkedCartNumber(n);
-}
-
-void Wall::setMouseCart(int n) {
-    mouseCart_ = checkedCartNumber(n);
-}
-
-void Wall::mouseMovedOver(int n) {
-    setMouseCart(n);
-    setCurrentCart(n);
-}
-
 void Wall::cartEdited(int n) {
     profileChanged = true;
     if (onCartEdited) {

@@ -28,8 +28,8 @@ struct CartFace {
     int tag = 0;
     QString caption;
     QString hint;
-    int faceColour = kDefaultFaceColour;
-    int captionColour = kDefaultCaptionColour;
+    Colour faceColour = kDefaultFaceColour;
+    Colour captionColour = kDefaultCaptionColour;
     bool operator==(const CartFace&) const = default;
 };
 
@@ -58,25 +58,10 @@ public:
     QString currentProfile; // name of the current profile
     bool profileChanged = false;
 
-    // 0 until set; once set always one of 1..96. Setting another number throws out_of_range.
-    int currentCart() const { return currentCart_; }
-    int mouseCart() const { return mouseCart_; }
-    void setCurrentCart(int n);
-    void setMouseCart(int n);
-    // The pointer moved over cart n: it becomes both the mouse cart and the current cart.
-    void mouseMovedOver(int n);
-
-    // The current cart's slot; throws out_of_range while currentCart is not set.
-    Cart& current() { return table[currentCart_]; }
-
     // What a profile line stores of cart n changed (its loop flag aside, which every click
     // clears): the wall is changed, and onCartEdited hears of it.
     void cartEdited(int n);
     std::function<void(int cartNumber)> onCartEdited;
-
-private:
-    int currentCart_ = 0;
-    int mouseCart_ = 0;
 };
 
 } // namespace carts

@@ -1,6 +1,8 @@
 #pragma once
 // What the cart editing commands need from outside: the common dialogs and the players. The
 // main window implements these over its real dialogs and players; tests use fakes.
+#include "carts/cart.h"
+
 #include <QString>
 
 #include <optional>
@@ -14,7 +16,7 @@ public:
     virtual std::optional<QString> chooseAudioFile(const QString& title) = 0;
     // The colour dialog as a 00BBGGRR value; nullopt when cancelled. The dialog starts at
     // 14540287 and then at the last colour chosen.
-    virtual std::optional<int> chooseColour() = 0;
+    virtual std::optional<Colour> chooseColour() = 0;
     // The rename dialog for cart n; the new name on OK, nullopt on "Cancelar".
     virtual std::optional<QString> rename(int cartNumber, const QString& currentName) = 0;
 };

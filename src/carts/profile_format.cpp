@@ -82,16 +82,9 @@ std::optional<NumberedCart> readSavedLine(const QString& line, const FileCheck& 
     const QStringList pieces = parts.mid(2, fieldsAt - 2);
     const qsizetype split = pathStart(pieces, fileExists);
 
-    NumberedCart read;
-    read.number = *number;
-    read.cart.name = pieces.mid(0, split).join(kBar);
-    read.cart.path = pieces.mid(split).join(kBar);
-    read.cart.colourText = parts.at(fieldsAt);
-    read.cart.stopModeText = parts.at(fieldsAt + 1);
-    read.cart.loopText = parts.at(fieldsAt + 2);
-    read.cart.captionColourText = parts.at(fieldsAt + 3);
-    read.cart.durationText = parts.at(fieldsAt + 4);
-    return read;
+    QStringList fields{pieces.mid(0, split).join(kBar), pieces.mid(split).join(kBar)};
+    fields.append(parts.mid(fieldsAt, kFieldsAfterPath));
+    return NumberedCart{*number, Cart::fromFields(fields)};
 }
 
 } // namespace

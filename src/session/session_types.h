@@ -60,7 +60,7 @@ public:
     virtual QString blockNext() = 0;
     virtual QString fadeAll() = 0; // panic: on-air carts only, block emptied, loops cleared
     virtual QString stopAll() = 0;
-    virtual QString setMasterVolume(int percent) = 0; // 0..100
+    virtual QString setMasterVolume(int percent) = 0;         // 0..100
     virtual QString activateProfile(const QString& name) = 0; // refused on a changed wall
 };
 

@@ -2,6 +2,7 @@
 // gets on this machine: a text wider than its control is cut off or runs under its neighbour.
 #include "app/about_dialog.h"
 #include "app/main_window.h"
+#include "app/window_access.h"
 #include "app/marker_editor_dialog.h"
 #include "app/new_profile_dialog.h"
 #include "app/rename_cart_dialog.h"
@@ -129,8 +130,8 @@ protected:
 
 TEST_F(CaptionFitTest, MainAndSearchWindows) {
     expectFits(*window);
-    window->searchWindow().showWindow();
-    expectFits(window->searchWindow());
+    searchWindow(*window).showWindow();
+    expectFits(searchWindow(*window));
 }
 
 TEST_F(CaptionFitTest, Dialogs) {

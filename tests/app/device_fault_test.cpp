@@ -1,9 +1,10 @@
 // The real window and sound layer on a sound server of the test's own, with a device missing at
 // the start or the whole server dying during the show. What really sounds is recorded from the
 // sinks' monitors.
-#include "app/cart_firing.h"
+#include "session/cart_firing.h"
 #include "app/control_strip.h"
 #include "app/main_window.h"
+#include "app/window_access.h"
 #include "app/setup_dialog.h"
 #include "audio/engine/sound_engine.h"
 #include "config/device_settings.h"
@@ -85,16 +86,15 @@ protected:
         const std::string name = "cart" + std::to_string(n) + ".wav";
         writeWav(dir.path(name), {kRate, 2, SampleFormat::S16, std::uint64_t(seconds * kRate)},
                  sine(hz, kRate, 0.5));
-        carts::Cart& slot = window->wall().table[n];
+        carts::Cart& slot = window->session().wallForSetUp().table[n];
         slot.name = QStringLiteral("CART %1").arg(n);
         slot.path = QString::fromStdString(dir.path(name).string());
-        slot.stopModeText = QStringLiteral("1");
+        slot.setStopMode(carts::StopMode::Cut);
     }
     void click(int n) {
-        window->wall().setCurrentCart(n);
-        window->firing().onCartClicked();
+        window->session().click(n);
     }
-    QString caption(int n) const { return window->cartButton(n)->caption(); }
+    QString caption(int n) const { return cartButton(*window, n)->caption(); }
     int count(const QString& text) const { return static_cast<int>(messages.shown.count(text)); }
 
     // Records `sink` while `fire` runs and for `ms` after it; returns the recording.
@@ -125,13 +125,13 @@ TEST_F(DeviceFaultTest, MissingCueDeviceIsReportedOnceAndPreListeningNeverGoesOn
     EXPECT_EQ(messages.shown, QStringList{cueProblem}) << "one message for the missing device";
 
     fillCart(1, 440.0, 1.0);
-    window->firing().toggleCueMode();
+    window->session().toggleCueMode();
     const std::vector<float> cueTake = record(
         "air", [&] { click(1); }, 800);
     EXPECT_LT(peak(cueTake), kSilence) << "nothing of the cue on air";
     EXPECT_EQ(count(cueProblem), 2) << "the click says why nothing sounds";
 
-    window->firing().toggleCueMode();
+    window->session().toggleCueMode();
     const std::vector<float> airTake = record(
         "air", [&] { click(1); }, 1200);
     const Span span = loudSpan(airTake, 0);
@@ -155,7 +155,7 @@ TEST_F(DeviceFaultTest, MissingOutputDeviceIsReportedOnceAndCartsNeverPlayInTheH
     EXPECT_NE(caption(1), QStringLiteral("NO AR"));
     EXPECT_NE(caption(2), QStringLiteral("NO AR"));
 
-    window->firing().toggleCueMode();
+    window->session().toggleCueMode();
     const std::vector<float> cueTake = record(
         "cue", [&] { click(1); }, 1200);
     const Span span = loudSpan(cueTake, 0);
@@ -207,7 +207,7 @@ TEST_F(DeviceFaultTest, SetupListsTheSinksByDescriptionAndOnesPluggedInLater) {
     ASSERT_NO_FATAL_FAILURE(startProgram(0, 1));
     server.addSink("usb");
     QTest::qWait(1100); // the sound layer's device list is at most 1 s old
-    window->strip().setupButton()->click();
+    strip(*window).setupButton()->click();
     auto* setup = window->findChild<app::SetupDialog*>();
     ASSERT_NE(setup, nullptr);
     const QStringList listed = {QStringLiteral("Air"), QStringLiteral("Cue"),

@@ -1,8 +1,10 @@
 // Loudness on the real wall window over a hand-clocked device, with real files measured in the
 // background: the level carts and the cue start at, the hint's loudness line, and the entry
 // point that queues a whole wall.
-#include "app/cart_firing.h"
+#include "session/cart_firing.h"
 #include "app/main_window.h"
+#include "audio/cart_player.h"
+#include "app/window_access.h"
 #include "audio/hand_devices.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_fakes.h"
@@ -53,12 +55,11 @@ protected:
         return path;
     }
     void insert(int n, const QString& path) {
-        w->wall().mouseMovedOver(n);
         dialogs.files = {path};
-        w->editing().insertAudio();
+        w->session().editing().insertAudio(n);
     }
     bool measured(const QString& path) {
-        return QTest::qWaitFor([&] { return w->loudness().known(path).has_value(); }, 10000);
+        return QTest::qWaitFor([&] { return w->session().loudness().known(path).has_value(); }, 10000);
     }
     // The gain `player` plays its tone at: the peak of 100 ms of the output over the tone's own.
     double gainOf(audio::CartPlayer& player, double lufs) {
@@ -75,11 +76,10 @@ protected:
         return peak / std::pow(10.0, lufs / 20.0);
     }
     void fire(int n) {
-        w->wall().setCurrentCart(n);
-        w->firing().onCartClicked();
+        w->session().click(n);
     }
     QString hintOf(int n) {
-        widgets::CartButton* b = w->cartButton(n);
+        widgets::CartButton* b = cartButton(*w, n);
         QHelpEvent help(QEvent::ToolTip, b->rect().center(), b->mapToGlobal(b->rect().center()));
         QApplication::sendEvent(b, &help);
         return QToolTip::text();
@@ -99,15 +99,15 @@ TEST_F(LoudnessWindowTest, CartStartsAtTheTargetAndItsHintSaysSo) {
     insert(1, loud);
     ASSERT_TRUE(measured(loud));
     fire(1);
-    audio::CartPlayer& player = w->players().cartPlayer(1);
+    audio::CartPlayer& player = w->session().cartPlayer(1);
     ASSERT_TRUE(player.isPlaying());
     EXPECT_NEAR(gainOf(player, -13.0), std::pow(10.0, -10.0 / 20.0), 0.01);
-    const QString hint = w->cartButton(1)->toolTip(); // the wall's own hint, untouched
+    const QString hint = cartButton(*w, 1)->toolTip(); // the wall's own hint, untouched
     EXPECT_TRUE(hint.startsWith(QStringLiteral("Clique com o botão direito")));
     EXPECT_EQ(hintOf(1), hint + QStringLiteral("\nLoudness: -13.0 LUFS, ganho -10.0 dB"));
     fire(1); // stop
 
-    w->applyExtSettings({false, -23});
+    w->session().applyExtSettings({false, -23});
     fire(1);
     EXPECT_NEAR(gainOf(player, -13.0), 1.0, 0.01) << "switched off: as before";
     QToolTip::hideText();
@@ -132,9 +132,9 @@ TEST_F(LoudnessWindowTest, CueHearsTheOnAirLevelAlsoForAFileMeasuredWhilePlaying
     const QString quiet = tone("quiet.wav", -33.0);
     insert(2, quiet);
     ASSERT_TRUE(measured(quiet));
-    w->firing().toggleCueMode();
+    w->session().toggleCueMode();
     fire(2);
-    audio::CartPlayer& cue = w->players().cuePlayer();
+    audio::CartPlayer& cue = w->session().cuePlayer();
     ASSERT_TRUE(cue.isPlaying());
     EXPECT_NEAR(gainOf(cue, -33.0), std::pow(10.0, 10.0 / 20.0), 0.02);
     cue.stop();
@@ -152,14 +152,14 @@ TEST_F(LoudnessWindowTest, CueHearsTheOnAirLevelAlsoForAFileMeasuredWhilePlaying
 TEST_F(LoudnessWindowTest, MeasureWallLoudnessQueuesEveryLoadedCart) {
     const QString a = tone("a.wav", -20.0);
     const QString b = tone("b.wav", -26.0);
-    w->wall().table[10].name = QStringLiteral("A");
-    w->wall().table[10].path = a;
-    w->wall().table[96].name = QStringLiteral("B");
-    w->wall().table[96].path = b;
-    w->measureWallLoudness();
+    w->session().wallForSetUp().table[10].name = QStringLiteral("A");
+    w->session().wallForSetUp().table[10].path = a;
+    w->session().wallForSetUp().table[96].name = QStringLiteral("B");
+    w->session().wallForSetUp().table[96].path = b;
+    w->session().measureWallLoudness();
     ASSERT_TRUE(measured(a));
     ASSERT_TRUE(measured(b));
-    EXPECT_NEAR(w->loudness().known(b)->integratedLufs, -26.0, 0.1);
+    EXPECT_NEAR(w->session().loudness().known(b)->integratedLufs, -26.0, 0.1);
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return QFile::exists(dir.filePath(QStringLiteral("bandoraloud.cache"))); }));
 }

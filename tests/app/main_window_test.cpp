@@ -3,6 +3,8 @@
 #include "app/control_strip.h"
 #include "app/layout_scaling.h"
 #include "app/main_window.h"
+#include "app/window_access.h"
+#include "widgets/window_mover.h"
 #include "app/wall_menus.h"
 #include "audio/hand_devices.h"
 #include "support/recording_messages.h"
@@ -61,15 +63,15 @@ int fitted(int value, int from, int to) {
 
 TEST_F(MainWindowTest, WallIsBuiltInNumberOrderAtDesignGeometry) {
     auto w = makeWindow(QSize(1000, 700)); // refused screen: no 100/98 scaling, design geometry
-    const QList<QWidget*> controls = w->wallControls();
+    const QList<QWidget*> controls = wallPanel(*w).controls();
     ASSERT_EQ(controls.size(), 97);
-    EXPECT_EQ(controls[0], w->wallPanel().statusLabel());
-    EXPECT_EQ(w->cartButton(1)->geometry(), QRect(4, 28, 120, 42));
-    EXPECT_EQ(w->cartButton(9)->geometry(), QRect(4, 72, 120, 42));
-    EXPECT_EQ(w->cartButton(96)->geometry(), QRect(851, 512, 120, 42));
-    EXPECT_EQ(w->cartButton(96)->badge(), QStringLiteral("96"));
-    EXPECT_EQ(w->cartButton(9)->badge(), QStringLiteral("09"));
-    EXPECT_EQ(w->cartButton(9)->tag(), 9);
+    EXPECT_EQ(controls[0], wallPanel(*w).statusLabel());
+    EXPECT_EQ(cartButton(*w, 1)->geometry(), QRect(4, 28, 120, 42));
+    EXPECT_EQ(cartButton(*w, 9)->geometry(), QRect(4, 72, 120, 42));
+    EXPECT_EQ(cartButton(*w, 96)->geometry(), QRect(851, 512, 120, 42));
+    EXPECT_EQ(cartButton(*w, 96)->badge(), QStringLiteral("96"));
+    EXPECT_EQ(cartButton(*w, 9)->badge(), QStringLiteral("09"));
+    EXPECT_EQ(cartButton(*w, 9)->tag(), 9);
 }
 
 TEST_F(MainWindowTest, SmallScreenIsRefusedWithTheResolutionMessage) {
@@ -87,17 +89,15 @@ TEST_F(MainWindowTest, ShownWindowFillsTheScreenAndScalesEveryControl) {
     ASSERT_FALSE(w->creationRefused());
     // What each control measures after the 100/98 scaling of creation.
     QList<QRect> before;
-    for (QWidget* c : w->wallControls()) {
+    for (QWidget* c : wallPanel(*w).controls()) {
         before.append(c->geometry());
     }
-    const QRect panel2Before = w->strip().geometry();
+    const QRect panel2Before = strip(*w).geometry();
     w->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     EXPECT_EQ(w->size(), QSize(1280, 1024));
-    EXPECT_EQ(w->referenceSize().width(), 1280);
-    EXPECT_EQ(w->referenceSize().height(), 1024);
 
-    const QList<QWidget*> controls = w->wallControls();
+    const QList<QWidget*> controls = wallPanel(*w).controls();
     for (int i = 0; i < controls.size(); ++i) {
         const QRect r = controls[i]->geometry();
         EXPECT_EQ(r.x(), fitted(before[i].x(), 1035, 1280)) << i;
@@ -105,14 +105,15 @@ TEST_F(MainWindowTest, ShownWindowFillsTheScreenAndScalesEveryControl) {
         EXPECT_EQ(r.y(), fitted(before[i].y(), 768, 1024)) << i;
         EXPECT_EQ(r.height(), fitted(before[i].height(), 768, 1024)) << i;
     }
-    EXPECT_EQ(w->strip().width(), fitted(panel2Before.width(), 1035, 1280));
+    EXPECT_EQ(strip(*w).width(), fitted(panel2Before.width(), 1035, 1280));
 
-    // A second fit at the same size changes nothing.
+    // A second show at the same size changes nothing: the layout was fitted to this size.
     QList<QRect> once;
     for (QWidget* c : controls) {
         once.append(c->geometry());
     }
-    w->fitToScreen();
+    w->hide();
+    w->showOnScreen();
     for (int i = 0; i < controls.size(); ++i) {
         EXPECT_EQ(controls[i]->geometry(), once[i]) << i;
     }
@@ -120,50 +121,48 @@ TEST_F(MainWindowTest, ShownWindowFillsTheScreenAndScalesEveryControl) {
 
 TEST_F(MainWindowTest, CreationScalesByHundredOverNinetyEight) {
     auto w = makeWindow();
-    EXPECT_EQ(w->cartButton(9)->geometry(), app::scaleBy(QRect(4, 72, 120, 42), 100, 98));
-    EXPECT_EQ(w->cartButton(96)->geometry(), app::scaleBy(QRect(851, 512, 120, 42), 100, 98));
-    EXPECT_EQ(w->referenceSize().width(), 1035);
-    EXPECT_EQ(w->referenceSize().height(), 768);
+    EXPECT_EQ(cartButton(*w, 9)->geometry(), app::scaleBy(QRect(4, 72, 120, 42), 100, 98));
+    EXPECT_EQ(cartButton(*w, 96)->geometry(), app::scaleBy(QRect(851, 512, 120, 42), 100, 98));
 }
 
 TEST_F(MainWindowTest, LeftDragOnTheStripMovesTheWindowRightDragDoesNot) {
     auto w = makeWindow();
     w->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    const QPoint start(500, w->strip().height() - 20);
+    const QPoint start(500, strip(*w).height() - 20);
     const QPoint origin = w->pos();
 
-    QTest::mousePress(&w->strip(), Qt::RightButton, {}, start);
-    QTest::mouseMove(&w->strip(), start + QPoint(40, 25));
-    QTest::mouseRelease(&w->strip(), Qt::RightButton, {}, start + QPoint(40, 25));
-    EXPECT_FALSE(w->isDragging());
+    QTest::mousePress(&strip(*w), Qt::RightButton, {}, start);
+    QTest::mouseMove(&strip(*w), start + QPoint(40, 25));
+    QTest::mouseRelease(&strip(*w), Qt::RightButton, {}, start + QPoint(40, 25));
+    EXPECT_FALSE(w->findChild<widgets::WindowMover*>()->isMoving());
     EXPECT_EQ(w->pos(), origin);
 
-    QTest::mousePress(&w->strip(), Qt::LeftButton, {}, start);
-    EXPECT_TRUE(w->isDragging());
+    QTest::mousePress(&strip(*w), Qt::LeftButton, {}, start);
+    EXPECT_TRUE(w->findChild<widgets::WindowMover*>()->isMoving());
     QMouseEvent move(QEvent::MouseMove, QPointF(start + QPoint(30, 20)),
-                     w->strip().mapToGlobal(QPointF(start + QPoint(30, 20))), Qt::NoButton,
+                     strip(*w).mapToGlobal(QPointF(start + QPoint(30, 20))), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&w->strip(), &move);
-    QTest::mouseRelease(&w->strip(), Qt::LeftButton, {}, start + QPoint(30, 20));
-    EXPECT_FALSE(w->isDragging());
+    QApplication::sendEvent(&strip(*w), &move);
+    QTest::mouseRelease(&strip(*w), Qt::LeftButton, {}, start + QPoint(30, 20));
+    EXPECT_FALSE(w->findChild<widgets::WindowMover*>()->isMoving());
     QTRY_COMPARE(w->pos(), origin + QPoint(30, 20));
 }
 
 TEST_F(MainWindowTest, MenusCarryTheirCaptionsTagsAndShortcuts) {
     auto w = makeWindow();
-    QAction* about = w->action(QStringLiteral("aboutAction"));
+    QAction* about = action(*w, QStringLiteral("aboutAction"));
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(about->text(), QStringLiteral("Sobre o Software"));
     EXPECT_EQ(about->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(w->action(QStringLiteral("searchAudioAction"))->shortcut(), QKeySequence(Qt::Key_F3));
-    EXPECT_EQ(w->action(QStringLiteral("profileListAction"))->shortcut(),
+    EXPECT_EQ(action(*w, QStringLiteral("searchAudioAction"))->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_EQ(action(*w, QStringLiteral("profileListAction"))->shortcut(),
               QKeySequence(Qt::Key_F10));
-    EXPECT_EQ(w->action(QStringLiteral("pasteAction"))->data().toInt(), 18);
-    EXPECT_EQ(w->action(QStringLiteral("pasteAction"))->text(), QStringLiteral("Colar Cartucho"));
-    EXPECT_TRUE(w->action(QStringLiteral("stopWithCutAction"))->isChecked());
+    EXPECT_EQ(action(*w, QStringLiteral("pasteAction"))->data().toInt(), 18);
+    EXPECT_EQ(action(*w, QStringLiteral("pasteAction"))->text(), QStringLiteral("Colar Cartucho"));
+    EXPECT_TRUE(action(*w, QStringLiteral("stopWithCutAction"))->isChecked());
     int items = 0;
-    for (QAction* a : w->menus().cartMenu()->actions()) {
+    for (QAction* a : menu(*w, "cartMenu")->actions()) {
         (void)a;
         ++items;
     }
@@ -185,7 +184,7 @@ TEST_F(MainWindowTest, F1AnywhereInTheWindowShowsTheAboutBox) {
             }
         });
     });
-    QTest::keyClick(w->cartButton(5), Qt::Key_F1);
+    QTest::keyClick(cartButton(*w, 5), Qt::Key_F1);
     EXPECT_EQ(shown, 1);
 }
 
@@ -194,22 +193,22 @@ TEST_F(MainWindowTest, QuitAsksAndClosesOnlyOnOk) {
     w->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     messages.answer = false;
-    w->strip().quitButton()->click();
+    strip(*w).quitButton()->click();
     ASSERT_EQ(messages.asked, QStringList{QStringLiteral("Deseja Sair do Bandora ?")});
     EXPECT_TRUE(w->isVisible());
     messages.answer = true;
-    w->strip().quitButton()->click();
+    strip(*w).quitButton()->click();
     EXPECT_FALSE(w->isVisible());
 }
 
 TEST_F(MainWindowTest, FreshInstallStartsWithDesignStateAndWritesThreeLinesOnClose) {
     auto w = makeWindow();
     EXPECT_TRUE(QDir(dir.path()).exists(QStringLiteral("ARQUIVOS")));
-    EXPECT_EQ(w->strip().masterFader()->position(), 100);
-    EXPECT_FALSE(w->strip().autoFadeBox()->isChecked());
-    EXPECT_TRUE(w->strip().autoMixBox()->isChecked());
-    w->strip().masterFader()->setPosition(64);
-    w->strip().autoFadeBox()->setChecked(true);
+    EXPECT_EQ(strip(*w).masterFader()->position(), 100);
+    EXPECT_FALSE(strip(*w).autoFadeBox()->isChecked());
+    EXPECT_TRUE(strip(*w).autoMixBox()->isChecked());
+    strip(*w).masterFader()->setPosition(64);
+    strip(*w).autoFadeBox()->setChecked(true);
     w->close();
     EXPECT_EQ(readFile(QStringLiteral("bandoracfg.ini")),
               QByteArray("VOLUME=64\r\nAUTO_FADE=1\r\nAUTO_MIX=1\r\n"));
@@ -218,9 +217,9 @@ TEST_F(MainWindowTest, FreshInstallStartsWithDesignStateAndWritesThreeLinesOnClo
 TEST_F(MainWindowTest, SettingsFileWithOnlyVolumeTicksBothSwitches) {
     writeFile(QStringLiteral("bandoracfg.ini"), "VOLUME=40\r\n");
     auto w = makeWindow();
-    EXPECT_EQ(w->strip().masterFader()->position(), 40);
-    EXPECT_TRUE(w->strip().autoFadeBox()->isChecked());
-    EXPECT_TRUE(w->strip().autoMixBox()->isChecked());
+    EXPECT_EQ(strip(*w).masterFader()->position(), 40);
+    EXPECT_TRUE(strip(*w).autoFadeBox()->isChecked());
+    EXPECT_TRUE(strip(*w).autoMixBox()->isChecked());
 }
 
 TEST_F(MainWindowTest, UnwritableSettingsAreReportedAndTheWindowStillCloses) {
@@ -234,8 +233,8 @@ TEST_F(MainWindowTest, MovingOverTheStripShowsTheProfileLine) {
     auto w = makeWindow();
     w->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-    QTest::mouseMove(&w->strip(), QPoint(600, w->strip().height() - 10));
-    QTRY_COMPARE(w->wallPanel().statusLabel()->text(), QStringLiteral("Perfil Atual: "));
+    QTest::mouseMove(&strip(*w), QPoint(600, strip(*w).height() - 10));
+    QTRY_COMPARE(wallPanel(*w).statusLabel()->text(), QStringLiteral("Perfil Atual: "));
 }
 
 } // namespace

@@ -3,8 +3,9 @@
 #include "app/cart_wall_panel.h"
 #include "app/control_strip.h"
 #include "app/main_window.h"
+#include "app/window_access.h"
 #include "app/new_profile_dialog.h"
-#include "app/profile_commands.h"
+#include "session/profile_commands.h"
 #include "app/wall_menus.h"
 #include "audio/hand_devices.h"
 #include "carts/profile_folder.h"
@@ -54,7 +55,7 @@ protected:
             step(modal);
         });
     }
-    QComboBox* box() const { return w->strip().profileBox(); }
+    QComboBox* box() const { return strip(*w).profileBox(); }
 
     QTemporaryDir dir;
     carts::ProfileFolder folder{dir.path()};
@@ -71,14 +72,14 @@ TEST_F(ProfileWindowTest, FirstActivationListsProfilesAndAtivarLoadsTheSelectedO
     start();
     ASSERT_EQ(box()->count(), 2);
     EXPECT_EQ(box()->itemText(0), QStringLiteral("manha"));
-    EXPECT_TRUE(w->strip().activateButton()->isEnabled());
-    EXPECT_TRUE(w->strip().saveButton()->isEnabled());
+    EXPECT_TRUE(strip(*w).activateButton()->isEnabled());
+    EXPECT_TRUE(strip(*w).saveButton()->isEnabled());
 
     box()->setCurrentIndex(1);
-    w->strip().activateButton()->click();
-    EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("BOA TARDE"));
-    EXPECT_EQ(w->wallPanel().statusLabel()->text(), QStringLiteral("Perfil Atual: TARDE"));
-    EXPECT_EQ(w->wall().currentProfile, QStringLiteral("TARDE"));
+    strip(*w).activateButton()->click();
+    EXPECT_EQ(cartButton(*w, 3)->caption(), QStringLiteral("BOA TARDE"));
+    EXPECT_EQ(wallPanel(*w).statusLabel()->text(), QStringLiteral("Perfil Atual: TARDE"));
+    EXPECT_EQ(w->session().wallForSetUp().currentProfile, QStringLiteral("TARDE"));
 }
 
 // A cart's first click must not wait for its file to be opened: the switch has them opened in
@@ -95,15 +96,15 @@ TEST_F(ProfileWindowTest, TheNewWallsFilesAreOpenedAheadAfterASwitch) {
     ASSERT_TRUE(folder.write(QStringLiteral("B"), carts::profileLines(table)));
     start();
     box()->setCurrentIndex(1);
-    w->strip().activateButton()->click();
+    strip(*w).activateButton()->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return sound.engine->prefetchedCount() == 2; }));
 }
 
 TEST_F(ProfileWindowTest, WithoutProfilesTheButtonsAreOffAndTheF10ListIsEmpty) {
     start();
-    EXPECT_FALSE(w->strip().activateButton()->isEnabled());
-    EXPECT_FALSE(w->strip().saveButton()->isEnabled());
-    QMenu* list = w->menus().profileListMenu();
+    EXPECT_FALSE(strip(*w).activateButton()->isEnabled());
+    EXPECT_FALSE(strip(*w).saveButton()->isEnabled());
+    QMenu* list = menu(*w, "profileListMenu");
     w->showProfileList();
     EXPECT_TRUE(list->actions().isEmpty());
     list->close();
@@ -113,16 +114,16 @@ TEST_F(ProfileWindowTest, F10ListIsRebuiltOnOpeningAndItsItemsSwitchProfiles) {
     writeProfile(QStringLiteral("A"), 1, QStringLiteral("ONE"));
     start();
     writeProfile(QStringLiteral("B"), 2, QStringLiteral("TWO"));
-    w->profiles().listProfiles(); // as a new or deleted profile does
-    QMenu* list = w->menus().profileListMenu();
-    QTest::keyClick(w->cartButton(1), Qt::Key_F10);
+    w->session().listProfiles(); // as a new or deleted profile does
+    QMenu* list = menu(*w, "profileListMenu");
+    QTest::keyClick(cartButton(*w, 1), Qt::Key_F10);
     EXPECT_TRUE(list->isVisible());
     list->close();
     ASSERT_EQ(list->actions().size(), 2);
     EXPECT_EQ(list->actions().at(1)->text(), QStringLiteral("B"));
 
     list->actions().at(1)->trigger();
-    EXPECT_EQ(w->cartButton(2)->caption(), QStringLiteral("TWO"));
+    EXPECT_EQ(cartButton(*w, 2)->caption(), QStringLiteral("TWO"));
     EXPECT_EQ(box()->currentIndex(), 1);
 }
 
@@ -141,10 +142,10 @@ TEST_F(ProfileWindowTest, NewProfileDialogTakesAnUpperCaseNameAndWritesABlankPro
         dialog->nameEdit()->setText(QStringLiteral("NOITE"));
         QTest::keyClick(dialog->nameEdit(), Qt::Key_Return);
     });
-    w->strip().newProfileButton()->click();
+    strip(*w).newProfileButton()->click();
     EXPECT_EQ(box()->count(), 1);
     EXPECT_EQ(box()->itemText(0), QStringLiteral("NOITE"));
-    EXPECT_TRUE(w->strip().activateButton()->isEnabled());
+    EXPECT_TRUE(strip(*w).activateButton()->isEnabled());
     EXPECT_TRUE(folder.exists(QStringLiteral("NOITE")));
 
     // Shown again, the field starts empty; the box's menu opens the same dialog.
@@ -154,23 +155,23 @@ TEST_F(ProfileWindowTest, NewProfileDialogTakesAnUpperCaseNameAndWritesABlankPro
         EXPECT_TRUE(dialog->nameEdit()->text().isEmpty());
         dialog->cancelButton()->click();
     });
-    w->action(QStringLiteral("newProfileAction"))->trigger();
+    action(*w, QStringLiteral("newProfileAction"))->trigger();
     EXPECT_EQ(box()->count(), 1);
 }
 
 TEST_F(ProfileWindowTest, BoxMenuSavesAndDeletes) {
     writeProfile(QStringLiteral("SHOW"), 1, QStringLiteral("ONE"));
     start();
-    w->strip().activateButton()->click();
-    w->wall().table[9].name = QStringLiteral("NOVO");
-    w->wall().profileChanged = true;
-    w->action(QStringLiteral("saveProfileAction"))->trigger();
+    strip(*w).activateButton()->click();
+    w->session().wallForSetUp().table[9].name = QStringLiteral("NOVO");
+    w->session().wallForSetUp().profileChanged = true;
+    action(*w, QStringLiteral("saveProfileAction"))->trigger();
     EXPECT_EQ(folder.read(QStringLiteral("SHOW"))->slot(9).name, QStringLiteral("NOVO"));
-    EXPECT_FALSE(w->wall().profileChanged);
+    EXPECT_FALSE(w->session().wallForSetUp().profileChanged);
 
     messages.answer = true;
-    w->action(QStringLiteral("deleteProfileAction"))->trigger();
-    EXPECT_EQ(messages.asked.last(), app::deleteProfileQuestion());
+    action(*w, QStringLiteral("deleteProfileAction"))->trigger();
+    EXPECT_EQ(messages.asked.last(), session::deleteProfileQuestion());
     EXPECT_FALSE(folder.exists(QStringLiteral("SHOW")));
     EXPECT_EQ(box()->count(), 0);
 }
@@ -178,16 +179,16 @@ TEST_F(ProfileWindowTest, BoxMenuSavesAndDeletes) {
 TEST_F(ProfileWindowTest, ClosingWithAChangedWallAsksAndCanStayOpen) {
     writeProfile(QStringLiteral("SHOW"), 1, QStringLiteral("ONE"));
     start();
-    w->wall().profileChanged = true;
+    w->session().wallForSetUp().profileChanged = true;
     messages.answer = true;
     onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     w->close(); // as the window manager closes it
-    EXPECT_EQ(messages.asked, QStringList{app::profileChangedQuestion()});
+    EXPECT_EQ(messages.asked, QStringList{session::profileChangedQuestion()});
     EXPECT_TRUE(w->isVisible()); // no name was given: nothing lost
 
-    w->wall().currentProfile = QStringLiteral("SHOW");
-    w->wall().table[4].name = QStringLiteral("LIVE");
-    w->strip().quitButton()->click(); // "Deseja Sair", then the profile question
+    w->session().wallForSetUp().currentProfile = QStringLiteral("SHOW");
+    w->session().wallForSetUp().table[4].name = QStringLiteral("LIVE");
+    strip(*w).quitButton()->click(); // "Deseja Sair", then the profile question
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(folder.read(QStringLiteral("SHOW"))->slot(4).name, QStringLiteral("LIVE"));
 }

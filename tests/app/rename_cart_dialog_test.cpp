@@ -124,7 +124,7 @@ TEST(QtEditingDialogs, ColourDialogKeepsTheLastColourChosen) {
         dialogs.colourDialog().setCurrentColor(QColor(0, 128, 0));
         dialogs.colourDialog().accept();
     });
-    EXPECT_EQ(dialogs.chooseColour(), 32768);
+    EXPECT_EQ(dialogs.chooseColour(), carts::Colour{32768});
     whenModal([&] {
         shownAtOpen.append(dialogs.colourDialog().currentColor());
         dialogs.colourDialog().setCurrentColor(QColor(0, 0, 255));

@@ -3,6 +3,8 @@
 // cart on air keeps playing its old audio, and F3 and closing reach the search window.
 #include "app/control_strip.h"
 #include "app/main_window.h"
+#include "audio/cart_player.h"
+#include "app/window_access.h"
 #include "audio/engine/sound_engine.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_fakes.h"
@@ -82,9 +84,9 @@ protected:
         QTest::qWait(20); // the cart is loaded once the drag has ended
         return enter.isAccepted() && dropped.isAccepted();
     }
-    bool dropOnCart(int n, const search::DraggedRow& row) { return drop(w->cartButton(n), row); }
+    bool dropOnCart(int n, const search::DraggedRow& row) { return drop(cartButton(*w, n), row); }
     void hover(int n) {
-        widgets::CartButton* b = w->cartButton(n);
+        widgets::CartButton* b = cartButton(*w, n);
         const QPointF at = QPointF(b->rect().center());
         QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
@@ -92,11 +94,11 @@ protected:
     }
     void click(int n) {
         hover(n);
-        QTest::mouseClick(w->cartButton(n), Qt::LeftButton);
+        QTest::mouseClick(cartButton(*w, n), Qt::LeftButton);
     }
-    audio::CartPlayer& player(int n) { return w->players().cartPlayer(n); }
-    carts::Cart& slot(int n) { return w->wall().table[n]; }
-    QColor face(int n) { return w->cartButton(n)->buttonColor(); }
+    audio::CartPlayer& player(int n) { return w->session().cartPlayer(n); }
+    carts::Cart& slot(int n) { return w->session().wallForSetUp().table[n]; }
+    QColor face(int n) { return cartButton(*w, n)->buttonColor(); }
 
     QTemporaryDir dir;
     RecordingMessages messages;
@@ -110,24 +112,23 @@ TEST_F(SearchDropTest, DropOnACartOnAirReplacesItsFileWhileTheOldAudioPlaysOn) {
     const QString second = tone("second.wav", 880, 2000);
     dialogs.files.push_back(first);
     hover(5);
-    w->action(QStringLiteral("insertAudioAction"))->trigger();
+    action(*w, QStringLiteral("insertAudioAction"))->trigger();
     click(5);
     ASSERT_TRUE(player(5).isPlaying());
-    w->wall().profileChanged = false;
+    w->session().wallForSetUp().profileChanged = false;
 
     dialogs.colours.push_back(0x00AA00);
     const int colourDialogs = dialogs.colourDialogs;
     ASSERT_TRUE(dropOnCart(5, {QStringLiteral("SECOND.WAV"), second, std::nullopt}));
     EXPECT_EQ(slot(5).name, QStringLiteral("SECOND.WAV"));
     EXPECT_EQ(slot(5).path, second);
-    EXPECT_EQ(slot(5).durationText, QStringLiteral("2000"));
+    EXPECT_EQ(slot(5).toFields().at(6), QStringLiteral("2000"));
     EXPECT_EQ(dialogs.colourDialogs, colourDialogs + 1); // nothing preset: the dialog asks
-    EXPECT_EQ(slot(5).colourText, QString::number(0x00AA00));
+    EXPECT_EQ(slot(5).toFields().at(2), QString::number(0x00AA00));
     EXPECT_EQ(face(5), widgets::colorFromBgr(0x00AA00));
-    EXPECT_EQ(slot(5).captionColourText, QStringLiteral("0"));
-    EXPECT_EQ(w->cartButton(5)->fontColor(), QColor(Qt::black));
-    EXPECT_TRUE(w->wall().profileChanged);
-    EXPECT_EQ(w->wall().currentCart(), 5);
+    EXPECT_EQ(slot(5).toFields().at(5), QStringLiteral("0"));
+    EXPECT_EQ(cartButton(*w, 5)->fontColor(), QColor(Qt::black));
+    EXPECT_TRUE(w->session().wallForSetUp().profileChanged);
     EXPECT_TRUE(messages.asked.isEmpty()); // replaced without asking
 
     // The player goes on with the old audio until the cart is stopped.
@@ -135,7 +136,7 @@ TEST_F(SearchDropTest, DropOnACartOnAirReplacesItsFileWhileTheOldAudioPlaysOn) {
     EXPECT_EQ(player(5).fileName(), first);
     click(5);
     EXPECT_FALSE(player(5).isPlaying());
-    EXPECT_EQ(w->cartButton(5)->caption(), QStringLiteral("SECOND.WAV"));
+    EXPECT_EQ(cartButton(*w, 5)->caption(), QStringLiteral("SECOND.WAV"));
     click(5);
     EXPECT_TRUE(player(5).isPlaying());
     EXPECT_EQ(player(5).fileName(), second);
@@ -146,16 +147,16 @@ TEST_F(SearchDropTest, PresetColourFromTheListReplacesTheDialogButNotRed) {
     const int colourDialogs = dialogs.colourDialogs;
     ASSERT_TRUE(dropOnCart(3, {QStringLiteral("ABC DEFGHIJ  XYZ.WAV"), path, 0x800000}));
     EXPECT_EQ(dialogs.colourDialogs, colourDialogs);
-    EXPECT_EQ(slot(3).colourText, QString::number(0x800000));
+    EXPECT_EQ(slot(3).toFields().at(2), QString::number(0x800000));
     EXPECT_EQ(face(3), widgets::colorFromBgr(0x800000));
     // The name stays whole; the caption is its first 13 characters, trimmed.
     EXPECT_EQ(slot(3).name, QStringLiteral("ABC DEFGHIJ  XYZ.WAV"));
-    EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("ABC DEFGHIJ"));
+    EXPECT_EQ(cartButton(*w, 3)->caption(), QStringLiteral("ABC DEFGHIJ"));
 
-    ASSERT_TRUE(dropOnCart(4, {QStringLiteral("LONG NAME.WAV"), path, carts::kReservedRed}));
+    ASSERT_TRUE(dropOnCart(4, {QStringLiteral("LONG NAME.WAV"), path, carts::kReservedRed.bgr}));
     EXPECT_EQ(messages.shown, QStringList{carts::reservedRedMessage()});
-    EXPECT_EQ(slot(4).colourText, QString::number(carts::kDefaultFaceColour));
-    EXPECT_EQ(face(4), widgets::colorFromBgr(carts::kDefaultFaceColour));
+    EXPECT_EQ(slot(4).toFields().at(2), QString::number(carts::kDefaultFaceColour.bgr));
+    EXPECT_EQ(face(4), widgets::colorFromBgr(carts::kDefaultFaceColour.bgr));
     EXPECT_EQ(dialogs.colourDialogs, colourDialogs);
 }
 
@@ -167,13 +168,13 @@ TEST_F(SearchDropTest, AFileGoneSinceTheSearchGivesThePlayersMessageAndStillLoad
         << messages.shown[0].toStdString();
     EXPECT_TRUE(messages.shown[0].contains(gone));
     EXPECT_EQ(slot(9).name, QStringLiteral("GONE.WAV"));
-    EXPECT_EQ(slot(9).durationText, QStringLiteral("0"));
-    EXPECT_TRUE(w->players().sparePlayer().isEmpty());
+    EXPECT_EQ(slot(9).toFields().at(6), QStringLiteral("0"));
+    EXPECT_TRUE(w->session().sparePlayer().isEmpty());
 
     // The wall goes on working.
     const QString other = tone("other.wav", 440, 500);
     ASSERT_TRUE(dropOnCart(10, {QStringLiteral("OTHER.WAV"), other, 0x008000}));
-    EXPECT_EQ(slot(10).durationText, QStringLiteral("500"));
+    EXPECT_EQ(slot(10).toFields().at(6), QStringLiteral("500"));
     click(10);
     EXPECT_TRUE(player(10).isPlaying());
 }
@@ -181,11 +182,11 @@ TEST_F(SearchDropTest, AFileGoneSinceTheSearchGivesThePlayersMessageAndStillLoad
 TEST_F(SearchDropTest, OnlyCartsTakeARow) {
     const QString path = tone("x.wav", 440, 500);
     const search::DraggedRow row{QStringLiteral("X.WAV"), path, 0x008000};
-    EXPECT_FALSE(drop(w->strip().clockLabel(), row));
-    EXPECT_FALSE(drop(w->strip().cueButton(), row)); // a cart button, but no cart
+    EXPECT_FALSE(drop(strip(*w).clockLabel(), row));
+    EXPECT_FALSE(drop(strip(*w).cueButton(), row)); // a cart button, but no cart
     for (int n = 1; n <= carts::kCartCount; ++n)
         EXPECT_TRUE(slot(n).name.isEmpty()) << n;
-    EXPECT_FALSE(w->wall().profileChanged);
+    EXPECT_FALSE(w->session().wallForSetUp().profileChanged);
 }
 
 TEST_F(SearchDropTest, AFileNameThatIsNotUtf8IsMeasuredAndPlays) {
@@ -193,21 +194,21 @@ TEST_F(SearchDropTest, AFileNameThatIsNotUtf8IsMeasuredAndPlays) {
     ASSERT_TRUE(core::hasEscapedBytes(path));
     ASSERT_TRUE(dropOnCart(12, {QStringLiteral("CAFÉ.WAV"), path, 0x008000}));
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.value(0).toStdString();
-    EXPECT_EQ(slot(12).durationText, QStringLiteral("700"));
+    EXPECT_EQ(slot(12).toFields().at(6), QStringLiteral("700"));
     click(12);
     EXPECT_TRUE(player(12).isPlaying());
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.value(0).toStdString();
 }
 
 TEST_F(SearchDropTest, F3ShowsTheOneSearchWindowAndClosingTheWallEndsItsSearch) {
-    search::SearchWindow* created = &w->searchWindow();
+    search::SearchWindow* created = &searchWindow(*w);
     EXPECT_FALSE(created->isVisible());
-    QTest::keyClick(w->cartButton(1), Qt::Key_F3);
+    QTest::keyClick(cartButton(*w, 1), Qt::Key_F3);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(created));
-    EXPECT_EQ(&w->searchWindow(), created);
+    EXPECT_EQ(&searchWindow(*w), created);
     created->close();
     w->activateWindow();
-    w->action(QStringLiteral("searchAudioAction"))->trigger();
+    action(*w, QStringLiteral("searchAudioAction"))->trigger();
     EXPECT_TRUE(created->isVisible());
 
     created->search();

@@ -1,8 +1,10 @@
 // The setup dialog on a real X display over hand-clocked devices: its controls, what it shows of
 // BANDORA40.CFG, what OK saves and applies, and how it closes.
-#include "app/cart_firing.h"
+#include "session/cart_firing.h"
 #include "app/control_strip.h"
 #include "app/main_window.h"
+#include "audio/cart_player.h"
+#include "app/window_access.h"
 #include "app/setup_dialog.h"
 #include "audio/hand_devices.h"
 #include "audio/player_context.h"
@@ -343,11 +345,11 @@ TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     w.showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
 
-    w.strip().setupButton()->click();
+    strip(w).setupButton()->click();
     QPointer<SetupDialog> first = w.findChild<SetupDialog*>();
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(QTest::qWaitForWindowActive(first.data()));
-    w.strip().setupButton()->click();
+    strip(w).setupButton()->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(w.findChildren<SetupDialog*>().size(), first ? 2 : 1);
     SetupDialog* second = w.findChildren<SetupDialog*>().constLast();
@@ -356,19 +358,17 @@ TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     second->fadeEdit()->setValue(1500);
     second->loudnessBox()->setChecked(true);
     second->okButton()->click();
-    EXPECT_EQ(w.deviceSettings().fadeMs, 1500);
-    EXPECT_EQ(w.extSettings(), (config::ExtSettings{true, -23})) << "normalisation at once";
+    EXPECT_EQ(w.session().deviceSettings().fadeMs, 1500);
+    EXPECT_EQ(w.session().extSettings(), (config::ExtSettings{true, -23})) << "normalisation at once";
 
     const QString file = dir.filePath(QStringLiteral("tone.wav"));
     enginetest::writeWav(file.toStdString(), {44100, 2, enginetest::SampleFormat::S16, 441000},
                          enginetest::sine(440, 44100));
-    w.wall().table[1].name = QStringLiteral("VINHETA");
-    w.wall().table[1].path = file;
-    w.wall().table[1].stopModeText = QStringLiteral("0"); // stop with a fade
-    w.wall().setCurrentCart(1);
-    w.firing().onCartClicked();
-    w.firing().onCartClicked();
-    audio::CartPlayer& player = w.players().cartPlayer(1);
+    w.session().wallForSetUp().table[1].name = QStringLiteral("VINHETA");
+    w.session().wallForSetUp().table[1].path = file;
+    w.session().wallForSetUp().table[1].setStopMode(carts::StopMode::Fade); // stop with a fade
+    w.session().click(1);
+    audio::CartPlayer& player = w.session().cartPlayer(1);
     ASSERT_TRUE(player.isFading());
     sound.renderFed({player.channel()}, 44100 * 1490 / 1000);
     sound.engine->dispatchEvents();

@@ -1,9 +1,11 @@
 // The real wall window on the no-sound device: carts filled through the menu, fired with mouse
 // and keys, the block and its automatic mix, CUE, loop, paste and rename.
-#include "app/block_sequencer.h"
+#include "session/block_sequencer.h"
 #include "app/cart_wall_panel.h"
 #include "app/control_strip.h"
 #include "app/main_window.h"
+#include "audio/cart_player.h"
+#include "app/window_access.h"
 #include "app/wall_menus.h"
 #include "audio/engine/sound_engine.h"
 #include "carts/cart_editing.h"
@@ -66,7 +68,7 @@ protected:
     // The pointer moves over cart n. Sent straight to the button: a warp of the real pointer
     // would arrive later, whenever the X server gets to it.
     void hover(int n) {
-        widgets::CartButton* b = w->cartButton(n);
+        widgets::CartButton* b = cartButton(*w, n);
         const QPointF at = QPointF(b->rect().center());
         QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
@@ -74,24 +76,24 @@ protected:
     }
     void click(int n, Qt::KeyboardModifiers modifiers = {}) {
         hover(n);
-        QTest::mouseClick(w->cartButton(n), Qt::LeftButton, modifiers);
+        QTest::mouseClick(cartButton(*w, n), Qt::LeftButton, modifiers);
     }
-    void menu(int n, const char* action) {
+    void menu(int n, const char* name) {
         hover(n);
-        w->action(QString::fromUtf8(action))->trigger();
+        action(*w, QString::fromUtf8(name))->trigger();
     }
     // Fills cart n through "Inserir Áudio no Cartucho"; the colour dialog is cancelled.
     void insert(int n, const QString& path) {
         dialogs.files.push_back(path);
         menu(n, "insertAudioAction");
     }
-    audio::CartPlayer& player(int n) { return w->players().cartPlayer(n); }
+    audio::CartPlayer& player(int n) { return w->session().cartPlayer(n); }
     // Keys go where the X server sends them: to the focused control.
     QWidget* focused() {
         QWidget* focus = QApplication::focusWidget();
         return focus != nullptr ? focus : w.get();
     }
-    carts::Cart& slot(int n) { return w->wall().table[n]; }
+    carts::Cart& slot(int n) { return w->session().wallForSetUp().table[n]; }
 
     QTemporaryDir dir;
     RecordingMessages messages;
@@ -103,24 +105,24 @@ protected:
 TEST_F(WallWindowTest, InsertedCartFiresWithAClickAndStopsWithTheNext) {
     insert(7, tone(QStringLiteral("vinheta 01.wav"), 440, 3000));
     EXPECT_EQ(slot(7).name, QStringLiteral("VINHETA 01.WAV"));
-    EXPECT_EQ(slot(7).durationText, QStringLiteral("3000"));
-    EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("VINHETA 01.WA"));
+    EXPECT_EQ(slot(7).toFields().at(6), QStringLiteral("3000"));
+    EXPECT_EQ(cartButton(*w, 7)->caption(), QStringLiteral("VINHETA 01.WA"));
     hover(7);
-    EXPECT_EQ(w->wallPanel().statusLabel()->text(),
+    EXPECT_EQ(wallPanel(*w).statusLabel()->text(),
               QStringLiteral("Cartucho 07 - VINHETA 01.WAV - 00:00:03"));
 
     click(7);
     EXPECT_TRUE(player(7).isPlaying());
-    EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("NO AR"));
-    EXPECT_EQ(w->cartButton(7)->frameWidth(), 10);
-    EXPECT_EQ(w->cartButton(7)->frameColor(), QColor(255, 0, 0));
+    EXPECT_EQ(cartButton(*w, 7)->caption(), QStringLiteral("NO AR"));
+    EXPECT_EQ(cartButton(*w, 7)->frameWidth(), 10);
+    EXPECT_EQ(cartButton(*w, 7)->frameColor(), QColor(255, 0, 0));
     QTRY_VERIFY(player(7).positionMs() > 100); // the no-sound device consumes in real time
 
     click(7); // never set stop mode: a cut
     EXPECT_FALSE(player(7).isPlaying());
-    EXPECT_EQ(w->cartButton(7)->caption(), QStringLiteral("VINHETA 01.WA"));
-    EXPECT_EQ(w->cartButton(7)->frameWidth(), 1);
-    EXPECT_EQ(w->strip().clockLabel()->text(), QStringLiteral("00:00:00"));
+    EXPECT_EQ(cartButton(*w, 7)->caption(), QStringLiteral("VINHETA 01.WA"));
+    EXPECT_EQ(cartButton(*w, 7)->frameWidth(), 1);
+    EXPECT_EQ(strip(*w).clockLabel()->text(), QStringLiteral("00:00:00"));
 }
 
 TEST_F(WallWindowTest, CtrlLetterSkipsTheCartOnAirAndFiresTheNextWithThatMarker) {
@@ -142,11 +144,11 @@ TEST_F(WallWindowTest, CtrlLetterSkipsTheCartOnAirAndFiresTheNextWithThatMarker)
 TEST_F(WallWindowTest, AltCutsAFadingCart) {
     insert(2, tone(QStringLiteral("a.wav"), 440, 5000));
     menu(2, "stopWithFadeAction");
-    EXPECT_EQ(slot(2).stopModeText, QStringLiteral("0"));
+    EXPECT_EQ(slot(2).toFields().at(3), QStringLiteral("0"));
     click(2);
     click(2);
     ASSERT_TRUE(player(2).isFading());
-    QTest::keyClick(w->cartButton(2), Qt::Key_Alt);
+    QTest::keyClick(cartButton(*w, 2), Qt::Key_Alt);
     EXPECT_FALSE(player(2).isPlaying());
 }
 
@@ -155,7 +157,7 @@ TEST_F(WallWindowTest, AutoFadeWithAMissingFileShowsTheMessageAndFadesNothing) {
     const QString gone = tone(QStringLiteral("gone.wav"), 880, 1000);
     insert(2, gone);
     QFile::remove(gone);
-    w->strip().autoFadeBox()->setChecked(true);
+    strip(*w).autoFadeBox()->setChecked(true);
     click(1);
     click(2);
     EXPECT_EQ(messages.shown.last(),
@@ -169,23 +171,23 @@ TEST_F(WallWindowTest, CueModeStopsACartOnAirAndPreviewsAnIdleOne) {
     insert(5, path);
     insert(6, path);
     click(6);
-    QTest::mouseClick(w->strip().cueButton(), Qt::LeftButton);
-    EXPECT_EQ(w->strip().cueButton()->buttonColor(), QColor(255, 0, 0));
-    EXPECT_EQ(w->strip().cueButton()->frameWidth(), 4);
+    QTest::mouseClick(strip(*w).cueButton(), Qt::LeftButton);
+    EXPECT_EQ(strip(*w).cueButton()->buttonColor(), QColor(255, 0, 0));
+    EXPECT_EQ(strip(*w).cueButton()->frameWidth(), 4);
     click(6);
     EXPECT_FALSE(player(6).isPlaying());
     click(5);
-    EXPECT_TRUE(w->players().cuePlayer().isPlaying());
-    EXPECT_EQ(w->players().cuePlayer().cartIndex(), 5);
+    EXPECT_TRUE(w->session().cuePlayer().isPlaying());
+    EXPECT_EQ(w->session().cuePlayer().cartIndex(), 5);
     EXPECT_FALSE(player(5).isPlaying());
     click(5);
-    EXPECT_FALSE(w->players().cuePlayer().isPlaying());
+    EXPECT_FALSE(w->session().cuePlayer().isPlaying());
 }
 
 TEST_F(WallWindowTest, PreviewOfCartOneIsStoppedByTheFirstClickOnCartOne) {
     const QString path = tone(QStringLiteral("a.wav"), 440, 5000);
     insert(1, path);
-    audio::CartPlayer& cue = w->players().cuePlayer();
+    audio::CartPlayer& cue = w->session().cuePlayer();
     cue.load(path);
     cue.setCartIndex(1);
     cue.play();
@@ -199,17 +201,17 @@ TEST_F(WallWindowTest, PreviewOfCartOneIsStoppedByTheFirstClickOnCartOne) {
 TEST_F(WallWindowTest, LoopRestartsTheCartAtItsEnd) {
     insert(3, tone(QStringLiteral("short.wav"), 440, 400));
     click(3);
-    w->displayTimer().stop(); // keep the caption from being replaced by the count-down
+    w->session().displayTimer().stop(); // keep the caption from being replaced by the count-down
     menu(3, "loopAction");
-    EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("LOOP"));
+    EXPECT_EQ(cartButton(*w, 3)->caption(), QStringLiteral("LOOP"));
     QElapsedTimer clock;
     clock.start();
     QTest::qWait(700);
     EXPECT_TRUE(player(3).isPlaying()); // past its 400 ms: it started again
-    EXPECT_EQ(w->cartButton(3)->caption(), QStringLiteral("LOOP"));
+    EXPECT_EQ(cartButton(*w, 3)->caption(), QStringLiteral("LOOP"));
     click(3); // the click clears the flag, then stops it for good
     EXPECT_FALSE(player(3).isPlaying());
-    EXPECT_EQ(slot(3).loopText, QStringLiteral("0"));
+    EXPECT_EQ(slot(3).toFields().at(4), QStringLiteral("0"));
 }
 
 TEST_F(WallWindowTest, ShiftPressQueuesInOrderAndSuppressesExactlyOneClick) {
@@ -217,18 +219,18 @@ TEST_F(WallWindowTest, ShiftPressQueuesInOrderAndSuppressesExactlyOneClick) {
     for (int n : {12, 3, 40, 50}) {
         insert(n, path);
     }
-    w->strip().autoMixBox()->setChecked(false);
+    strip(*w).autoMixBox()->setChecked(false);
     for (int n : {12, 3, 40}) {
         click(n, Qt::ShiftModifier);
     }
     EXPECT_FALSE(player(12).isPlaying()); // the click ending a Shift press does nothing
-    ASSERT_EQ(w->strip().blockList()->count(), 3);
-    EXPECT_EQ(w->strip().blockList()->item(0)->text(), QStringLiteral("12"));
-    EXPECT_EQ(w->strip().blockList()->item(1)->text(), QStringLiteral("03"));
-    EXPECT_EQ(w->strip().blockList()->item(2)->text(), QStringLiteral("40"));
-    EXPECT_EQ(w->strip().blockCountLabel()->text(), QStringLiteral("3"));
-    EXPECT_EQ(w->strip().clockLabel()->text(), QStringLiteral("00:01:00"));
-    EXPECT_TRUE(w->cartButton(3)->marked());
+    ASSERT_EQ(strip(*w).blockList()->count(), 3);
+    EXPECT_EQ(strip(*w).blockList()->item(0)->text(), QStringLiteral("12"));
+    EXPECT_EQ(strip(*w).blockList()->item(1)->text(), QStringLiteral("03"));
+    EXPECT_EQ(strip(*w).blockList()->item(2)->text(), QStringLiteral("40"));
+    EXPECT_EQ(strip(*w).blockCountLabel()->text(), QStringLiteral("3"));
+    EXPECT_EQ(strip(*w).clockLabel()->text(), QStringLiteral("00:01:00"));
+    EXPECT_TRUE(cartButton(*w, 3)->marked());
 
     click(50);
     EXPECT_TRUE(player(12).isPlaying());
@@ -237,13 +239,13 @@ TEST_F(WallWindowTest, ShiftPressQueuesInOrderAndSuppressesExactlyOneClick) {
     EXPECT_TRUE(player(3).isPlaying());
     click(50);
     EXPECT_TRUE(player(40).isPlaying());
-    EXPECT_EQ(w->strip().blockList()->count(), 0);
+    EXPECT_EQ(strip(*w).blockList()->count(), 0);
     click(50);
     EXPECT_TRUE(player(50).isPlaying());
 }
 
 TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
-    const int mixLead = w->deviceSettings().mixLeadMs;
+    const int mixLead = w->session().deviceSettings().mixLeadMs;
     for (int n : {1, 2, 3}) {
         insert(n, tone(QStringLiteral("c%1.wav").arg(n), 220.0 * n, 1500));
         click(n, Qt::ShiftModifier);
@@ -272,7 +274,7 @@ TEST_F(WallWindowTest, OneClickPlaysTheWholeBlockWithSeguesAtTheMixPoint) {
         EXPECT_LE(std::abs(ms), 7);
     }
     QTRY_VERIFY_WITH_TIMEOUT(!player(3).isPlaying(), 5000);
-    EXPECT_EQ(w->strip().blockList()->count(), 0);
+    EXPECT_EQ(strip(*w).blockList()->count(), 0);
 }
 
 TEST_F(WallWindowTest, AutoMixSwitchedOffBeforeTheMixPointEndsTheSegue) {
@@ -283,10 +285,10 @@ TEST_F(WallWindowTest, AutoMixSwitchedOffBeforeTheMixPointEndsTheSegue) {
     click(1);
     ASSERT_TRUE(player(1).isPlaying());
     // The box reaches the block: the segue armed by the click is cancelled, cart 1 plays out.
-    w->strip().autoMixBox()->setChecked(false);
+    strip(*w).autoMixBox()->setChecked(false);
     QTRY_VERIFY_WITH_TIMEOUT(!player(1).isPlaying(), 4000);
     EXPECT_FALSE(player(2).isPlaying());
-    EXPECT_EQ(w->strip().blockList()->count(), 1);
+    EXPECT_EQ(strip(*w).blockList()->count(), 1);
 }
 
 TEST_F(WallWindowTest, QueuedCartWithAMissingFileStaysAtTheHead) {
@@ -298,7 +300,7 @@ TEST_F(WallWindowTest, QueuedCartWithAMissingFileStaysAtTheHead) {
     click(9);
     EXPECT_EQ(messages.shown.last(),
               QStringLiteral("Arquivo:") + gone + QStringLiteral(" Não encontrado"));
-    EXPECT_EQ(w->strip().blockList()->count(), 1);
+    EXPECT_EQ(strip(*w).blockList()->count(), 1);
     EXPECT_FALSE(player(9).isPlaying());
 }
 
@@ -306,24 +308,24 @@ TEST_F(WallWindowTest, PasteCancelledStillRepaintsTheWall) {
     insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
     insert(2, tone(QStringLiteral("b.wav"), 440, 1000));
     menu(1, "copyAction");
-    slot(2).colourText = QStringLiteral("255"); // a face the button does not show yet
+    slot(2).setFaceColour({255}); // a face the button does not show yet
     messages.answer = false;
     menu(2, "pasteAction");
     EXPECT_EQ(messages.asked.last(),
               QStringLiteral("Cartucho já está carregado, Deseja substitui-lo ??"));
     EXPECT_EQ(slot(2).path, dir.filePath(QStringLiteral("b.wav")));
-    EXPECT_EQ(w->cartButton(2)->buttonColor(), QColor(255, 0, 0));
+    EXPECT_EQ(cartButton(*w, 2)->buttonColor(), QColor(255, 0, 0));
 }
 
 TEST_F(WallWindowTest, CartDeletedOnAirStopsAndLosesItsOnAirLook) {
     insert(6, tone(QStringLiteral("a.wav"), 440, 4000));
     click(6);
-    ASSERT_EQ(w->cartButton(6)->frameWidth(), 10);
+    ASSERT_EQ(cartButton(*w, 6)->frameWidth(), 10);
     menu(6, "deleteAudioAction");
     EXPECT_FALSE(player(6).isPlaying());
     EXPECT_TRUE(player(6).isEmpty());
-    EXPECT_EQ(w->cartButton(6)->caption(), QString());
-    EXPECT_EQ(w->cartButton(6)->frameWidth(), 1);
+    EXPECT_EQ(cartButton(*w, 6)->caption(), QString());
+    EXPECT_EQ(cartButton(*w, 6)->frameWidth(), 1);
 }
 
 TEST_F(WallWindowTest, RenameShowsTheWholeNameUntilTheNextRefresh) {
@@ -331,8 +333,8 @@ TEST_F(WallWindowTest, RenameShowsTheWholeNameUntilTheNextRefresh) {
     const QString thirty = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
     dialogs.names.push_back(thirty);
     menu(1, "renameAction");
-    EXPECT_EQ(w->cartButton(1)->caption(), thirty);
-    EXPECT_TRUE(w->wall().profileChanged);
+    EXPECT_EQ(cartButton(*w, 1)->caption(), thirty);
+    EXPECT_TRUE(w->session().wallForSetUp().profileChanged);
 }
 
 TEST_F(WallWindowTest, ReplacedFileIsPlayedOnTheNextClick) {
@@ -362,8 +364,8 @@ TEST_F(WallWindowTest, FileDroppedFromTheFileManagerLandsOnTheCartUnderThePointe
     };
     drop({QUrl::fromLocalFile(path)});
     EXPECT_EQ(slot(21).name, QStringLiteral("PALMAS.WAV"));
-    EXPECT_EQ(slot(21).durationText, QStringLiteral("1500"));
-    EXPECT_EQ(w->cartButton(21)->caption(), QStringLiteral("PALMAS.WAV"));
+    EXPECT_EQ(slot(21).toFields().at(6), QStringLiteral("1500"));
+    EXPECT_EQ(cartButton(*w, 21)->caption(), QStringLiteral("PALMAS.WAV"));
 
     click(21);
     hover(21);
@@ -380,21 +382,21 @@ TEST_F(WallWindowTest, MenuOfAnEmptyCartOffersOnlyWhatMakesSense) {
     insert(1, tone(QStringLiteral("a.wav"), 440, 1000));
     menu(1, "copyAction");
     hover(30);
-    emit w->menus().cartMenu()->aboutToShow();
+    emit ::menu(*w, "cartMenu")->aboutToShow();
     QStringList enabled;
     for (const char* name :
          {"aboutAction", "insertAudioAction", "deleteAudioAction", "faceColourAction",
           "defaultColourAction", "captionColourAction", "propertiesAction", "preferencesMenu",
           "renameAction", "loopAction", "copyAction", "pasteAction", "searchAudioAction",
           "profileListAction"}) {
-        if (w->action(QString::fromUtf8(name))->isEnabled()) {
+        if (action(*w, QString::fromUtf8(name))->isEnabled()) {
             enabled << QString::fromUtf8(name);
         }
     }
     EXPECT_EQ(enabled, (QStringList{"aboutAction", "insertAudioAction", "pasteAction",
                                     "searchAudioAction", "profileListAction"}));
-    EXPECT_FALSE(w->action(QStringLiteral("stopWithCutAction"))->isChecked());
-    EXPECT_FALSE(w->action(QStringLiteral("stopWithFadeAction"))->isChecked());
+    EXPECT_FALSE(action(*w, QStringLiteral("stopWithCutAction"))->isChecked());
+    EXPECT_FALSE(action(*w, QStringLiteral("stopWithFadeAction"))->isChecked());
 }
 
 } // namespace

@@ -5,50 +5,46 @@
 
 using namespace carts;
 
-TEST(Cart, NumbersAreReadLeniently) {
-    Cart c;
-    EXPECT_EQ(c.faceColour(), 9818331); // fields are empty at start
-    EXPECT_EQ(c.captionColour(), 0);
+// Fields read from a profile line keep their text until they are set: another program's
+// profile is written back byte for byte, while the wall reads typed values.
+TEST(Cart, FieldsReadAsTextWriteBackAsReadUntilSet) {
+    const QStringList odd{"VINHETA", "/v.mp3", " 65280", "2", "01", "preto", "12000ms"};
+    Cart c = Cart::fromFields(odd);
+    EXPECT_EQ(c.faceColour(), kDefaultFaceColour);
+    EXPECT_EQ(c.captionColour(), kDefaultCaptionColour);
     EXPECT_EQ(c.durationMs(), 0);
-
-    c.colourText = "verde";
-    c.captionColourText = "preto";
-    c.durationText = "12000ms";
-    EXPECT_EQ(c.faceColour(), 9818331);
-    EXPECT_EQ(c.captionColour(), 0);
-    EXPECT_EQ(c.durationMs(), 0);
-
-    c.colourText = " 65280";
-    EXPECT_EQ(c.faceColour(), 9818331);
-    c.colourText = "65280";
-    c.captionColourText = "16777215";
-    c.durationText = "12000";
-    EXPECT_EQ(c.faceColour(), 65280);
-    EXPECT_EQ(c.captionColour(), 16777215);
-    EXPECT_EQ(c.durationMs(), 12000);
-}
-
-TEST(Cart, LoadedByNameOnly) {
-    Cart c;
-    c.path = "/radio/ARQUIVOS/vinheta.mp3";
-    c.durationText = "5000";
-    EXPECT_FALSE(c.isLoaded());
-    c.name = "Vinheta";
-    EXPECT_TRUE(c.isLoaded());
-}
-
-TEST(Cart, StopModeAndLoopFlags) {
-    Cart c;
-    EXPECT_FALSE(c.stopsWithFade()); // never set counts as cut
-    EXPECT_FALSE(c.loops());
-    c.stopModeText = "0";
-    c.loopText = "1";
-    EXPECT_TRUE(c.stopsWithFade());
-    EXPECT_TRUE(c.loops());
-    c.stopModeText = "2";
-    c.loopText = "01";
+    EXPECT_EQ(c.stopMode(), StopMode::Unset);
     EXPECT_FALSE(c.stopsWithFade());
     EXPECT_FALSE(c.loops());
+    EXPECT_EQ(c.toFields(), odd);
+
+    c.setFaceColour({65280});
+    c.setStopMode(StopMode::Fade);
+    c.setLoop(true);
+    c.setDurationMs(12000);
+    EXPECT_EQ(c.toFields(),
+              (QStringList{"VINHETA", "/v.mp3", "65280", "0", "1", "preto", "12000"}));
+
+    const Cart read = Cart::fromFields({"A", "/a.mp3", "255", "1", "1", "16777215", "5000"});
+    EXPECT_EQ(read.faceColour(), Colour{255});
+    EXPECT_EQ(read.captionColour(), Colour{16777215});
+    EXPECT_EQ(read.stopMode(), StopMode::Cut);
+    EXPECT_TRUE(read.loops());
+    EXPECT_EQ(read.durationMs(), 5000);
+}
+
+TEST(Cart, AnUnreadSlotWritesEmptyFieldsAndADeletedOneTheDefaults) {
+    Cart c;
+    EXPECT_FALSE(c.isLoaded());
+    EXPECT_EQ(c.toFields(), QStringList(Cart::kFieldCount, QString()));
+    c.name = "Vinheta";
+    EXPECT_TRUE(c.isLoaded());
+    c.reset();
+    EXPECT_EQ(c.toFields(), (QStringList{"", "", "9818331", "0", "0", "0", "0"}));
+
+    Cart cleared = Cart::fromFields({"A", "/a.mp3", "255", "1", "1", "0", "abc"});
+    cleared.clearKeepingDuration();
+    EXPECT_EQ(cleared.toFields(), (QStringList{"", "", "", "", "", "", "abc"}));
 }
 
 TEST(Cart, CaptionIsFirstThirteenCharacters) {
@@ -93,33 +89,10 @@ TEST(CartTable, RowByRowNumbering) {
 
 TEST(CartTable, WallRefreshFace) {
     CartTable table;
-    table[9] = {"VINHETA DA MANHA", "/v.mp3", "letras", "0", "0", "abc", "1000"};
-    table[10] = {"Spot", "/s.mp3", "65280", "0", "0", "16777215", "1000"};
+    table[9] = Cart::fromFields({"VINHETA DA MANHA", "/v.mp3", "letras", "0", "0", "abc", "1000"});
+    table[10] = Cart::fromFields({"Spot", "/s.mp3", "65280", "0", "0", "16777215", "1000"});
     const QString hint = "Clique com o botão direito do Mouse para Listar as funções";
-    EXPECT_EQ(table.face(9), (CartFace{9, "VINHETA DA MA", hint, 9818331, 0}));
-    EXPECT_EQ(table.face(10), (CartFace{10, "Spot", hint, 65280, 16777215}));
-    EXPECT_EQ(table.face(96), (CartFace{96, "", hint, 9818331, 0}));
-}
-
-TEST(Wall, SharedStateStartsEmptyAndTracksTheMouse) {
-    Wall wall;
-    EXPECT_EQ(wall.currentCart(), 0);
-    EXPECT_EQ(wall.mouseCart(), 0);
-    EXPECT_FALSE(wall.profileChanged);
-    EXPECT_TRUE(wall.currentProfile.isEmpty());
-    EXPECT_EQ(wall.copyBuffer, Cart{});
-    EXPECT_THROW(wall.current(), std::out_of_range);
-
-    wall.mouseMovedOver(12);
-    EXPECT_EQ(wall.currentCart(), 12);
-    EXPECT_EQ(wall.mouseCart(), 12);
-    wall.current().name = "doze";
-    EXPECT_EQ(wall.table[12].name, "doze");
-
-    wall.setCurrentCart(3);
-    EXPECT_EQ(wall.mouseCart(), 12);
-    EXPECT_THROW(wall.setCurrentCart(0), std::out_of_range);
-    EXPECT_THROW(wall.mouseMovedOver(97), std::out_of_range);
-    EXPECT_EQ(wall.currentCart(), 3);
-    EXPECT_EQ(wall.mouseCart(), 12);
+    EXPECT_EQ(table.face(9), (CartFace{9, "VINHETA DA MA", hint, kDefaultFaceColour, {0}}));
+    EXPECT_EQ(table.face(10), (CartFace{10, "Spot", hint, {65280}, {16777215}}));
+    EXPECT_EQ(table.face(96), (CartFace{96, "", hint, kDefaultFaceColour, {0}}));
 }

@@ -18,8 +18,8 @@ namespace carts::testing {
 class FakeButtons : public CartButtons {
 public:
     void setCaption(int n, const QString& caption) override { at(n).caption = caption; }
-    void setFaceColour(int n, int bgr) override { at(n).faceColour = bgr; }
-    void setCaptionColour(int n, int bgr) override { at(n).captionColour = bgr; }
+    void setFaceColour(int n, Colour c) override { at(n).faceColour = c; }
+    void setCaptionColour(int n, Colour c) override { at(n).captionColour = c; }
     void applyFace(const CartFace& face) override {
         ++facesApplied;
         at(face.tag) = face;
@@ -53,9 +53,10 @@ public:
         fileTitles.append(title);
         return next(files);
     }
-    std::optional<int> chooseColour() override {
+    std::optional<Colour> chooseColour() override {
         ++colourDialogs;
-        return next(colours);
+        const std::optional<int> picked = next(colours);
+        return picked ? std::optional<Colour>(Colour{*picked}) : std::nullopt;
     }
     std::optional<QString> rename(int cartNumber, const QString& currentName) override {
         renamedCart = cartNumber;

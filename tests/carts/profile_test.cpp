@@ -53,8 +53,8 @@ TEST_F(ProfileFiles, SavedWallIsWrittenByteForByte) {
     CartTable table;
     table[2].reset();
     table[3] = cart(QStringLiteral("CANÇÃO"), QStringLiteral("/música/canção.mp3"));
-    table[3].colourText = QStringLiteral("65280");
-    table[3].durationText = QStringLiteral("183000");
+    table[3].setFaceColour({65280});
+    table[3].setDurationMs(183000);
     ASSERT_TRUE(folder.write(QStringLiteral("SHOW"), profileLines(table)));
 
     const QByteArray expected =

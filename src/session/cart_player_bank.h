@@ -1,14 +1,14 @@
 #pragma once
 // The window's 98 players behind the small interfaces that the wall logic uses.
-#include "app/wall_ports.h"
 #include "audio/cart_player.h"
 #include "audio/threaded_timer.h"
 #include "carts/cart_table.h"
+#include "session/wall_ports.h"
 
 #include <array>
 #include <memory>
 
-namespace app {
+namespace session {
 
 class PlayerAdapter : public PlayerControl {
 public:
@@ -72,4 +72,4 @@ public:
     bool exists(const QString& path) const override;
 };
 
-} // namespace app
+} // namespace session

@@ -1,11 +1,11 @@
-#include "app/status_display.h"
+#include "session/status_display.h"
 
-#include "app/block_sequencer.h"
-#include "app/cart_firing.h"
 #include "carts/cart_table.h"
 #include "core/time_text.h"
+#include "session/block_sequencer.h"
+#include "session/cart_firing.h"
 
-namespace app {
+namespace session {
 
 namespace {
 constexpr int kLevelScale = 200;
@@ -68,4 +68,4 @@ void StatusDisplay::onMasterFaderMoved(int position) {
     }
 }
 
-} // namespace app
+} // namespace session

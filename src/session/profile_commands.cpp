@@ -1,11 +1,11 @@
-#include "app/profile_commands.h"
+#include "session/profile_commands.h"
 
-#include "app/block_sequencer.h"
-#include "app/cart_firing.h"
 #include "carts/profile_format.h"
 #include "core/message_sink.h"
+#include "session/block_sequencer.h"
+#include "session/cart_firing.h"
 
-namespace app {
+namespace session {
 
 void ProfileCommands::listProfiles() {
     const QStringList names = d_.folder.names();
@@ -127,10 +127,7 @@ void ProfileCommands::showIdleLook(int n) {
 void ProfileCommands::clearWall() {
     // The fields go first, so no stopping cart finds its loop flag and starts again.
     for (int n = 1; n <= carts::kCartCount; ++n) {
-        carts::Cart& slot = d_.wall.table[n];
-        const QString duration = slot.durationText;
-        slot = carts::Cart{};
-        slot.durationText = duration;
+        d_.wall.table[n].clearKeepingDuration();
     }
     for (int n = 1; n <= carts::kCartCount; ++n) {
         d_.players.cart(n).unload();
@@ -178,4 +175,4 @@ bool ProfileCommands::offerSave() {
     return saveProfile(name);
 }
 
-} // namespace app
+} // namespace session

@@ -1,11 +1,11 @@
-#include "app/cart_firing.h"
+#include "session/cart_firing.h"
 
-#include "app/block_sequencer.h"
 #include "core/message_sink.h"
 #include "core/text_helpers.h"
 #include "core/time_text.h"
+#include "session/block_sequencer.h"
 
-namespace app {
+namespace session {
 
 CartFiring::CartFiring(carts::Wall& wall, PlayerBank& players, WallView& view,
                        BlockSequencer& block, core::MessageSink& messages, const FileProbe& files,
@@ -13,8 +13,7 @@ CartFiring::CartFiring(carts::Wall& wall, PlayerBank& players, WallView& view,
     : wall_(wall), players_(players), view_(view), block_(block), messages_(messages),
       files_(files), settings_(settings) {}
 
-void CartFiring::onCartClicked() {
-    const int n = wall_.currentCart();
+void CartFiring::click(int n) {
     if (!carts::isCartNumber(n)) {
         return;
     }
@@ -22,7 +21,7 @@ void CartFiring::onCartClicked() {
     if (!slot.isLoaded()) {
         return;
     }
-    slot.loopText = QStringLiteral("0");
+    slot.setLoop(false);
 
     PlayerControl& player = players_.cart(n);
     if (player.isPlaying()) {
@@ -37,14 +36,7 @@ void CartFiring::onCartClicked() {
         return;
     }
     if (view_.autoFade() && files_.exists(slot.path)) {
-        for (int i = 1; i <= carts::kCartCount; ++i) {
-            PlayerControl& other = players_.cart(i);
-            if (other.isPlaying()) {
-                // A faded cart goes off air: looping would bring it back at the faded volume.
-                wall_.table[i].loopText = QStringLiteral("0");
-                other.fadeOut(settings_.fadeMs);
-            }
-        }
+        fadeEverythingOnAir();
     }
     if (!block_.isEmpty()) {
         block_.playNext();
@@ -60,6 +52,24 @@ void CartFiring::onCartClicked() {
     startCart(n);
 }
 
+void CartFiring::fadeEverythingOnAir() {
+    for (int i = 1; i <= carts::kCartCount; ++i) {
+        PlayerControl& other = players_.cart(i);
+        if (other.isPlaying()) {
+            // A faded cart goes off air: looping would bring it back at the faded volume.
+            wall_.table[i].setLoop(false);
+            other.fadeOut(settings_.fadeMs);
+        }
+    }
+}
+
+void CartFiring::playBlockNext() {
+    if (view_.autoFade()) {
+        fadeEverythingOnAir();
+    }
+    block_.playNext();
+}
+
 // Steps of the click that concern the cue player; true when the click ends there.
 bool CartFiring::startCueOf(int n) {
     PlayerControl& cue = players_.cue();
@@ -71,12 +81,26 @@ bool CartFiring::startCueOf(int n) {
     if (!cueMode_) {
         return false;
     }
+    preview(n);
+    return true;
+}
+
+void CartFiring::preview(int n) {
+    PlayerControl& cue = players_.cue();
     cue.unload();
     cue.load(wall_.table[n].path);
     cue.setCartIndex(n);
     cue.setVolume(static_cast<std::uint32_t>(view_.masterVolume()));
     cue.play();
-    return true;
+}
+
+void CartFiring::togglePreview(int n) {
+    if (!carts::isCartNumber(n) || !wall_.table[n].isLoaded()) {
+        return;
+    }
+    if (!startCueOf(n)) {
+        preview(n);
+    }
 }
 
 void CartFiring::startCart(int n) {
@@ -136,60 +160,46 @@ QString CartFiring::cartStatusLine(int n) const {
 }
 
 void CartFiring::onPointerOverCart(int n) {
-    if (!carts::isCartNumber(n)) {
-        return;
+    if (carts::isCartNumber(n)) {
+        view_.setStatusLine(cartStatusLine(n));
     }
-    wall_.mouseMovedOver(n);
-    view_.setStatusLine(cartStatusLine(n));
 }
 
-bool CartFiring::fireByKey(QChar letter) {
+int CartFiring::fireByKey(QChar letter) {
     const QString marker = QStringLiteral("&") + letter.toUpper();
     for (int n = 1; n <= carts::kCartCount; ++n) {
         if (players_.cart(n).isPlaying()) {
             continue;
         }
         if (view_.caption(n).contains(marker)) {
-            wall_.setCurrentCart(n);
-            onCartClicked();
-            return true;
+            click(n);
+            return n;
         }
     }
-    return false;
+    return 0;
 }
 
-void CartFiring::cutCurrentCart() {
-    const int n = wall_.currentCart();
+void CartFiring::cut(int n) {
     if (carts::isCartNumber(n) && players_.cart(n).isPlaying()) {
         players_.cart(n).stop();
     }
 }
 
-void CartFiring::setStopWithCut() {
-    setStopMode(QStringLiteral("1"));
-}
-
-void CartFiring::setStopWithFade() {
-    setStopMode(QStringLiteral("0"));
-}
-
 // The stop mode is stored in the profile line: changing it changes the wall.
-void CartFiring::setStopMode(const QString& text) {
-    const int n = wall_.currentCart();
-    if (carts::isCartNumber(n) && wall_.table[n].stopModeText != text) {
-        wall_.table[n].stopModeText = text;
+void CartFiring::setStopMode(int n, carts::StopMode mode) {
+    if (carts::isCartNumber(n) && wall_.table[n].stopMode() != mode) {
+        wall_.table[n].setStopMode(mode);
         wall_.cartEdited(n);
     }
 }
 
-void CartFiring::toggleLoop() {
-    const int n = wall_.currentCart();
+void CartFiring::toggleLoop(int n) {
     if (!carts::isCartNumber(n)) {
         return;
     }
     carts::Cart& slot = wall_.table[n];
     const bool nowLooping = !slot.loops();
-    slot.loopText = nowLooping ? QStringLiteral("1") : QStringLiteral("0");
+    slot.setLoop(nowLooping);
     players_.cart(n).setLoop(nowLooping);
     if (players_.cart(n).isPlaying()) {
         view_.setCaption(n, nowLooping ? QStringLiteral("LOOP") : QStringLiteral("NO AR"));
@@ -201,4 +211,4 @@ void CartFiring::toggleCueMode() {
     view_.setCueLook(cueMode_);
 }
 
-} // namespace app
+} // namespace session

@@ -1,10 +1,10 @@
-#include "app/block_sequencer.h"
+#include "session/block_sequencer.h"
 
 #include "core/message_sink.h"
 #include "core/text_helpers.h"
 #include "core/time_text.h"
 
-namespace app {
+namespace session {
 
 namespace {
 QString twoDigits(int n) {
@@ -169,7 +169,7 @@ void BlockSequencer::onSegue(int cart) {
         return;
     }
     // The outgoing cart goes off air: a loop would restart it at the faded volume.
-    wall_.table[cart].loopText = QStringLiteral("0");
+    wall_.table[cart].setLoop(false);
     players_.cart(cart).setLoop(false);
     const int k = plannedNext_;
     plannedNext_ = 0;
@@ -212,4 +212,4 @@ void BlockSequencer::showTotal() {
     view_.setClockText(core::formatClock(totalMs()));
 }
 
-} // namespace app
+} // namespace session

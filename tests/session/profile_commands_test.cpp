@@ -1,6 +1,6 @@
 // The profile commands on a real profile folder, with the wall, players and dialogs faked.
-#include "app/block_sequencer.h"
-#include "app/profile_commands.h"
+#include "session/block_sequencer.h"
+#include "session/profile_commands.h"
 #include "carts/editing_fakes.h"
 #include "carts/profile_format.h"
 #include "support/file_size_limit.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-class FakeProfileView : public app::ProfileView {
+class FakeProfileView : public session::ProfileView {
 public:
     void setProfileNames(const QStringList& n) override {
         names = n;
@@ -34,7 +34,7 @@ public:
     QString label;
 };
 
-class FakePrompt : public app::ProfileNamePrompt {
+class FakePrompt : public session::ProfileNamePrompt {
 public:
     std::optional<QString> askProfileName() override {
         ++asked;
@@ -88,11 +88,11 @@ protected:
     FakeFiles files;
     RecordingMessages messages;
     config::DeviceSettings settings;
-    app::BlockSequencer block{wall, bank, wallView, messages, files, settings};
+    session::BlockSequencer block{wall, bank, wallView, messages, files, settings};
     FakeProfileView view;
     FakePrompt prompt;
-    app::ProfileCommands commands{
-        app::ProfileDeps{wall, folder, bank, wallView, buttons, block, view, prompt, messages}};
+    session::ProfileCommands commands{
+        session::ProfileDeps{wall, folder, bank, wallView, buttons, block, view, prompt, messages}};
 };
 
 } // namespace
@@ -122,12 +122,12 @@ TEST_F(ProfileCommandsTest, SwitchingLoadsTheWallStopsItsCartsAndEmptiesTheBlock
 
     messages.answer = false; // the changed wall is offered for saving and declined
     commands.activateSelected();
-    EXPECT_EQ(messages.asked, QStringList{app::profileChangedQuestion()});
+    EXPECT_EQ(messages.asked, QStringList{session::profileChangedQuestion()});
     EXPECT_EQ(wall.table[5].name, QStringLiteral("VINHETA"));
     EXPECT_EQ(wall.table[1], carts::Cart{});
     EXPECT_EQ(buttons.at(5).caption, QStringLiteral("VINHETA"));
-    EXPECT_EQ(buttons.at(5).faceColour, 255);
-    EXPECT_EQ(buttons.at(5).captionColour, 65535);
+    EXPECT_EQ(buttons.at(5).faceColour.bgr, 255);
+    EXPECT_EQ(buttons.at(5).captionColour.bgr, 65535);
     EXPECT_EQ(buttons.at(1).faceColour, carts::kDefaultFaceColour);
     for (int n = 1; n <= carts::kCartCount; ++n) {
         ASSERT_FALSE(bank.carts[n].isPlaying()) << n;
@@ -149,7 +149,7 @@ TEST_F(ProfileCommandsTest, ChangedWallIsOfferedForSavingUnderTheCurrentProfile)
 
     messages.answer = false;
     commands.selectProfile(1);
-    EXPECT_EQ(messages.asked, QStringList{app::profileChangedQuestion()});
+    EXPECT_EQ(messages.asked, QStringList{session::profileChangedQuestion()});
     EXPECT_EQ(folder.read(QStringLiteral("A"))->slot(3), carts::Cart{}); // not saved
     EXPECT_EQ(wall.currentProfile, QStringLiteral("B"));
     EXPECT_EQ(view.selected, 1);
@@ -185,7 +185,7 @@ TEST_F(ProfileCommandsTest, ProfileThatCannotBeReadLeavesTheWallAsItWas) {
 
     messages.answer = false; // not saved: the switch goes on, and fails
     commands.activateSelected();
-    EXPECT_EQ(messages.shown, QStringList{app::invalidProfileMessage()});
+    EXPECT_EQ(messages.shown, QStringList{session::invalidProfileMessage()});
     EXPECT_EQ(wall.table[2].name, QStringLiteral("STAYS"));
     EXPECT_TRUE(bank.carts[2].isPlaying());
     EXPECT_TRUE(wall.currentProfile.isEmpty());
@@ -193,14 +193,14 @@ TEST_F(ProfileCommandsTest, ProfileThatCannotBeReadLeavesTheWallAsItWas) {
     view.selected = -1; // nothing selected in the box
     messages.shown.clear();
     commands.activateSelected();
-    EXPECT_EQ(messages.shown, QStringList{app::invalidProfileMessage()});
+    EXPECT_EQ(messages.shown, QStringList{session::invalidProfileMessage()});
 }
 
 TEST_F(ProfileCommandsTest, SaveGoesToTheCurrentProfileElseTheSelectedOne) {
     messages.answer = true;
     editWall(1, QStringLiteral("X"));
     commands.saveWall(); // neither a current nor a selected profile
-    EXPECT_EQ(messages.shown, QStringList{app::invalidProfileNameMessage()});
+    EXPECT_EQ(messages.shown, QStringList{session::invalidProfileNameMessage()});
     EXPECT_TRUE(wall.profileChanged);
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
 
@@ -225,7 +225,7 @@ TEST_F(ProfileCommandsTest, FailedSaveSaysSoAndKeepsTheChangeFlag) {
         FileSizeLimit diskFull(10);
         EXPECT_FALSE(commands.saveProfile(QStringLiteral("SHOW")));
     }
-    EXPECT_EQ(messages.shown, QStringList{app::profileWriteErrorMessage()});
+    EXPECT_EQ(messages.shown, QStringList{session::profileWriteErrorMessage()});
     EXPECT_TRUE(wall.profileChanged);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("SHOW.PFL"))));
 }
@@ -244,7 +244,7 @@ TEST_F(ProfileCommandsTest, NewProfileIsBlankAndReplacesOnlyAfterOk) {
     messages.answer = false;
     prompt.answers = {QStringLiteral("NOITE")};
     commands.createProfile();
-    EXPECT_EQ(messages.asked, QStringList{app::replaceProfileQuestion()});
+    EXPECT_EQ(messages.asked, QStringList{session::replaceProfileQuestion()});
     EXPECT_EQ(bytesOf(QStringLiteral("NOITE.PFL")), before);
 
     messages.answer = true;
@@ -258,7 +258,7 @@ TEST_F(ProfileCommandsTest, NamesThatAreNoFileNameWriteNothing) {
         messages.shown.clear();
         prompt.answers = {QString::fromLatin1(bad)};
         commands.createProfile();
-        EXPECT_EQ(messages.shown, QStringList{app::invalidProfileNameMessage()}) << bad;
+        EXPECT_EQ(messages.shown, QStringList{session::invalidProfileNameMessage()}) << bad;
     }
     EXPECT_FALSE(commands.saveProfile(QStringLiteral("x/y")));
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
@@ -273,7 +273,7 @@ TEST_F(ProfileCommandsTest, DeletingAsksFirstAndListsAgain) {
 
     messages.answer = false;
     commands.deleteSelected();
-    EXPECT_EQ(messages.asked, QStringList{app::deleteProfileQuestion()});
+    EXPECT_EQ(messages.asked, QStringList{session::deleteProfileQuestion()});
     EXPECT_TRUE(folder.exists(QStringLiteral("A")));
 
     messages.answer = true;

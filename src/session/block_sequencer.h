@@ -7,9 +7,9 @@
 // decides it: it is armed when the block starts a cart, and armed again or cancelled when
 // AUTO MIX is switched, the head of the block changes, or MIXAGEM or FADE change. A stop or a
 // fade of the outgoing cart cancels it in the mixer.
-#include "app/wall_ports.h"
 #include "carts/cart_table.h"
 #include "config/device_settings.h"
+#include "session/wall_ports.h"
 
 #include <QStringList>
 
@@ -17,7 +17,7 @@ namespace core {
 class MessageSink;
 }
 
-namespace app {
+namespace session {
 
 class BlockSequencer {
 public:
@@ -69,4 +69,4 @@ private:
     bool watching_ = false; // the mix point of mixCart_ has not been passed with AUTO MIX off
 };
 
-} // namespace app
+} // namespace session

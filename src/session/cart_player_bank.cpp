@@ -1,8 +1,8 @@
-#include "app/cart_player_bank.h"
+#include "session/cart_player_bank.h"
 
 #include "core/path_bytes.h"
 
-namespace app {
+namespace session {
 
 std::unique_ptr<PlayerAdapter> CartPlayerBank::make(audio::PlayerContext& context, int cartIndex) {
     auto player = std::make_unique<audio::CartPlayer>(context);
@@ -22,4 +22,4 @@ bool DiskFiles::exists(const QString& path) const {
     return core::isFileAt(path); // by its bytes, so a name that is not UTF-8 is found too
 }
 
-} // namespace app
+} // namespace session

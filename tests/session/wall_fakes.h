@@ -1,7 +1,7 @@
 #pragma once
 // Hand-driven stand-ins for the players, the wall's controls and the file system, so the firing
 // and block logic can be checked step by step.
-#include "app/wall_ports.h"
+#include "session/wall_ports.h"
 
 #include <QMap>
 #include <QSet>
@@ -11,7 +11,7 @@
 #include <functional>
 #include <optional>
 
-class FakePlayer : public app::PlayerControl {
+class FakePlayer : public session::PlayerControl {
 public:
     bool isPlaying() override { return loaded && playing; }
     bool isEmpty() override { return !loaded; }
@@ -61,7 +61,7 @@ public:
         }
     }
     void setLoop(bool on) override { loop = on; }
-    bool armSegue(app::PlayerControl* next, std::uint32_t leadMs, std::uint16_t fadeMs) override {
+    bool armSegue(session::PlayerControl* next, std::uint32_t leadMs, std::uint16_t fadeMs) override {
         if (!isPlaying()) {
             return false;
         }
@@ -121,22 +121,22 @@ public:
     std::function<void(FakePlayer&)> onStop;
 };
 
-class FakeBank : public app::PlayerBank {
+class FakeBank : public session::PlayerBank {
 public:
     FakeBank() {
         for (int n = 1; n <= 96; ++n) {
             carts[n].index = n;
         }
     }
-    app::PlayerControl& cart(int n) override { return carts.at(n); }
-    app::PlayerControl& cue() override { return cuePlayer; }
-    app::PlayerControl& spare() override { return sparePlayer; }
+    session::PlayerControl& cart(int n) override { return carts.at(n); }
+    session::PlayerControl& cue() override { return cuePlayer; }
+    session::PlayerControl& spare() override { return sparePlayer; }
     std::array<FakePlayer, 97> carts;
     FakePlayer cuePlayer;
     FakePlayer sparePlayer;
 };
 
-class FakeView : public app::WallView {
+class FakeView : public session::WallView {
 public:
     QString caption(int n) const override { return captions.value(n); }
     void setCaption(int n, const QString& text) override { captions[n] = text; }
@@ -172,7 +172,7 @@ public:
     QString status;
 };
 
-class FakeFiles : public app::FileProbe {
+class FakeFiles : public session::FileProbe {
 public:
     bool exists(const QString& path) const override { return present.contains(path); }
     QSet<QString> present;

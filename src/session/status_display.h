@@ -1,11 +1,11 @@
 #pragma once
 // The 100 ms display tick: count-down and blinking frame on every playing cart, the two level
 // meters and the count-down clock; and the master fader that sets every cart player's volume.
-#include "app/wall_ports.h"
+#include "session/wall_ports.h"
 
 #include <vector>
 
-namespace app {
+namespace session {
 
 class BlockSequencer;
 
@@ -27,4 +27,4 @@ private:
     std::vector<int> playing_; // carts on air at the last tick, kept to avoid reallocating
 };
 
-} // namespace app
+} // namespace session

@@ -3,10 +3,10 @@
 // saving the wall, switching to another profile, new and deleted profiles, clearing the wall,
 // and the question about unsaved changes when the program closes. No widgets: the box, the
 // new-profile dialog and the wall are reached through the interfaces below.
-#include "app/wall_ports.h"
 #include "carts/cart_buttons.h"
 #include "carts/cart_table.h"
 #include "carts/profile_folder.h"
+#include "session/wall_ports.h"
 
 #include <QStringList>
 
@@ -17,7 +17,7 @@ namespace core {
 class MessageSink;
 }
 
-namespace app {
+namespace session {
 
 class BlockSequencer;
 
@@ -115,4 +115,4 @@ private:
     std::function<void()> wallLoaded_;
 };
 
-} // namespace app
+} // namespace session

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace app {
+namespace session {
 
 // The operations of a cart player that the wall uses.
 class PlayerControl {
@@ -45,6 +45,13 @@ public:
     virtual PlayerControl& spare() = 0;
 };
 
+// Frame looks of a cart button.
+inline constexpr int kIdleFrameColour = 0;
+inline constexpr int kIdleFrameWidth = 1;
+inline constexpr int kOnAirFrameColour = 255;
+inline constexpr int kOnAirFrameWidth = 10;
+inline constexpr int kIdleCaptionPoints = 8;
+
 // The visible state of the wall that the logic sets and reads.
 class WallView {
 public:
@@ -75,4 +82,4 @@ public:
     virtual bool exists(const QString& path) const = 0;
 };
 
-} // namespace app
+} // namespace session

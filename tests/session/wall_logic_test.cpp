@@ -1,7 +1,7 @@
 // Firing carts, the stop event, cart keys, CUE and the block sequencer, driven step by step.
-#include "app/block_sequencer.h"
-#include "app/cart_firing.h"
-#include "app/status_display.h"
+#include "session/block_sequencer.h"
+#include "session/cart_firing.h"
+#include "session/status_display.h"
 #include "support/recording_messages.h"
 #include "wall_fakes.h"
 
@@ -22,8 +22,8 @@ protected:
         carts::Cart& slot = wall.table[n];
         slot.name = name;
         slot.path = QStringLiteral("/audio/%1.mp3").arg(n);
-        slot.durationText = QString::number(durationMs);
-        slot.stopModeText = QStringLiteral("1");
+        slot.setDurationMs(durationMs);
+        slot.setStopMode(carts::StopMode::Cut);
         view.captions[n] = slot.caption();
         if (fileExists) {
             files.present.insert(slot.path);
@@ -32,10 +32,9 @@ protected:
     }
     // A plain click: a press without Shift (which arms the click), then the click itself.
     void click(int n) {
-        wall.setCurrentCart(n);
         block.queueCart(n, false);
         if (view.clickEnabled.value(n, true)) {
-            firing.onCartClicked();
+            firing.click(n);
         }
     }
     void press(int n, bool shift) { block.queueCart(n, shift); }
@@ -61,9 +60,9 @@ protected:
     FakeFiles files;
     RecordingMessages messages;
     config::DeviceSettings settings;
-    app::BlockSequencer block{wall, bank, view, messages, files, settings};
-    app::CartFiring firing{wall, bank, view, block, messages, files, settings};
-    app::StatusDisplay display{bank, view, block};
+    session::BlockSequencer block{wall, bank, view, messages, files, settings};
+    session::CartFiring firing{wall, bank, view, block, messages, files, settings};
+    session::StatusDisplay display{bank, view, block};
 };
 
 TEST_F(WallLogicTest, EmptyCartIgnoresClicksEvenWithAPath) {
@@ -71,7 +70,7 @@ TEST_F(WallLogicTest, EmptyCartIgnoresClicksEvenWithAPath) {
     files.present.insert(QStringLiteral("/audio/4.mp3"));
     click(4);
     EXPECT_TRUE(player(4).log.isEmpty());
-    EXPECT_TRUE(wall.table[4].loopText.isEmpty());
+    EXPECT_EQ(wall.table[4].toFields().at(4), QString()) << "an empty cart's loop field is untouched";
 }
 
 TEST_F(WallLogicTest, ClickStartsTheCartAtMasterVolumeAndSecondClickStopsIt) {
@@ -107,14 +106,14 @@ TEST_F(WallLogicTest, CartWhoseDeviceCannotPlayKeepsItsIdleLook) {
 
 TEST_F(WallLogicTest, StopModeDecidesBetweenFadeAndCut) {
     loadCart(1, QStringLiteral("A"));
-    wall.table[1].stopModeText = QStringLiteral("0");
+    wall.table[1].setStopMode(carts::StopMode::Fade);
     click(1);
     click(1);
     EXPECT_TRUE(player(1).fading);
     EXPECT_EQ(player(1).log.last(), QStringLiteral("FadeOut 800"));
 
     loadCart(3, QStringLiteral("B"));
-    wall.table[3].stopModeText.clear(); // never set: counts as a cut
+    wall.table[3].setStopMode(carts::StopMode::Unset); // never set: counts as a cut
     click(3);
     click(3);
     EXPECT_FALSE(player(3).isPlaying());
@@ -166,8 +165,7 @@ TEST_F(WallLogicTest, LoopFlagFollowsTheCartAndEachTurnShowsLoop) {
     loadCart(8, QStringLiteral("BED"));
     click(8);
     EXPECT_FALSE(player(8).loop);
-    wall.setCurrentCart(8);
-    firing.toggleLoop();
+    firing.toggleLoop(8);
     EXPECT_TRUE(player(8).loop);
     EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
     view.captions[8] = QStringLiteral("00:00:01"); // the display's countdown
@@ -175,7 +173,7 @@ TEST_F(WallLogicTest, LoopFlagFollowsTheCartAndEachTurnShowsLoop) {
     firing.onLoopTurned(player(8));
     EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
     EXPECT_EQ(view.meters, std::make_pair(0, 0));
-    firing.toggleLoop();
+    firing.toggleLoop(8);
     EXPECT_FALSE(player(8).loop);
     EXPECT_EQ(view.captions[8], QStringLiteral("NO AR"));
 }
@@ -184,15 +182,14 @@ TEST_F(WallLogicTest, LoopFlagFollowsTheCartAndEachTurnShowsLoop) {
 TEST_F(WallLogicTest, LoopingCartThatStopsStartsAgainAndAClickStopsForGood) {
     loadCart(8, QStringLiteral("BED"));
     click(8);
-    wall.setCurrentCart(8);
-    firing.toggleLoop();
+    firing.toggleLoop(8);
     player(8).stop();
     EXPECT_TRUE(player(8).isPlaying());
     EXPECT_TRUE(player(8).loop);
     EXPECT_EQ(view.captions[8], QStringLiteral("LOOP"));
     click(8); // clears the flag, then cuts
     EXPECT_FALSE(player(8).isPlaying());
-    EXPECT_EQ(wall.table[8].loopText, QStringLiteral("0"));
+    EXPECT_FALSE(wall.table[8].loops());
     EXPECT_EQ(view.captions[8], QStringLiteral("BED"));
 }
 
@@ -200,11 +197,10 @@ TEST_F(WallLogicTest, CartsFadedByTheWallDoNotLoopBackAtTheFadedVolume) {
     loadCart(1, QStringLiteral("BED"));
     loadCart(2, QStringLiteral("A"));
     click(1);
-    wall.setCurrentCart(1);
-    firing.toggleLoop();
+    firing.toggleLoop(1);
     view.fadeOn = true;
     click(2); // AUTO fadeMs fades the looping bed
-    EXPECT_EQ(wall.table[1].loopText, QStringLiteral("0"));
+    EXPECT_FALSE(wall.table[1].loops());
     EXPECT_FALSE(player(1).loop);
     player(1).stop(); // the end of its fade
     EXPECT_FALSE(player(1).isPlaying());
@@ -228,19 +224,18 @@ TEST_F(WallLogicTest, CtrlLetterFiresTheFirstIdleCartWithThatMarker) {
     EXPECT_TRUE(firing.fireByKey(QLatin1Char('v')));
     EXPECT_TRUE(player(3).isPlaying());
     EXPECT_FALSE(player(1).isPlaying());
-    EXPECT_TRUE(firing.fireByKey(QLatin1Char('V'))); // cart 3 is on air: skipped
+    EXPECT_EQ(firing.fireByKey(QLatin1Char('V')), 9); // cart 3 is on air: skipped
     EXPECT_TRUE(player(9).isPlaying());
-    EXPECT_EQ(wall.currentCart(), 9);
     EXPECT_FALSE(firing.fireByKey(QLatin1Char('Q')));
 }
 
-TEST_F(WallLogicTest, AltCutsTheCurrentCartEvenWhenItFades) {
+TEST_F(WallLogicTest, AltCutsTheCartUnderThePointerEvenWhenItFades) {
     loadCart(4, QStringLiteral("A"));
-    wall.table[4].stopModeText = QStringLiteral("0");
+    wall.table[4].setStopMode(carts::StopMode::Fade);
     click(4);
     click(4);
     ASSERT_TRUE(player(4).fading);
-    firing.cutCurrentCart();
+    firing.cut(4);
     EXPECT_FALSE(player(4).isPlaying());
 }
 
@@ -283,8 +278,6 @@ TEST_F(WallLogicTest, StatusLineNamesTheCartAndItsLength) {
     loadCart(7, QStringLiteral("Vinheta"), 12000);
     firing.onPointerOverCart(7);
     EXPECT_EQ(view.status, QStringLiteral("Cartucho 07 - Vinheta - 00:00:12"));
-    EXPECT_EQ(wall.currentCart(), 7);
-    EXPECT_EQ(wall.mouseCart(), 7);
     firing.onPointerOverCart(3);
     EXPECT_EQ(view.status, QStringLiteral("Cartucho 03 - Quallon Cartucheira Digital"));
 }
@@ -490,11 +483,10 @@ TEST_F(WallLogicTest, HeadWithAMissingFileGetsAFadeOnlySegueAndItsMessage) {
 TEST_F(WallLogicTest, OutgoingCartStopsLoopingAtTheSegue) {
     queue({1, 2});
     click(1);
-    wall.setCurrentCart(1);
-    firing.toggleLoop();
+    firing.toggleLoop(1);
     ASSERT_TRUE(player(1).loop);
     reachCue(1);
-    EXPECT_EQ(wall.table[1].loopText, QStringLiteral("0"));
+    EXPECT_FALSE(wall.table[1].loops());
     EXPECT_FALSE(player(1).loop);
     EXPECT_TRUE(player(2).isPlaying());
 }
