@@ -67,6 +67,7 @@ void Cart::setDurationMs(qint32 ms) {
 void Cart::reset() {
     *this = Cart{};
     read_ = ReadText{};
+    stopMode_ = StopMode::Fade;
 }
 
 void Cart::clearKeepingDuration() {

@@ -63,13 +63,13 @@ public:
     QStringList toFields() const;
     static Cart fromFields(const QStringList& fields);
 
-    bool operator==(const Cart&) const = default;
+    // Equal when a profile line stores them alike.
+    bool operator==(const Cart& other) const { return toFields() == other.toFields(); }
 
 private:
     // The text each field was read from, until the field is set.
     struct ReadText {
         std::optional<QString> faceColour, stopMode, loop, captionColour, duration;
-        bool operator==(const ReadText&) const = default;
     };
 
     Colour faceColour_ = kDefaultFaceColour;

@@ -1,15 +1,15 @@
 // The setup dialog on a real X display over hand-clocked devices: its controls, what it shows of
 // BANDORA40.CFG, what OK saves and applies, and how it closes.
-#include "session/cart_firing.h"
 #include "app/control_strip.h"
 #include "app/main_window.h"
-#include "audio/cart_player.h"
-#include "app/window_access.h"
 #include "app/setup_dialog.h"
+#include "app/window_access.h"
+#include "audio/cart_player.h"
 #include "audio/hand_devices.h"
 #include "audio/player_context.h"
 #include "config/ext_settings.h"
 #include "engine/test_media.h"
+#include "session/cart_firing.h"
 #include "support/recording_messages.h"
 #include "widgets/bgr_color.h"
 #include "widgets/spin_edit.h"
@@ -179,7 +179,8 @@ TEST_F(SetupDialogTest, LoudnessControlsShowTheExtFileAndOkSavesAndHandsThemOn) 
     dialog->loudnessBox()->setChecked(false);
     dialog->okButton()->click();
     ASSERT_TRUE(ext.open(QIODevice::ReadOnly));
-    EXPECT_EQ(ext.readAll(), QByteArray("LOUDNESS=0\r\nLOUDNESS_TARGET=-18\r\n"));
+    EXPECT_EQ(ext.readAll(),
+              QByteArray("LOUDNESS=0\r\nLOUDNESS_TARGET=-18\r\nAVISO_FIM=10\r\nOSC_PORT=0\r\n"));
     EXPECT_TRUE(readConfig().startsWith(kBanner)) << "BANDORA40.CFG keeps its seven lines";
     ASSERT_EQ(handed.count(), 1);
     EXPECT_EQ(handed.at(0).at(0).value<config::ExtSettings>(), (config::ExtSettings{false, -18}));
@@ -359,7 +360,8 @@ TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     second->loudnessBox()->setChecked(true);
     second->okButton()->click();
     EXPECT_EQ(w.session().deviceSettings().fadeMs, 1500);
-    EXPECT_EQ(w.session().extSettings(), (config::ExtSettings{true, -23})) << "normalisation at once";
+    EXPECT_EQ(w.session().extSettings(), (config::ExtSettings{true, -23}))
+        << "normalisation at once";
 
     const QString file = dir.filePath(QStringLiteral("tone.wav"));
     enginetest::writeWav(file.toStdString(), {44100, 2, enginetest::SampleFormat::S16, 441000},
@@ -367,7 +369,8 @@ TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     w.session().wallForSetUp().table[1].name = QStringLiteral("VINHETA");
     w.session().wallForSetUp().table[1].path = file;
     w.session().wallForSetUp().table[1].setStopMode(carts::StopMode::Fade); // stop with a fade
-    w.session().click(1);
+    w.session().click(1);                                                   // on air
+    w.session().click(1);                                                   // fades
     audio::CartPlayer& player = w.session().cartPlayer(1);
     ASSERT_TRUE(player.isFading());
     sound.renderFed({player.channel()}, 44100 * 1490 / 1000);
