@@ -1,5 +1,7 @@
 #include "remote/osc_dispatcher.h"
 
+#include <cstring>
+
 #include <lo/lo_lowlevel.h>
 
 #include <QByteArray>
@@ -19,16 +21,23 @@ struct MessageFree {
 };
 using LoMessage = std::unique_ptr<std::remove_pointer_t<lo_message>, MessageFree>;
 
+// liblo packs arguments at 4-byte steps: 8-byte values may be misaligned, so copy them out.
+template <typename T> T unaligned(const lo_arg* arg) {
+    T value;
+    std::memcpy(&value, static_cast<const void*>(arg), sizeof value);
+    return value;
+}
+
 OscArg argFrom(char type, const lo_arg* arg) {
     switch (type) {
     case LO_INT32:
-        return std::int64_t{arg->i};
+        return std::int64_t{unaligned<std::int32_t>(arg)};
     case LO_INT64:
-        return std::int64_t{arg->h};
+        return std::int64_t{unaligned<std::int64_t>(arg)};
     case LO_FLOAT:
-        return double{arg->f};
+        return double{unaligned<float>(arg)};
     case LO_DOUBLE:
-        return arg->d;
+        return unaligned<double>(arg);
     case LO_STRING:
         return QString::fromUtf8(&arg->s);
     case LO_SYMBOL:
