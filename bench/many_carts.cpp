@@ -6,6 +6,7 @@
 #include "audio/cart_player.h"
 #include "audio/engine/sound_engine.h"
 #include "bench_util.h"
+#include "printed_messages.h"
 #include "core/message_sink.h"
 
 #include <QCoreApplication>
@@ -16,16 +17,6 @@ namespace {
 
 constexpr int kCarts = 96;
 constexpr int kPollMs = 20;
-
-class PrintedMessages : public core::MessageSink {
-public:
-    void showMessage(const QString& text, Icon, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", text.toLocal8Bit().constData());
-        ++shown;
-    }
-    bool confirm(const QString&) override { return false; }
-    int shown = 0;
-};
 
 using Players = std::vector<std::unique_ptr<audio::CartPlayer>>;
 

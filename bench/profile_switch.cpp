@@ -15,6 +15,7 @@
 #include "widgets/cart_button.h"
 #include "audio/engine/sound_engine.h"
 #include "bench_util.h"
+#include "printed_messages.h"
 #include "core/message_sink.h"
 #include "widgets/cart_button.h"
 
@@ -31,16 +32,6 @@
 #include <thread>
 
 namespace {
-
-class CountingMessages : public core::MessageSink {
-public:
-    void showMessage(const QString& text, Icon, const QString&) override {
-        std::fprintf(stderr, "message: %s\n", text.toLocal8Bit().constData());
-        ++shown;
-    }
-    bool confirm(const QString&) override { return false; }
-    int shown = 0;
-};
 
 std::int64_t monotonicNs() {
     timespec t{};
@@ -120,7 +111,7 @@ int main(int argc, char** argv) {
     cfg.close();
 
     auto engine = audio::engine::makeSoundEngine();
-    CountingMessages messages;
+    PrintedMessages messages;
     app::MainWindowEnvironment env;
     env.programDir = folder.path();
     env.messages = &messages;
