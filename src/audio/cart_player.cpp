@@ -94,6 +94,8 @@ void CartPlayer::load(const QString& pathOrUrl) {
     if (loaded_) {
         unload();
     }
+    marks_ = {};
+    rangePending_ = false;
     loaded_ = false;
     playing_ = false;
     if (!deviceCanPlay()) {
@@ -168,7 +170,37 @@ void CartPlayer::loadFile(const QString& path) {
     loaded_ = true;
 }
 
+void CartPlayer::setMarks(const PlayMarks& marks) {
+    marks_ = marks;
+    rangePending_ = isPlaying();
+    if (!rangePending_) {
+        applyRange();
+    }
+}
+
+// Network streams and files of unknown length play whole.
+void CartPlayer::applyRange() {
+    rangePending_ = false;
+    if (!loaded_ || fileName_.contains(QStringLiteral("://")) ||
+        channel_->length() <= engine::Frames(0)) {
+        return;
+    }
+    const engine::Frames length = channel_->length();
+    const auto within = [&](std::optional<std::int64_t> mark, engine::Frames fallback) {
+        return mark ? std::clamp(engine::Frames(*mark), engine::Frames(0), length) : fallback;
+    };
+    engine::Frames start = within(marks_.cueIn, engine::Frames(0));
+    engine::Frames end = within(marks_.cueOut, length);
+    if (end <= start) {
+        start = engine::Frames(0);
+        end = length;
+    }
+    channel_->setPlayRange(start, end);
+}
+
 void CartPlayer::unload() {
+    marks_ = {};
+    rangePending_ = false;
     playing_ = false;
     loaded_ = false;
     channel_.reset(); // stops with a short de-click; no onStop
@@ -215,8 +247,10 @@ void CartPlayer::stop() {
     }
     channel_->stop();
     // A network stream has no start to go back to: a seek would wait on the network.
-    if (!fileName_.contains(QStringLiteral("://"))) {
-        channel_->seek(engine::Frames(0));
+    if (rangePending_) {
+        applyRange();
+    } else if (!fileName_.contains(QStringLiteral("://"))) {
+        channel_->seek(channel_->rangeStart());
     }
     notifyStopped();
 }
@@ -253,11 +287,11 @@ bool CartPlayer::armSegue(CartPlayer* next, std::uint32_t leadMs, std::uint16_t 
     const bool nextReady = next != nullptr && next != this && next->loaded_ && !next->playing_ &&
                            next->device_ == device_;
     const std::uint32_t rate = channel_->info().rate;
-    const engine::Frames length = channel_->length();
-    const engine::Frames at =
-        std::max(engine::Frames(0),
-                 length - engine::Frames::fromDuration(std::chrono::milliseconds(leadMs), rate));
-    const qint64 remainingMs = (length - at).toMs(rate).count();
+    const engine::Frames end = channel_->rangeEnd();
+    const engine::Frames at = segueFrame().value_or(
+        std::max(channel_->rangeStart(),
+                 end - engine::Frames::fromDuration(std::chrono::milliseconds(leadMs), rate)));
+    const qint64 remainingMs = (end - at).toMs(rate).count();
     const qint64 fade = shortenedFadeMs(fadeMs, remainingMs);
     const engine::Frames fadeFrames =
         engine::Frames::fromDuration(std::chrono::milliseconds(fade), engine_.deviceRate(device_));
@@ -265,6 +299,34 @@ bool CartPlayer::armSegue(CartPlayer* next, std::uint32_t leadMs, std::uint16_t 
         next->prepareStart();
     }
     return !channel_->armCue(at, nextReady ? next->channel_.get() : nullptr, fadeFrames);
+}
+
+// The segue mark, when it lies inside the range that plays.
+std::optional<engine::Frames> CartPlayer::segueFrame() const {
+    if (!loaded_ || !marks_.segueStart) {
+        return std::nullopt;
+    }
+    const engine::Frames at(*marks_.segueStart);
+    if (at < channel_->rangeStart() || at >= channel_->rangeEnd()) {
+        return std::nullopt;
+    }
+    return at;
+}
+
+std::uint32_t CartPlayer::segueLeadMs(std::uint32_t fallbackMs) const {
+    const std::optional<engine::Frames> at = segueFrame();
+    return at ? framesToMs(channel_->rangeEnd() - *at) : fallbackMs;
+}
+
+std::optional<std::uint32_t> CartPlayer::introLeftMs() const {
+    if (!loaded_ || !marks_.introEnd) {
+        return std::nullopt;
+    }
+    const engine::Frames left = engine::Frames(*marks_.introEnd) - channel_->position();
+    if (left <= engine::Frames(0)) {
+        return std::nullopt;
+    }
+    return framesToMs(left);
 }
 
 void CartPlayer::cancelSegue() {
@@ -284,7 +346,9 @@ void CartPlayer::onChannelEvent(engine::ChannelEvent event) {
     case Kind::Stalled:
         // Only a stall that lasts ends the play; a brief one has already recovered.
         if (channel_->state() == engine::ChannelState::Stalled) {
+            endingInStall_ = true;
             endPlay();
+            endingInStall_ = false;
         }
         break;
     case Kind::LoopTurned:
@@ -327,21 +391,25 @@ std::uint32_t CartPlayer::framesToMs(engine::Frames frames) const {
         std::clamp<std::int64_t>(ms, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
+// Lengths and positions count from cue-in: the part before it never plays.
 std::uint32_t CartPlayer::lengthMs() const {
-    return loaded_ ? framesToMs(channel_->length()) : 0;
+    return loaded_ ? framesToMs(channel_->rangeEnd() - channel_->rangeStart()) : 0;
 }
 
 std::uint32_t CartPlayer::positionMs() const {
-    return loaded_ ? framesToMs(channel_->position()) : 0;
+    return loaded_ ? framesToMs(channel_->position() - channel_->rangeStart()) : 0;
 }
 
 void CartPlayer::setPositionMs(std::int32_t ms) {
     if (!loaded_ || ms < 0) {
         return;
     }
-    // A position past the end is refused by the engine and changes nothing.
-    channel_->seek(
-        engine::Frames::fromDuration(std::chrono::milliseconds(ms), channel_->info().rate));
+    const engine::Frames at =
+        channel_->rangeStart() +
+        engine::Frames::fromDuration(std::chrono::milliseconds(ms), channel_->info().rate);
+    if (at <= channel_->rangeEnd()) { // a position past the end changes nothing
+        channel_->seek(at);
+    }
 }
 
 bool CartPlayer::readLevels(std::int32_t& levelA, std::int32_t& levelB) const {

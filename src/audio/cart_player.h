@@ -22,9 +22,19 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 namespace audio {
+
+// Points of a file that shape its play, in frames of the file's own rate from its first frame:
+// the play runs from cue-in to cue-out; the intro ends and the segue may start inside that.
+struct PlayMarks {
+    std::optional<std::int64_t> cueIn;
+    std::optional<std::int64_t> cueOut;
+    std::optional<std::int64_t> introEnd;
+    std::optional<std::int64_t> segueStart;
+};
 
 // Meter level 0..22800 of one FFT magnitude.
 std::int32_t levelOfMagnitude(float magnitude);
@@ -45,6 +55,10 @@ public:
     // background, so that loading one is immediate. Nothing plays and nothing is shown.
     void prefetchFiles(const QStringList& paths);
     void unload();
+    // The loaded file's marks; a load forgets them. Positions, the length, the end, a loop's
+    // turn and the start after a stop follow cue-in..cue-out from then on; while playing, the
+    // new range holds from the next stop. Marks that leave nothing to play are ignored.
+    void setMarks(const PlayMarks& marks);
     void play();
     void stop();
     void fadeOut(std::uint16_t ms);
@@ -54,12 +68,16 @@ public:
     // with a short ramp: for a preview whose file was measured after it started.
     void refreshGain();
 
-    // The segue: when this player reaches leadMs before its end (at once if that has passed),
-    // it fades out over fadeMs (shortened as fadeOut shortens it) and `next` starts, in the
-    // same output frame. `next` must be loaded on the same device and not playing; null only
-    // fades. False when nothing could be armed. A stop, a fade or another arm cancels it.
+    // The segue: when this player reaches its segue mark, or leadMs before its end when it has
+    // none (at once if that has passed), it fades out over fadeMs (shortened as fadeOut
+    // shortens it) and `next` starts, in the same output frame. `next` must be loaded on the
+    // same device and not playing; null only fades. False when nothing could be armed. A stop, a fade or another arm cancels it.
     bool armSegue(CartPlayer* next, std::uint32_t leadMs, std::uint16_t fadeMs);
     void cancelSegue();
+    // How long before the end the segue falls: from the segue mark, else `fallbackMs`.
+    std::uint32_t segueLeadMs(std::uint32_t fallbackMs) const;
+    // Time left until the intro ends, while it runs; empty otherwise.
+    std::optional<std::uint32_t> introLeftMs() const;
 
     bool isPlaying() const { return loaded_ && playing_; }
     bool isEmpty() const { return !loaded_; }
@@ -86,6 +104,8 @@ public:
     // destroy it.
     const NotifyEvent& onStop() const { return onStop_; }
     void setOnStop(NotifyEvent handler) { onStop_ = std::move(handler); }
+    // True while the stop event of a play given up because its channel stalled is delivered.
+    bool isEndingInStall() const { return endingInStall_; }
     // The loop turned from the end to the start.
     void setOnLoopTurned(NotifyEvent handler) { onLoopTurned_ = std::move(handler); }
     // The armed segue happened: this player fades and the next one plays.
@@ -115,6 +135,8 @@ private:
     engine::Result<std::unique_ptr<engine::Channel>> openChannel(const QString& pathOrUrl);
     void attach(std::unique_ptr<engine::Channel> channel);
     void prepareStart();
+    void applyRange();
+    std::optional<engine::Frames> segueFrame() const;
     void onChannelEvent(engine::ChannelEvent event);
     void endPlay();
     void notifyStopped();
@@ -134,9 +156,12 @@ private:
     std::uint32_t volume_ = 0;
     std::int32_t pan_ = 0;
     bool loop_ = false;
+    PlayMarks marks_;
+    bool rangePending_ = false; // marks set while playing: the range changes at the stop
     std::unique_ptr<engine::Channel> channel_;
     bool loaded_ = false;
     bool playing_ = false;
+    bool endingInStall_ = false;
     NotifyEvent onStop_;
     NotifyEvent onLoopTurned_;
     NotifyEvent onSegue_;

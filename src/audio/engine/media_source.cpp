@@ -176,6 +176,10 @@ struct MediaSource::Impl {
     std::int64_t rawNext = 0;    // raw index stamped on the next packet sent
     std::int64_t rawDecoded = 0; // raw index after the last frame received
     std::int64_t next = 0;       // trimmed index of the next frame to deliver
+    // The part of the file that plays, in trimmed indices: a loop turns from its end to its
+    // start; -1: up to the file's end.
+    std::int64_t rangeStart = 0;
+    std::int64_t rangeEnd = -1;
     bool demuxEnd = false;
     bool finished = false;
     int errors = 0;
@@ -195,6 +199,12 @@ struct MediaSource::Impl {
         return self->network && av_gettime_relative() > self->deadlineUs ? 1 : 0;
     }
     void armDeadline() { deadlineUs = av_gettime_relative() + kNetworkTimeoutUs; }
+    std::int64_t playEnd() const {
+        if (!lengthKnown) {
+            return std::numeric_limits<std::int64_t>::max();
+        }
+        return rangeEnd >= 0 ? std::min(rangeEnd, length) : length;
+    }
 
     Failure openDemuxer();
     Failure openDecoder();
@@ -426,12 +436,12 @@ void MediaSource::Impl::emitSilence(std::int64_t frames, std::vector<float>& out
     next += frames;
 }
 
-// Delivers the part of a decoded frame that lies in [next, length): timing comes from the
+// Delivers the part of a decoded frame that lies in [next, end of range): timing comes from the
 // packet timestamps we stamped, so frames the decoder drops leave silence, not a shift.
 void MediaSource::Impl::handleFrame(const AVFrame* f, std::vector<float>& out) {
     const std::int64_t rawStart = (indexed && f->pts != AV_NOPTS_VALUE) ? f->pts : rawDecoded;
     rawDecoded = rawStart + f->nb_samples;
-    const std::int64_t end = lengthKnown ? length : std::numeric_limits<std::int64_t>::max();
+    const std::int64_t end = playEnd();
     const std::int64_t t0 = rawStart - startSkip;
     const std::int64_t t1 = std::min(t0 + f->nb_samples, end);
     if (t0 > next) {
@@ -445,8 +455,8 @@ void MediaSource::Impl::handleFrame(const AVFrame* f, std::vector<float>& out) {
 }
 
 void MediaSource::Impl::finish(std::vector<float>& out) {
-    if (lengthKnown && next < length && length - next <= kMaxPadFrames) {
-        emitSilence(length - next, out);
+    if (lengthKnown && next < playEnd() && playEnd() - next <= kMaxPadFrames) {
+        emitSilence(playEnd() - next, out);
     }
     if (swr) {
         const int capacity = swr_get_out_samples(swr, 0) + 16;
@@ -536,11 +546,11 @@ bool MediaSource::decode(std::vector<float>& out, bool loopAtEnd) {
     if (s.finished) {
         return false;
     }
-    if (s.lengthKnown && s.next >= s.length) {
-        if (loopAtEnd && s.length > 0) {
+    if (s.lengthKnown && s.next >= s.playEnd()) {
+        if (loopAtEnd && s.playEnd() > s.rangeStart) {
             // What the resampler still holds belongs before the turn.
             const std::int64_t held = s.swr ? swr_get_delay(s.swr, s.outRate) : 0;
-            if (s.seekDecoder(0)) {
+            if (s.seekDecoder(s.rangeStart)) {
                 s.loopTurn =
                     out.size() / 2 + static_cast<std::size_t>(std::max<std::int64_t>(held, 0));
                 return true;
@@ -570,6 +580,25 @@ bool MediaSource::decode(std::vector<float>& out, bool loopAtEnd) {
 
 std::optional<std::size_t> MediaSource::takeLoopTurn() {
     return std::exchange(impl_->loopTurn, std::nullopt);
+}
+
+void MediaSource::setRange(std::uint64_t start, std::optional<std::uint64_t> end) {
+    Impl& s = *impl_;
+    const auto clamp = [&](std::uint64_t frame) {
+        const auto f = static_cast<std::int64_t>(
+            std::min<std::uint64_t>(frame, std::numeric_limits<std::int64_t>::max()));
+        return s.lengthKnown ? std::min(f, s.length) : f;
+    };
+    s.rangeStart = clamp(start);
+    s.rangeEnd = end ? std::max(clamp(*end), s.rangeStart) : -1;
+}
+
+std::uint64_t MediaSource::rangeStart() const {
+    return static_cast<std::uint64_t>(impl_->rangeStart);
+}
+
+std::uint64_t MediaSource::rangeEnd() const {
+    return static_cast<std::uint64_t>(impl_->playEnd());
 }
 
 std::uint64_t MediaSource::nextFrame() const {

@@ -52,6 +52,12 @@ public:
     // Restarts decoding so that the next frame delivered is source frame `frame`.
     bool seek(std::uint64_t frame);
 
+    // The part of the file that plays: decoding ends at `end` (nullopt: the file's end) and a
+    // loop turns from there to `start`. Clamped to the file; applies from the next seek.
+    void setRange(std::uint64_t start, std::optional<std::uint64_t> end);
+    std::uint64_t rangeStart() const;
+    std::uint64_t rangeEnd() const; // the file's length, or its end when unknown, with no range
+
     // Source frame that the next delivered frame belongs to.
     std::uint64_t nextFrame() const;
 

@@ -395,7 +395,7 @@ bool Mixer::handleWrap(Stream& stream) {
     MixState& m = stream.mix;
     m.consumedSinceMarker = 0;
     if (m.loop) {
-        m.markerPos = 0;
+        m.markerPos = marker.resumePos;
         emit(stream, ChannelEvent::Kind::LoopTurned);
         return true;
     }

@@ -166,6 +166,7 @@ Channel::Channel(SoundEngine& engine, SoundEngine::Device& device, std::unique_p
     info_.channels = format.channels;
     info_.eightBit = format.eightBit;
     info_.length = Frames(static_cast<std::int64_t>(format.lengthFrames));
+    rangeEnd_ = info_.length;
     rate_ = static_cast<float>(format.rate);
 }
 
@@ -245,11 +246,29 @@ Failure Channel::seek(Frames position) {
     if (position < Frames(0) || position > info_.length) {
         return EngineError::BadPosition;
     }
-    seekSeq_ = stream_->requestSeek(static_cast<std::uint64_t>(position.count()));
-    seekTarget_ = position;
+    awaitSeek(stream_->requestSeek(static_cast<std::uint64_t>(position.count())), position);
+    return {};
+}
+
+void Channel::awaitSeek(std::uint32_t seq, Frames target) {
+    seekSeq_ = seq;
+    seekTarget_ = target;
     engine_.pool_->wake();
     // The worker answers once the first buffer at the new place is decoded.
     stream_->waitSeek(seekSeq_, kSeekTimeout);
+}
+
+Failure Channel::setPlayRange(Frames start, Frames end) {
+    const bool lengthKnown = info_.length > Frames(0);
+    if (start < Frames(0) || end <= start || (lengthKnown && end > info_.length)) {
+        return EngineError::BadPosition;
+    }
+    PlayRange range;
+    range.start = static_cast<std::uint64_t>(start.count());
+    range.end = static_cast<std::uint64_t>(end.count());
+    rangeStart_ = start;
+    rangeEnd_ = end;
+    awaitSeek(stream_->requestRange(range), start);
     return {};
 }
 
@@ -264,7 +283,7 @@ Failure Channel::play() {
     const PublishedState& pub = stream_->pub;
     const bool seekPending = pub.appliedSeekSeq.load(std::memory_order_acquire) != seekSeq_;
     if (!seekPending && pub.ended.load(std::memory_order_relaxed)) {
-        seek(Frames(0));
+        seek(rangeStart_);
     }
     stream_->pub.startedNs.store(0, std::memory_order_relaxed);
     Command command;

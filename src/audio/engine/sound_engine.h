@@ -145,6 +145,12 @@ public:
     void stop();
     // Waits until the decoder has the new place ready, so play sounds at once afterwards.
     Failure seek(Frames position);
+    // The part of the file that plays, at the file's own rate: the play ends at `end` (Ended),
+    // a loop turns from `end` to `start` without a gap, and play after the end starts again at
+    // `start`. Seeks to `start` as seek() does; meant for a stopped channel.
+    Failure setPlayRange(Frames start, Frames end);
+    Frames rangeStart() const { return rangeStart_; }
+    Frames rangeEnd() const { return rangeEnd_; }
 
     // Volume 0..1 and pan -1..1 ramp briefly while playing; rate in Hz of the file (0: its own).
     void setVolume(float volume);
@@ -184,6 +190,7 @@ private:
             std::uint64_t id);
     bool post(Command command);
     bool pending() const;
+    void awaitSeek(std::uint32_t seq, Frames target);
     void refresh() const;
     void deliver(ChannelEvent event);
 
@@ -198,6 +205,8 @@ private:
     std::uint32_t sentSeq_ = 0;
     std::uint32_t seekSeq_ = 0;
     Frames seekTarget_;
+    Frames rangeStart_;
+    Frames rangeEnd_;
     mutable bool playing_ = false;
     mutable float rate_ = 0.0f;
     mutable float volume_ = 1.0f;

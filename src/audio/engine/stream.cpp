@@ -3,6 +3,7 @@
 #include "engine_units.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace audio::engine {
 
@@ -27,7 +28,8 @@ Stream::Stream(std::unique_ptr<MediaSource> source, std::uint32_t deviceRate,
     : format_(source->format()), deviceRate_(deviceRate),
       bufferFrames_(framesFor(std::max(bufferMs, kMinBufferMs), deviceRate)),
       idleFrames_(std::min(bufferFrames_, framesFor(kIdleMs, deviceRate))),
-      source_(std::move(source)), ring_(bufferFrames_ + idleFrames_ + kChunkSlack) {}
+      source_(std::move(source)), ring_(bufferFrames_ + idleFrames_ + kChunkSlack),
+      rangeStart_(source_->rangeStart()), rangeEnd_(source_->rangeEnd()) {}
 
 std::size_t Stream::fillTarget() const {
     return wantFull_.load(std::memory_order_acquire) ? bufferFrames_ : idleFrames_;
@@ -64,6 +66,16 @@ bool Stream::needsWork() const {
 std::uint32_t Stream::requestSeek(std::uint64_t frame) {
     std::lock_guard lock(seekMutex_);
     requestedFrame_ = frame;
+    requestedRange_.reset();
+    const std::uint32_t seq = requestedSeq_.load(std::memory_order_relaxed) + 1;
+    requestedSeq_.store(seq, std::memory_order_release);
+    return seq;
+}
+
+std::uint32_t Stream::requestRange(const PlayRange& range) {
+    std::lock_guard lock(seekMutex_);
+    requestedFrame_ = range.start;
+    requestedRange_ = range;
     const std::uint32_t seq = requestedSeq_.load(std::memory_order_relaxed) + 1;
     requestedSeq_.store(seq, std::memory_order_release);
     return seq;
@@ -77,6 +89,7 @@ bool Stream::waitSeek(std::uint32_t seq, std::chrono::milliseconds timeout) {
 bool Stream::takeSeek() {
     std::uint64_t frame = 0;
     std::uint32_t seq = 0;
+    std::optional<PlayRange> range;
     {
         std::lock_guard lock(seekMutex_);
         seq = requestedSeq_.load(std::memory_order_relaxed);
@@ -84,6 +97,12 @@ bool Stream::takeSeek() {
             return false;
         }
         frame = requestedFrame_;
+        range = std::exchange(requestedRange_, std::nullopt);
+    }
+    if (range) {
+        source_->setRange(range->start, range->end);
+        rangeStart_ = source_->rangeStart();
+        rangeEnd_ = source_->rangeEnd();
     }
     source_->seek(frame);
     scratch_.clear();
@@ -115,7 +134,8 @@ bool Stream::pushPendingMarker() {
 // At the end of the file: mark it in the ring, and start over when looping.
 bool Stream::handleEnd() {
     if (!endMarked_) {
-        if (!markers_.push(Marker{ring_.writeIndex(), source_->nextFrame(), 0, MarkerKind::Wrap})) {
+        if (!markers_.push(Marker{ring_.writeIndex(), source_->nextFrame(), 0, MarkerKind::Wrap,
+                                  rangeStart_})) {
             return false;
         }
         endMarked_ = true;
@@ -129,7 +149,7 @@ bool Stream::handleEnd() {
         return false;
     }
     passStart_ = ring_.writeIndex();
-    source_->seek(0);
+    source_->seek(rangeStart_);
     endMarked_ = false;
     atEnd_.store(false, std::memory_order_release);
     return true;
@@ -177,7 +197,7 @@ bool Stream::decodeStep() {
     }
     if (const std::optional<std::size_t> turn = source_->takeLoopTurn()) {
         const std::uint64_t at = ring_.writeIndex() + *turn;
-        if (!markers_.push(Marker{at, format_.lengthFrames, 0, MarkerKind::Wrap})) {
+        if (!markers_.push(Marker{at, rangeEnd_, 0, MarkerKind::Wrap, rangeStart_})) {
             return false; // cannot happen: room was checked before the decode
         }
         passStart_ = at;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace audio::engine {
@@ -29,7 +30,8 @@ class Stream;
 
 enum class MarkerKind : std::uint8_t {
     Seek, // discard everything before ringIndex; the data from there on starts at srcPos
-    Wrap, // the file ends at ringIndex; srcPos is where it ended (what follows is its start)
+    Wrap, // the play range ends at ringIndex; srcPos is where it ended, and a loop goes on
+          // from resumePos
 };
 
 struct Marker {
@@ -37,6 +39,13 @@ struct Marker {
     std::uint64_t srcPos = 0;
     std::uint32_t seekSeq = 0;
     MarkerKind kind = MarkerKind::Seek;
+    std::uint64_t resumePos = 0;
+};
+
+// The part of a file that plays, in frames of its own rate; no end: up to the file's end.
+struct PlayRange {
+    std::uint64_t start = 0;
+    std::optional<std::uint64_t> end;
 };
 
 // A value that moves linearly to a target over a number of frames.
@@ -126,6 +135,8 @@ public:
 
     // User-interface side.
     std::uint32_t requestSeek(std::uint64_t frame);
+    // A seek to the range's start that also sets the range, for the decoder from there on.
+    std::uint32_t requestRange(const PlayRange& range);
     bool waitSeek(std::uint32_t seq, std::chrono::milliseconds timeout);
     void setPlaying(bool playing) { wantFull_.store(playing, std::memory_order_release); }
     void setLoop(bool loop) { loop_.store(loop, std::memory_order_release); }
@@ -173,6 +184,8 @@ private:
     // Worker-only.
     Marker pendingMarker_;
     bool endMarked_ = false;
+    std::uint64_t rangeStart_ = 0; // the source's range, as the last seek set it
+    std::uint64_t rangeEnd_ = 0;
     std::uint64_t passStart_ = 0; // ring index where the current pass through the file began
     std::atomic<std::uint64_t> epochStart_{0}; // ring index where the latest seek's data begins
     std::vector<float> scratch_;
@@ -182,6 +195,7 @@ private:
     std::mutex seekMutex_;
     std::condition_variable seekDone_;
     std::uint64_t requestedFrame_ = 0;
+    std::optional<PlayRange> requestedRange_; // applied with the seek that carries it
     std::uint32_t handledSeq_ = 0;
 };
 
