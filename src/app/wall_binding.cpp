@@ -19,6 +19,9 @@ namespace app {
 namespace {
 constexpr int kCueOnFace = 255;
 constexpr int kCueOffFace = 32768;
+// An intro's count-down: amber, apart from the caption colours the operator picks and never the
+// on-air red.
+constexpr QRgb kIntroCaptionColour = qRgb(255, 176, 0);
 } // namespace
 
 WallBinding::WallBinding(session::WallSession& session, CartWallPanel& panel, ControlStrip& strip,
@@ -59,7 +62,8 @@ void WallBinding::renderCart(int n) {
         b->setToolTip(look.hint);
     }
     b->setButtonColor(widgets::colorFromBgr(look.face.bgr));
-    b->setFontColor(widgets::colorFromBgr(look.captionColour.bgr));
+    b->setFontColor(look.introRunning ? QColor(kIntroCaptionColour)
+                                      : widgets::colorFromBgr(look.captionColour.bgr));
     b->setFrameColor(widgets::colorFromBgr(look.frameColour));
     b->setFrameWidth(look.frameWidth);
     if (b->font().pointSize() != look.captionPoints) {

@@ -30,10 +30,15 @@ QStringList BlockSequencer::queue() const {
     return badges;
 }
 
+// A cart whose player holds its file counts what it will play (cue-in to cue-out); the
+// others count the length their profile line stores.
 qint64 BlockSequencer::totalMs() const {
     qint64 total = 0;
     for (const int n : queue_) {
-        total += wall_.table[n].durationMs();
+        const carts::Cart& slot = wall_.table[n];
+        PlayerControl& player = players_.cart(n);
+        const bool holdsIt = !player.isEmpty() && player.fileName() == slot.path;
+        total += holdsIt ? qint64{player.lengthMs()} : slot.durationMs();
     }
     return total;
 }
@@ -154,14 +159,15 @@ void BlockSequencer::planSegue(bool fromNow) {
     }
     const qint64 remaining =
         static_cast<qint64>(outgoing.lengthMs()) - static_cast<qint64>(outgoing.positionMs());
-    if (!fromNow && remaining < settings_.mixLeadMs) {
+    const std::uint32_t lead =
+        outgoing.segueLeadMs(static_cast<std::uint32_t>(settings_.mixLeadMs));
+    if (!fromNow && remaining < static_cast<qint64>(lead)) {
         watching_ = false;
     }
     if (!watching_ || !view_.autoMix() || queue_.isEmpty()) {
         return;
     }
-    outgoing.armSegue(prepareNext(), static_cast<std::uint32_t>(settings_.mixLeadMs),
-                      static_cast<std::uint16_t>(settings_.fadeMs));
+    outgoing.armSegue(prepareNext(), lead, static_cast<std::uint16_t>(settings_.fadeMs));
 }
 
 void BlockSequencer::onSegue(int cart) {

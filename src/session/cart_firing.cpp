@@ -127,6 +127,7 @@ void CartFiring::onPlayerStopped(PlayerControl& stopped) {
     for (int i = 1; i <= carts::kCartCount; ++i) {
         if (!players_.cart(i).isPlaying()) {
             view_.setCaption(i, wall_.table[i].caption());
+            view_.setIntroCountdown(i, false);
             view_.setFrame(i, kIdleFrameColour, kIdleFrameWidth);
             view_.setCaptionPointSize(i, kIdleCaptionPoints);
         }

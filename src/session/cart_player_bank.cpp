@@ -1,21 +1,60 @@
 #include "session/cart_player_bank.h"
 
+#include "carts/marker_store.h"
+#include "core/message_sink.h"
 #include "core/path_bytes.h"
 
 namespace session {
 
+namespace {
+
+audio::PlayMarks playMarksOf(const carts::Markers& markers) {
+    return {markers.cueIn, markers.cueOut, markers.introEnd, markers.segueStart};
+}
+
+} // namespace
+
+void PlayerMarks::applyTo(audio::CartPlayer& player) {
+    const QString path = player.fileName();
+    if (!player.loaded() || path.contains(QStringLiteral("://"))) {
+        return;
+    }
+    if (const audio::engine::Channel* channel = player.channel();
+        channel != nullptr && channel->length() > audio::engine::Frames(0)) {
+        const QString message = store_.reconcile(path, channel->length().count());
+        if (!message.isEmpty()) {
+            messages_.showMessage(message);
+        }
+    }
+    player.setMarks(playMarksOf(store_.effectiveMarkers(path).markers));
+}
+
 std::unique_ptr<PlayerAdapter> CartPlayerBank::make(audio::PlayerContext& context, int cartIndex) {
     auto player = std::make_unique<audio::CartPlayer>(context);
     player->setCartIndex(cartIndex);
-    return std::make_unique<PlayerAdapter>(std::move(player));
+    return std::make_unique<PlayerAdapter>(std::move(player), marks_);
 }
 
-CartPlayerBank::CartPlayerBank(audio::PlayerContext& context) {
+CartPlayerBank::CartPlayerBank(audio::PlayerContext& context, carts::MarkerStore& marks)
+    : marks_(marks, context.messages) {
     for (int n = 1; n <= carts::kCartCount; ++n) {
         carts_[static_cast<std::size_t>(n)] = make(context, n);
     }
     cue_ = make(context, 0);
     spare_ = make(context, 0);
+}
+
+void CartPlayerBank::markersChanged(const QString& path) {
+    const auto reapply = [&](PlayerAdapter& adapter) {
+        if (!adapter.isEmpty() && adapter.fileName() == path) {
+            adapter.reapplyMarks();
+        }
+    };
+    for (int n = 1; n <= carts::kCartCount; ++n) {
+        reapply(*carts_[static_cast<std::size_t>(n)]);
+    }
+    reapply(*cue_);
+    reapply(*spare_);
 }
 
 bool DiskFiles::exists(const QString& path) const {

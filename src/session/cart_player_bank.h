@@ -8,16 +8,39 @@
 #include <array>
 #include <memory>
 
+namespace carts {
+class MarkerStore;
+}
+namespace core {
+class MessageSink;
+}
+
 namespace session {
+
+// Gives a player the markers of the file it holds: the operator's, else the file's own cart
+// chunk. A file whose length changed since its markers were set is reconciled and that is said.
+class PlayerMarks {
+public:
+    PlayerMarks(carts::MarkerStore& store, core::MessageSink& messages)
+        : store_(store), messages_(messages) {}
+    void applyTo(audio::CartPlayer& player);
+
+private:
+    carts::MarkerStore& store_;
+    core::MessageSink& messages_;
+};
 
 class PlayerAdapter : public PlayerControl {
 public:
-    explicit PlayerAdapter(std::unique_ptr<audio::CartPlayer> player)
-        : owned_(std::move(player)), p_(*owned_) {}
+    PlayerAdapter(std::unique_ptr<audio::CartPlayer> player, PlayerMarks& marks)
+        : owned_(std::move(player)), p_(*owned_), marks_(marks) {}
     bool isPlaying() override { return p_.isPlaying(); }
     bool isEmpty() override { return p_.isEmpty(); }
     bool isFading() override { return p_.isFading(); }
-    void load(const QString& path) override { p_.load(path); }
+    void load(const QString& path) override {
+        p_.load(path);
+        marks_.applyTo(p_);
+    }
     void unload() override { p_.unload(); }
     void play() override { p_.play(); }
     void stop() override { p_.stop(); }
@@ -28,6 +51,10 @@ public:
         return p_.armSegue(other != nullptr ? &other->p_ : nullptr, leadMs, fadeMs);
     }
     void cancelSegue() override { p_.cancelSegue(); }
+    std::uint32_t segueLeadMs(std::uint32_t fallbackMs) override {
+        return p_.segueLeadMs(fallbackMs);
+    }
+    std::optional<std::uint32_t> introLeftMs() override { return p_.introLeftMs(); }
     void setVolume(std::uint32_t volume) override { p_.setVolume(volume); }
     std::uint32_t lengthMs() override { return p_.lengthMs(); }
     std::uint32_t positionMs() override { return p_.positionMs(); }
@@ -38,17 +65,20 @@ public:
     int cartIndex() const override { return p_.cartIndex(); }
     void setCartIndex(int index) override { p_.setCartIndex(index); }
     audio::CartPlayer& player() { return p_; }
+    void reapplyMarks() { marks_.applyTo(p_); }
 
 private:
     std::unique_ptr<audio::CartPlayer> owned_;
     audio::CartPlayer& p_;
+    PlayerMarks& marks_;
 };
 
 // The 96 cart players, the cue player and the spare player, created in that order. The window
 // releases them before anything their stop events reach.
 class CartPlayerBank : public PlayerBank {
 public:
-    explicit CartPlayerBank(audio::PlayerContext& context);
+    // The players take their files' markers from `marks`.
+    CartPlayerBank(audio::PlayerContext& context, carts::MarkerStore& marks);
 
     PlayerControl& cart(int n) override { return *carts_.at(static_cast<std::size_t>(n)); }
     PlayerControl& cue() override { return *cue_; }
@@ -60,8 +90,13 @@ public:
     audio::CartPlayer& cuePlayer() { return cue_->player(); }
     audio::CartPlayer& sparePlayer() { return spare_->player(); }
 
+    // The markers of `path` changed: every player holding it takes them (one on air from its
+    // next stop).
+    void markersChanged(const QString& path);
+
 private:
-    static std::unique_ptr<PlayerAdapter> make(audio::PlayerContext& context, int cartIndex);
+    std::unique_ptr<PlayerAdapter> make(audio::PlayerContext& context, int cartIndex);
+    PlayerMarks marks_;
     std::array<std::unique_ptr<PlayerAdapter>, carts::kCartCount + 1> carts_; // index 0 unused
     std::unique_ptr<PlayerAdapter> cue_;
     std::unique_ptr<PlayerAdapter> spare_;

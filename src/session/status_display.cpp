@@ -33,8 +33,7 @@ void StatusDisplay::onDisplayTick() {
                 view_.setFrame(n, kIdleFrameColour, kIdleFrameWidth);
             }
         }
-        view_.setCaption(
-            n, core::formatClock(qint64(player.lengthMs()) - qint64(player.positionMs())));
+        showTimeLeft(n, player);
     }
     showLastPlaying(playing_);
     if (tickCount_ > 10) {
@@ -60,6 +59,16 @@ void StatusDisplay::showLastPlaying(const std::vector<int>& playing) {
     PlayerControl& last = players_.cart(playing.back());
     view_.setClockText(
         core::formatClock(qint64(last.lengthMs()) + block_.totalMs() - qint64(last.positionMs())));
+}
+
+// While the intro runs the button counts down to the vocal, so the operator can talk up to it;
+// then it counts down the cart.
+void StatusDisplay::showTimeLeft(int n, PlayerControl& player) {
+    const std::optional<std::uint32_t> intro = player.introLeftMs();
+    view_.setIntroCountdown(n, intro.has_value());
+    const qint64 left =
+        intro ? qint64{*intro} : qint64(player.lengthMs()) - qint64(player.positionMs());
+    view_.setCaption(n, core::formatClock(left));
 }
 
 void StatusDisplay::onMasterFaderMoved(int position) {

@@ -19,6 +19,7 @@ public:
 
 private:
     void showLastPlaying(const std::vector<int>& playing);
+    void showTimeLeft(int n, PlayerControl& player);
 
     PlayerBank& players_;
     WallView& view_;

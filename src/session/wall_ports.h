@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 
 namespace session {
 
@@ -22,10 +23,16 @@ public:
     virtual void fadeOut(std::uint16_t ms) = 0;
     // Read when the file ends: a looping player turns to its start without a gap.
     virtual void setLoop(bool loop) = 0;
-    // At leadMs before its end this player fades out over fadeMs and `next` (loaded, idle,
-    // or null) starts, in one output frame; false when nothing could be armed.
+    // At leadMs before its end (at its segue marker when it has one) this player fades out
+    // over fadeMs and `next` (loaded, idle, or null) starts, in one output frame; false when
+    // nothing could be armed.
     virtual bool armSegue(PlayerControl* next, std::uint32_t leadMs, std::uint16_t fadeMs) = 0;
     virtual void cancelSegue() = 0;
+    // How long before its end this player's segue falls: from its file's segue marker, else
+    // `fallbackMs`. A player without markers always says `fallbackMs`.
+    virtual std::uint32_t segueLeadMs(std::uint32_t fallbackMs) { return fallbackMs; }
+    // Time left until the intro ends while it runs; empty otherwise or without markers.
+    virtual std::optional<std::uint32_t> introLeftMs() { return std::nullopt; }
     virtual void setVolume(std::uint32_t volume) = 0;
     virtual std::uint32_t lengthMs() = 0;
     virtual std::uint32_t positionMs() = 0;
@@ -59,6 +66,8 @@ public:
     // Cart button n.
     virtual QString caption(int n) const = 0;
     virtual void setCaption(int n, const QString& text) = 0;
+    // The caption counts down the intro instead of the cart. A view without it ignores it.
+    virtual void setIntroCountdown(int /*n*/, bool /*running*/) {}
     virtual void setFrame(int n, int bgrColour, int width) = 0;
     virtual int frameWidth(int n) const = 0;
     virtual void setCaptionPointSize(int n, int points) = 0;

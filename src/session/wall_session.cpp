@@ -5,6 +5,7 @@
 #include "audio/player_context.h"
 #include "carts/loudness_cache.h"
 #include "carts/loudness_service.h"
+#include "carts/marker_store.h"
 #include "session/block_sequencer.h"
 #include "session/cart_firing.h"
 #include "session/cart_player_bank.h"
@@ -66,6 +67,7 @@ WallSession::WallSession(const SessionDeps& deps, QObject* parent)
       files_(std::make_unique<DiskFiles>()) {
     loudness_ = std::make_unique<carts::LoudnessService>(
         QDir(deps_.programDir).filePath(QString::fromLatin1(carts::kLoudnessCacheFile)));
+    markers_ = std::make_unique<carts::MarkerStore>();
     createPlayers();
     editingPlayers_ = std::make_unique<SessionCartPlayers>(*players_, *loudness_);
     editing_ = std::make_unique<carts::CartEditing>(wall_, state_, *editingPlayers_, deps_.dialogs,
@@ -105,7 +107,7 @@ void WallSession::createPlayers() {
             cue.refreshGain();
         }
     });
-    players_ = std::make_unique<CartPlayerBank>(*context_);
+    players_ = std::make_unique<CartPlayerBank>(*context_, *markers_);
     block_ = std::make_unique<BlockSequencer>(wall_, *players_, state_, deps_.messages, *files_,
                                               deviceSettings_);
     firing_ = std::make_unique<CartFiring>(wall_, *players_, state_, *block_, deps_.messages,
@@ -138,6 +140,11 @@ void WallSession::connectPlayerEvents() {
     }
 }
 
+void WallSession::markersChanged(const QString& path) {
+    players_->markersChanged(path);
+    block_->onMixSettingsChanged();
+}
+
 audio::CartPlayer& WallSession::cuePlayer() {
     return players_->cuePlayer();
 }
@@ -166,6 +173,10 @@ void WallSession::start() {
     }
     openOn(players_->cuePlayer(), cue, 100);
     openOn(players_->sparePlayer(), output, 100);
+    // Before any profile loads a file, so every cart plays by its markers from the first.
+    if (const QString problem = markers_->load(deps_.programDir); !problem.isEmpty()) {
+        deps_.messages.showMessage(problem);
+    }
     listProfiles();
     displayTimer_.start();
 }

@@ -35,7 +35,8 @@ class MessageSink;
 
 namespace carts {
 class LoudnessService;
-}
+class MarkerStore;
+} // namespace carts
 
 namespace session {
 
@@ -80,6 +81,12 @@ public:
     audio::PlayerContext& playerContext() { return *context_; }
     audio::CartPlayer& cuePlayer(); // shared by CUE and the search window's preview
     carts::LoudnessService& loudness() { return *loudness_; }
+    // The operator's audio markers, read at start(); the marker editor changes them here and
+    // then calls markersChanged().
+    carts::MarkerStore& markerStore() { return *markers_; }
+    // The markers of `path` changed: players holding it take them (one on air from its next
+    // stop) and the block's segue follows.
+    void markersChanged(const QString& path);
 
     // The first activation: the players open their devices, the profile box is filled and the
     // display starts ticking.
@@ -185,6 +192,7 @@ private:
     WallState state_;
     std::unique_ptr<DiskFiles> files_;
     std::unique_ptr<carts::LoudnessService> loudness_;
+    std::unique_ptr<carts::MarkerStore> markers_;
     std::unique_ptr<audio::PlayerContext> context_;
     std::unique_ptr<CartPlayerBank> players_;
     std::unique_ptr<BlockSequencer> block_;

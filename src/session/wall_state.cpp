@@ -18,6 +18,10 @@ void WallState::setCaption(int n, const QString& text) {
     change(n, &CartLook::caption, text);
 }
 
+void WallState::setIntroCountdown(int n, bool running) {
+    change(n, &CartLook::introRunning, running);
+}
+
 void WallState::setFrame(int n, int bgrColour, int width) {
     CartLook& look = edit(n);
     if (look.frameColour != bgrColour || look.frameWidth != width) {

@@ -19,6 +19,7 @@ struct CartLook {
     QString hint;    // empty until the wall is first refreshed: the window's start hint stays
     carts::Colour face = carts::kDefaultFaceColour;
     carts::Colour captionColour = carts::kDefaultCaptionColour;
+    bool introRunning = false; // the caption counts down the intro, drawn in a colour of its own
     int frameColour = kIdleFrameColour;
     int frameWidth = kIdleFrameWidth;
     int captionPoints = kIdleCaptionPoints;
@@ -60,6 +61,7 @@ public:
     // WallView
     QString caption(int n) const override { return cart(n).caption; }
     void setCaption(int n, const QString& text) override;
+    void setIntroCountdown(int n, bool running) override;
     void setFrame(int n, int bgrColour, int width) override;
     int frameWidth(int n) const override { return cart(n).frameWidth; }
     void setCaptionPointSize(int n, int points) override;

@@ -69,6 +69,12 @@ public:
         return true;
     }
     void cancelSegue() override { segue.reset(); }
+    std::uint32_t segueLeadMs(std::uint32_t fallbackMs) override {
+        return segueLead.value_or(fallbackMs);
+    }
+    std::optional<std::uint32_t> introLeftMs() override {
+        return isPlaying() ? introLeft : std::nullopt;
+    }
     // What the mixer does at the armed cue: this player fades and the next one starts.
     void reachCue() {
         fading = true;
@@ -107,6 +113,9 @@ public:
     bool fading = false;
     bool loop = false;
     std::optional<Segue> segue; // armed and not yet reached
+    // What the file's markers give: the segue's lead and the intro's time left.
+    std::optional<std::uint32_t> segueLead;
+    std::optional<std::uint32_t> introLeft;
     bool loadSucceeds = true;
     bool playSucceeds = true; // false: its device cannot play now
     bool hasLevels = true;
@@ -140,6 +149,7 @@ class FakeView : public session::WallView {
 public:
     QString caption(int n) const override { return captions.value(n); }
     void setCaption(int n, const QString& text) override { captions[n] = text; }
+    void setIntroCountdown(int n, bool running) override { intro[n] = running; }
     void setFrame(int n, int colour, int width) override {
         frameColour[n] = colour;
         frameWidths[n] = width;
@@ -160,7 +170,7 @@ public:
 
     QMap<int, QString> captions;
     QMap<int, int> frameColour, frameWidths, pointSize;
-    QMap<int, bool> queued, clickEnabled;
+    QMap<int, bool> queued, clickEnabled, intro;
     int volume = 100;
     bool fadeOn = false;
     bool mixOn = true;
