@@ -10,6 +10,7 @@
 #include "app/new_profile_dialog.h"
 #include "app/qt_editing_dialogs.h"
 #include "app/rename_cart_dialog.h"
+#include "app/safety_binding.h"
 #include "app/setup_dialog.h"
 #include "app/strip_widgets.h"
 #include "app/wall_binding.h"
@@ -30,7 +31,6 @@
 #include <QDir>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryFile>
 
 namespace app {
 
@@ -69,6 +69,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     // After the scaling, which would reach into its controls.
     searchWindow_ =
         new search::SearchWindow(audioFolder(), session_->cuePlayer(), *env_.messages, this);
+    safety_->addPanicKeys(*searchWindow_);
     // The window sees every key before the focused control, and the strip's pointer moves for
     // the status line, through one application-wide filter.
     qApp->installEventFilter(this);
@@ -96,6 +97,7 @@ void MainWindow::createSession() {
         session::SessionDeps{env_.programDir, *env_.sound, *env_.messages, *dialogs, *namePrompt_});
     binding_ = new WallBinding(*session_, *wallPanel_, *strip_, this);
     loudnessHint_ = new LoudnessHint(*session_, *wallPanel_, this);
+    safety_ = new SafetyBinding(*session_, *menus_, env_.programDir, *env_.messages, *this);
     drops_ = std::make_unique<WallDrops>(*this, *wallPanel_, *session_, *binding_);
     // A cart's first click would otherwise wait for its file to be opened: the cart under the
     // pointer is the one likely fired next, and its file is opened first.
@@ -114,18 +116,6 @@ void MainWindow::connectWindowControls() {
 
 QString MainWindow::audioFolder() const {
     return QDir(env_.programDir).filePath(QStringLiteral("ARQUIVOS"));
-}
-
-void MainWindow::warnIfProgramFolderReadOnly() {
-    // Said once here rather than by every later save: profiles and settings live in this folder.
-    QTemporaryFile probe(QDir(env_.programDir).filePath(QStringLiteral(".bandora-XXXXXX")));
-    if (!probe.open()) {
-        env_.messages->showMessage(
-            QStringLiteral("A pasta do programa não permite gravação:\r") +
-            QDir::toNativeSeparators(env_.programDir) +
-            QStringLiteral("\rPerfis e configurações não poderão ser salvos.\r"
-                           "Copie o programa para uma pasta com permissão de gravação."));
-    }
 }
 
 QString MainWindow::startHint() const {
@@ -169,8 +159,9 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::onFirstActivation() {
-    warnIfProgramFolderReadOnly();
+    safety_->sayStartProblems();
     session_->start();
+    safety_->offerRecovery();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -186,6 +177,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         closing_ = true;
         saveWindowSettings();
         session_->endSession();
+        safety_->endCleanly();
     }
     event->accept();
 }

@@ -38,6 +38,7 @@ class CartWallPanel;
 class ControlStrip;
 class LoudnessHint;
 class QtEditingDialogs;
+class SafetyBinding;
 class WallBinding;
 class WallDrops;
 class WallMenus;
@@ -95,7 +96,6 @@ private:
     void readWindowSettings();
     void saveWindowSettings();
     void onFirstActivation();
-    void warnIfProgramFolderReadOnly();
     void onWindowKey(QKeyEvent* event);
     bool isKeyForThisWindow(QObject* watched, QEvent* event) const;
     QString audioFolder() const;
@@ -113,6 +113,7 @@ private:
     std::unique_ptr<session::WallSession> session_;
     WallBinding* binding_ = nullptr;
     LoudnessHint* loudnessHint_ = nullptr;
+    SafetyBinding* safety_ = nullptr; // log and journal follow the session
     std::unique_ptr<WallDrops> drops_;
     search::SearchWindow* searchWindow_ = nullptr; // previews on the session's cue player
     bool creationRefused_ = false;

@@ -108,6 +108,7 @@ void WallMenus::buildWindowMenu(QWidget* owner) {
     addItems(windowMenu_, {
                               {"quitAction", "Sair", 0},
                               {"minimizeAction", "Minimizar", 0},
+                              {"asRunLogAction", "Registro de Execução", 0},
                           });
 }
 

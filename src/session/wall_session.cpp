@@ -412,6 +412,26 @@ void WallSession::onWallLoaded() {
     measureWallLoudness();
 }
 
+void WallSession::restore(const carts::CartTable& table, const QList<int>& block,
+                          const QString& profile, bool changed) {
+    profiles_->clearWall();
+    wall_.table = table;
+    carts::refreshWall(wall_.table, state_);
+    wall_.currentProfile = profile;
+    wall_.profileChanged = changed;
+    if (const int index = state_.profileNames().indexOf(profile); index >= 0) {
+        state_.selectProfile(index);
+    }
+    for (const int n : block) {
+        if (carts::isCartNumber(n) && wall_.table[n].isLoaded()) {
+            block_->queueCart(n, true);
+            state_.setClickEnabled(n, true); // no press of the operator's is to be swallowed
+        }
+    }
+    onWallLoaded();
+    observe();
+}
+
 void WallSession::measureWallLoudness() {
     for (int n = 1; n <= kCartCount; ++n) {
         if (wall_.table[n].isLoaded()) {

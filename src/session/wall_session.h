@@ -136,6 +136,10 @@ public:
 
     // Queues every loaded cart's file for loudness measurement (done after each profile load).
     void measureWallLoudness();
+    // A wall brought back after the program died: its carts, block (cart numbers, next
+    // first), profile name and changed flag. Nothing plays.
+    void restore(const carts::CartTable& table, const QList<int>& block, const QString& profile,
+                 bool changed);
 
     // For tests and benchmarks that set the wall up and watch its players without a window.
     carts::Wall& wallForSetUp() { return wall_; }

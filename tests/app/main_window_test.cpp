@@ -7,6 +7,7 @@
 #include "widgets/window_mover.h"
 #include "app/wall_menus.h"
 #include "audio/hand_devices.h"
+#include "safety/as_run_log.h"
 #include "support/recording_messages.h"
 #include "widgets/cart_button.h"
 #include "widgets/fader.h"
@@ -247,12 +248,17 @@ TEST_F(MainWindowTest, ProgramFolderThatCannotBeWrittenIsSaidOnceAtStart) {
     const auto isReadOnlyWarning = [](const QString& text) {
         return text.startsWith(QStringLiteral("A pasta do programa não permite gravação:"));
     };
-    EXPECT_EQ(std::count_if(messages.shown.begin(), messages.shown.end(), isReadOnlyWarning), 1);
+    // The as-run log cannot be written there either: one message says both.
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(isReadOnlyWarning(messages.shown[0]));
+    EXPECT_TRUE(messages.shown[0].endsWith(safety::AsRunLog::unwritableMessage()));
 
     w.reset();
     messages.shown.clear();
-    auto ok = makeWindow(); // a writable folder says nothing
+    writeFile(QStringLiteral("LOG"), "a file where the log folder goes");
+    auto ok = makeWindow(); // a writable folder whose log folder cannot be made
     ok->showOnScreen();
     ASSERT_TRUE(QTest::qWaitForWindowActive(ok.get()));
+    EXPECT_EQ(messages.shown.count(safety::AsRunLog::unwritableMessage()), 1);
     EXPECT_EQ(std::count_if(messages.shown.begin(), messages.shown.end(), isReadOnlyWarning), 0);
 }

@@ -857,11 +857,14 @@ class Session:
             return None
 
     def stop(self, wall):
-        """Ends the program without its "Sair" question."""
+        """Ends the program without its "Sair" question. That is no normal end, so the wall
+        journal stays; it is removed, or the next start would ask to recover the wall."""
         wall.proc.terminate()
         if self.wait_exit(wall.proc, 10) is None:
             wall.proc.kill()
             wall.proc.wait()
+        if os.path.exists(self.path("bandorajournal.txt")):
+            os.remove(self.path("bandorajournal.txt"))
 
     def record(self, name=None):
         self._recordings += 1
