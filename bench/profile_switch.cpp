@@ -18,6 +18,7 @@
 #include "printed_messages.h"
 #include "core/message_sink.h"
 #include "widgets/cart_button.h"
+#include "support/wall_session_access.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -82,12 +83,13 @@ void hover(app::MainWindow& w, int cart) {
 double clickToFirstSample(app::MainWindow& w, int cart) {
     const std::int64_t clicked = monotonicNs();
     w.session().click(cart);
-    const audio::engine::Channel* channel = w.session().cartPlayer(cart).channel();
+    const audio::engine::Channel* channel =
+        session::WallSessionAccess::cartPlayer(w.session(), cart).channel();
     std::int64_t started = 0;
     for (int i = 0; channel != nullptr && i < 20000 && (started = channel->startedNs()) == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::microseconds(100));
     }
-    w.session().cartPlayer(cart).stop();
+    w.session().stop(cart);
     return started == 0 ? 1e9 : double(started - clicked) / 1e6;
 }
 

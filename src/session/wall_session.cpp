@@ -59,6 +59,17 @@ int deviceNumberFor(audio::engine::SoundEngine& engine, int storedIndex,
     return engine.deviceWithPorts(ports).value_or(kNoDevice);
 }
 
+// Which plays on air a command ends.
+std::function<bool(int)> only(int n) {
+    return [n](int k) { return k == n; };
+}
+std::function<bool(int)> allBut(int n) {
+    return [n](int k) { return k != n; };
+}
+bool everyCart(int) {
+    return true;
+}
+
 } // namespace
 
 WallSession::WallSession(const SessionDeps& deps, QObject* parent)
@@ -120,6 +131,11 @@ void WallSession::connectPlayerEvents() {
     for (int n = 1; n <= kCartCount; ++n) {
         audio::CartPlayer& player = players_->cartPlayer(n);
         player.setOnStop([this, n](QObject*) {
+            if (players_->cartPlayer(n).isEndingInStall()) {
+                ending(PlayEnd::Stall, only(n),
+                       [&] { firing_->onPlayerStopped(players_->cart(n)); });
+                return;
+            }
             firing_->onPlayerStopped(players_->cart(n));
             observe();
         });
@@ -236,6 +252,14 @@ void WallSession::observe() {
     }
 }
 
+PlayEnd WallSession::ownEndOf(int n) const {
+    const carts::Cart& slot = wall_.table[n];
+    if (slot.loops()) {
+        return PlayEnd::LoopStop;
+    }
+    return slot.stopsWithFade() ? PlayEnd::Fade : PlayEnd::Cut;
+}
+
 void WallSession::ending(PlayEnd end, const std::function<bool(int)>& applies,
                          const std::function<void()>& command) {
     std::array<bool, kCartCount + 1> marked{};
@@ -263,17 +287,10 @@ void WallSession::click(int n, PlayTrigger trigger) {
         return;
     }
     trigger_ = block_->isEmpty() ? trigger : PlayTrigger::Block;
-    const carts::Cart& slot = wall_.table[n];
-    PlayEnd ownEnd = slot.stopsWithFade() ? PlayEnd::Fade : PlayEnd::Cut;
-    if (slot.loops()) {
-        ownEnd = PlayEnd::LoopStop;
-    }
-    ending(
-        ownEnd, [n](int k) { return k == n; },
-        [&] {
-            ending(
-                PlayEnd::Autofade, [n](int k) { return k != n; }, [&] { firing_->click(n); });
-        });
+    // The clicked cart, if on air, ends by its own stop; the others by AUTO FADE.
+    const auto clickedEnds = [&] { firing_->click(n); };
+    const auto othersEnd = [&] { ending(PlayEnd::Autofade, allBut(n), clickedEnds); };
+    ending(ownEndOf(n), only(n), othersEnd);
     trigger_ = PlayTrigger::Click;
 }
 
@@ -301,8 +318,7 @@ void WallSession::pointerOver(int n) {
 }
 
 void WallSession::cut(int n) {
-    ending(
-        PlayEnd::Cut, [n](int k) { return k == n; }, [&] { firing_->cut(n); });
+    ending(PlayEnd::Cut, only(n), [&] { firing_->cut(n); });
 }
 
 void WallSession::setStopMode(int n, carts::StopMode mode) {
@@ -343,8 +359,7 @@ std::optional<carts::CartMenuState> WallSession::menuState(int n) const {
 }
 
 void WallSession::deleteAudio(int n) {
-    ending(
-        PlayEnd::Deleted, [n](int k) { return k == n; }, [&] { editing_->deleteAudio(n); });
+    ending(PlayEnd::Deleted, only(n), [&] { editing_->deleteAudio(n); });
 }
 
 void WallSession::loadSearchRow(int n, const QString& name, const QString& path,
@@ -367,13 +382,11 @@ void WallSession::selectInProfileBox(int index) {
 }
 
 void WallSession::activateSelected() {
-    ending(
-        PlayEnd::ProfileSwitch, [](int) { return true; }, [&] { profiles_->activateSelected(); });
+    ending(PlayEnd::ProfileSwitch, everyCart, [&] { profiles_->activateSelected(); });
 }
 
 void WallSession::activateListed(int index) {
-    ending(
-        PlayEnd::ProfileSwitch, [](int) { return true; }, [&] { profiles_->selectProfile(index); });
+    ending(PlayEnd::ProfileSwitch, everyCart, [&] { profiles_->selectProfile(index); });
 }
 
 void WallSession::saveWall() {
@@ -438,14 +451,6 @@ void WallSession::measureWallLoudness() {
             loudness_->measure(wall_.table[n].path);
         }
     }
-}
-
-audio::CartPlayer& WallSession::cartPlayer(int n) {
-    return players_->cartPlayer(n);
-}
-
-audio::CartPlayer& WallSession::sparePlayer() {
-    return players_->sparePlayer();
 }
 
 void WallSession::openWallFilesAhead(int firstCart) {
@@ -524,13 +529,11 @@ QString WallSession::fade(int cart) {
     wall_.table[cart].setLoop(false);
     PlayerControl& player = players_->cart(cart);
     player.setLoop(false);
-    ending(
-        PlayEnd::Fade, [cart](int k) { return k == cart; },
-        [&] {
-            if (player.isPlaying()) {
-                player.fadeOut(deviceSettings_.fadeMs);
-            }
-        });
+    ending(PlayEnd::Fade, only(cart), [&] {
+        if (player.isPlaying()) {
+            player.fadeOut(deviceSettings_.fadeMs);
+        }
+    });
     return {};
 }
 
@@ -558,33 +561,30 @@ QString WallSession::blockNext() {
         return QStringLiteral("block is empty");
     }
     trigger_ = PlayTrigger::Block;
-    ending(
-        PlayEnd::Autofade, [](int) { return true; }, [&] { firing_->playBlockNext(); });
+    ending(PlayEnd::Autofade, everyCart, [&] { firing_->playBlockNext(); });
     trigger_ = PlayTrigger::Click;
     return {};
 }
 
 // Panic: every cart on air, and nothing that would bring one back (block, loops, a segue).
 void WallSession::endAll(PlayEnd end, bool fadeOut) {
-    ending(
-        end, [](int) { return true; },
-        [&] {
-            block_->clear();
-            for (int n = 1; n <= kCartCount; ++n) {
-                wall_.table[n].setLoop(false);
-                PlayerControl& player = players_->cart(n);
-                player.setLoop(false);
-                player.cancelSegue();
-                if (!player.isPlaying()) {
-                    continue;
-                }
-                if (fadeOut) {
-                    player.fadeOut(deviceSettings_.fadeMs);
-                } else {
-                    player.stop();
-                }
+    ending(end, everyCart, [&] {
+        block_->clear();
+        for (int n = 1; n <= kCartCount; ++n) {
+            wall_.table[n].setLoop(false);
+            PlayerControl& player = players_->cart(n);
+            player.setLoop(false);
+            player.cancelSegue();
+            if (!player.isPlaying()) {
+                continue;
             }
-        });
+            if (fadeOut) {
+                player.fadeOut(deviceSettings_.fadeMs);
+            } else {
+                player.stop();
+            }
+        }
+    });
 }
 
 QString WallSession::fadeAll() {

@@ -141,12 +141,6 @@ public:
     void restore(const carts::CartTable& table, const QList<int>& block, const QString& profile,
                  bool changed);
 
-    // For tests and benchmarks that set the wall up and watch its players without a window.
-    carts::Wall& wallForSetUp() { return wall_; }
-    audio::CartPlayer& cartPlayer(int n);
-    audio::CartPlayer& sparePlayer();
-    QTimer& displayTimer() { return displayTimer_; }
-
     // WallCommands: for sources without a pointer (remote control, panic keys).
     QString fire(int cart, PlayTrigger trigger) override;
     QString stop(int cart) override;
@@ -170,6 +164,9 @@ signals:
     void playEnded(const session::PlayInfo& play, session::PlayEnd end);
 
 private:
+    // Tests and benchmarks clock the players and set the wall up by hand through it.
+    friend struct WallSessionAccess;
+
     struct Play {
         PlayInfo info;
         std::optional<PlayEnd> end; // why it is ending, when the session made it end
@@ -181,6 +178,7 @@ private:
     // Carts that started or stopped since the last look, and every cart's state.
     void observe();
     CartState stateOf(int n) const;
+    PlayEnd ownEndOf(int n) const; // how a click ends cart n on air
     // Marks every play on air for which `applies` holds with `end`, runs `command`, and
     // takes the mark back from plays that are still on air and not fading.
     void ending(PlayEnd end, const std::function<bool(int)>& applies,

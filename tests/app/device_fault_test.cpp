@@ -14,6 +14,7 @@
 #include "support/qstring_print.h"
 #include "support/recording_messages.h"
 #include "widgets/cart_button.h"
+#include "support/wall_session_access.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -86,7 +87,7 @@ protected:
         const std::string name = "cart" + std::to_string(n) + ".wav";
         writeWav(dir.path(name), {kRate, 2, SampleFormat::S16, std::uint64_t(seconds * kRate)},
                  sine(hz, kRate, 0.5));
-        carts::Cart& slot = window->session().wallForSetUp().table[n];
+        carts::Cart& slot = session::WallSessionAccess::wall(window->session()).table[n];
         slot.name = QStringLiteral("CART %1").arg(n);
         slot.path = QString::fromStdString(dir.path(name).string());
         slot.setStopMode(carts::StopMode::Cut);

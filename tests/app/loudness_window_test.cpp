@@ -14,6 +14,7 @@
 #include "support/qstring_print.h"
 #include "support/recording_messages.h"
 #include "widgets/cart_button.h"
+#include "support/wall_session_access.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -99,7 +100,7 @@ TEST_F(LoudnessWindowTest, CartStartsAtTheTargetAndItsHintSaysSo) {
     insert(1, loud);
     ASSERT_TRUE(measured(loud));
     fire(1);
-    audio::CartPlayer& player = w->session().cartPlayer(1);
+    audio::CartPlayer& player = session::WallSessionAccess::cartPlayer(w->session(), 1);
     ASSERT_TRUE(player.isPlaying());
     EXPECT_NEAR(gainOf(player, -13.0), std::pow(10.0, -10.0 / 20.0), 0.01);
     const QString hint = cartButton(*w, 1)->toolTip(); // the wall's own hint, untouched
@@ -152,10 +153,10 @@ TEST_F(LoudnessWindowTest, CueHearsTheOnAirLevelAlsoForAFileMeasuredWhilePlaying
 TEST_F(LoudnessWindowTest, MeasureWallLoudnessQueuesEveryLoadedCart) {
     const QString a = tone("a.wav", -20.0);
     const QString b = tone("b.wav", -26.0);
-    w->session().wallForSetUp().table[10].name = QStringLiteral("A");
-    w->session().wallForSetUp().table[10].path = a;
-    w->session().wallForSetUp().table[96].name = QStringLiteral("B");
-    w->session().wallForSetUp().table[96].path = b;
+    session::WallSessionAccess::wall(w->session()).table[10].name = QStringLiteral("A");
+    session::WallSessionAccess::wall(w->session()).table[10].path = a;
+    session::WallSessionAccess::wall(w->session()).table[96].name = QStringLiteral("B");
+    session::WallSessionAccess::wall(w->session()).table[96].path = b;
     w->session().measureWallLoudness();
     ASSERT_TRUE(measured(a));
     ASSERT_TRUE(measured(b));

@@ -13,6 +13,7 @@
 #include "engine/test_media.h"
 #include "support/recording_messages.h"
 #include "widgets/cart_button.h"
+#include "support/wall_session_access.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,7 +80,7 @@ TEST_F(ProfileWindowTest, FirstActivationListsProfilesAndAtivarLoadsTheSelectedO
     strip(*w).activateButton()->click();
     EXPECT_EQ(cartButton(*w, 3)->caption(), QStringLiteral("BOA TARDE"));
     EXPECT_EQ(wallPanel(*w).statusLabel()->text(), QStringLiteral("Perfil Atual: TARDE"));
-    EXPECT_EQ(w->session().wallForSetUp().currentProfile, QStringLiteral("TARDE"));
+    EXPECT_EQ(w->session().wall().currentProfile, QStringLiteral("TARDE"));
 }
 
 // A cart's first click must not wait for its file to be opened: the switch has them opened in
@@ -163,11 +164,11 @@ TEST_F(ProfileWindowTest, BoxMenuSavesAndDeletes) {
     writeProfile(QStringLiteral("SHOW"), 1, QStringLiteral("ONE"));
     start();
     strip(*w).activateButton()->click();
-    w->session().wallForSetUp().table[9].name = QStringLiteral("NOVO");
-    w->session().wallForSetUp().profileChanged = true;
+    session::WallSessionAccess::wall(w->session()).table[9].name = QStringLiteral("NOVO");
+    session::WallSessionAccess::wall(w->session()).profileChanged = true;
     action(*w, QStringLiteral("saveProfileAction"))->trigger();
     EXPECT_EQ(folder.read(QStringLiteral("SHOW"))->slot(9).name, QStringLiteral("NOVO"));
-    EXPECT_FALSE(w->session().wallForSetUp().profileChanged);
+    EXPECT_FALSE(w->session().wall().profileChanged);
 
     messages.answer = true;
     action(*w, QStringLiteral("deleteProfileAction"))->trigger();
@@ -179,15 +180,15 @@ TEST_F(ProfileWindowTest, BoxMenuSavesAndDeletes) {
 TEST_F(ProfileWindowTest, ClosingWithAChangedWallAsksAndCanStayOpen) {
     writeProfile(QStringLiteral("SHOW"), 1, QStringLiteral("ONE"));
     start();
-    w->session().wallForSetUp().profileChanged = true;
+    session::WallSessionAccess::wall(w->session()).profileChanged = true;
     messages.answer = true;
     onNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     w->close(); // as the window manager closes it
     EXPECT_EQ(messages.asked, QStringList{session::profileChangedQuestion()});
     EXPECT_TRUE(w->isVisible()); // no name was given: nothing lost
 
-    w->session().wallForSetUp().currentProfile = QStringLiteral("SHOW");
-    w->session().wallForSetUp().table[4].name = QStringLiteral("LIVE");
+    session::WallSessionAccess::wall(w->session()).currentProfile = QStringLiteral("SHOW");
+    session::WallSessionAccess::wall(w->session()).table[4].name = QStringLiteral("LIVE");
     strip(*w).quitButton()->click(); // "Deseja Sair", then the profile question
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(folder.read(QStringLiteral("SHOW"))->slot(4).name, QStringLiteral("LIVE"));

@@ -18,6 +18,7 @@
 #include "support/recording_messages.h"
 #include "widgets/bgr_color.h"
 #include "widgets/cart_button.h"
+#include "support/wall_session_access.h"
 
 #include <QAction>
 #include <QApplication>
@@ -96,8 +97,10 @@ protected:
         hover(n);
         QTest::mouseClick(cartButton(*w, n), Qt::LeftButton);
     }
-    audio::CartPlayer& player(int n) { return w->session().cartPlayer(n); }
-    carts::Cart& slot(int n) { return w->session().wallForSetUp().table[n]; }
+    audio::CartPlayer& player(int n) {
+        return session::WallSessionAccess::cartPlayer(w->session(), n);
+    }
+    const carts::Cart& slot(int n) { return w->session().wall().table[n]; }
     QColor face(int n) { return cartButton(*w, n)->buttonColor(); }
 
     QTemporaryDir dir;
@@ -115,7 +118,7 @@ TEST_F(SearchDropTest, DropOnACartOnAirReplacesItsFileWhileTheOldAudioPlaysOn) {
     action(*w, QStringLiteral("insertAudioAction"))->trigger();
     click(5);
     ASSERT_TRUE(player(5).isPlaying());
-    w->session().wallForSetUp().profileChanged = false;
+    session::WallSessionAccess::wall(w->session()).profileChanged = false;
 
     dialogs.colours.push_back(0x00AA00);
     const int colourDialogs = dialogs.colourDialogs;
@@ -128,7 +131,7 @@ TEST_F(SearchDropTest, DropOnACartOnAirReplacesItsFileWhileTheOldAudioPlaysOn) {
     EXPECT_EQ(face(5), widgets::colorFromBgr(0x00AA00));
     EXPECT_EQ(slot(5).toFields().at(5), QStringLiteral("0"));
     EXPECT_EQ(cartButton(*w, 5)->fontColor(), QColor(Qt::black));
-    EXPECT_TRUE(w->session().wallForSetUp().profileChanged);
+    EXPECT_TRUE(w->session().wall().profileChanged);
     EXPECT_TRUE(messages.asked.isEmpty()); // replaced without asking
 
     // The player goes on with the old audio until the cart is stopped.
@@ -169,7 +172,7 @@ TEST_F(SearchDropTest, AFileGoneSinceTheSearchGivesThePlayersMessageAndStillLoad
     EXPECT_TRUE(messages.shown[0].contains(gone));
     EXPECT_EQ(slot(9).name, QStringLiteral("GONE.WAV"));
     EXPECT_EQ(slot(9).toFields().at(6), QStringLiteral("0"));
-    EXPECT_TRUE(w->session().sparePlayer().isEmpty());
+    EXPECT_TRUE(session::WallSessionAccess::sparePlayer(w->session()).isEmpty());
 
     // The wall goes on working.
     const QString other = tone("other.wav", 440, 500);
@@ -186,7 +189,7 @@ TEST_F(SearchDropTest, OnlyCartsTakeARow) {
     EXPECT_FALSE(drop(strip(*w).cueButton(), row)); // a cart button, but no cart
     for (int n = 1; n <= carts::kCartCount; ++n)
         EXPECT_TRUE(slot(n).name.isEmpty()) << n;
-    EXPECT_FALSE(w->session().wallForSetUp().profileChanged);
+    EXPECT_FALSE(w->session().wall().profileChanged);
 }
 
 TEST_F(SearchDropTest, AFileNameThatIsNotUtf8IsMeasuredAndPlays) {

@@ -13,6 +13,7 @@
 #include "support/recording_messages.h"
 #include "widgets/bgr_color.h"
 #include "widgets/spin_edit.h"
+#include "support/wall_session_access.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -366,12 +367,13 @@ TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
     const QString file = dir.filePath(QStringLiteral("tone.wav"));
     enginetest::writeWav(file.toStdString(), {44100, 2, enginetest::SampleFormat::S16, 441000},
                          enginetest::sine(440, 44100));
-    w.session().wallForSetUp().table[1].name = QStringLiteral("VINHETA");
-    w.session().wallForSetUp().table[1].path = file;
-    w.session().wallForSetUp().table[1].setStopMode(carts::StopMode::Fade); // stop with a fade
-    w.session().click(1);                                                   // on air
-    w.session().click(1);                                                   // fades
-    audio::CartPlayer& player = w.session().cartPlayer(1);
+    carts::Cart& slot = session::WallSessionAccess::wall(w.session()).table[1];
+    slot.name = QStringLiteral("VINHETA");
+    slot.path = file;
+    slot.setStopMode(carts::StopMode::Fade); // stop with a fade
+    w.session().click(1);                    // on air
+    w.session().click(1);                    // fades
+    audio::CartPlayer& player = session::WallSessionAccess::cartPlayer(w.session(), 1);
     ASSERT_TRUE(player.isFading());
     sound.renderFed({player.channel()}, 44100 * 1490 / 1000);
     sound.engine->dispatchEvents();

@@ -15,6 +15,7 @@
 #include "support/recording_messages.h"
 #include "widgets/bgr_color.h"
 #include "widgets/cart_button.h"
+#include "support/wall_session_access.h"
 
 #include <QAction>
 #include <QApplication>
@@ -87,13 +88,15 @@ protected:
         dialogs.files.push_back(path);
         menu(n, "insertAudioAction");
     }
-    audio::CartPlayer& player(int n) { return w->session().cartPlayer(n); }
+    audio::CartPlayer& player(int n) {
+        return session::WallSessionAccess::cartPlayer(w->session(), n);
+    }
     // Keys go where the X server sends them: to the focused control.
     QWidget* focused() {
         QWidget* focus = QApplication::focusWidget();
         return focus != nullptr ? focus : w.get();
     }
-    carts::Cart& slot(int n) { return w->session().wallForSetUp().table[n]; }
+    carts::Cart& slot(int n) { return session::WallSessionAccess::wall(w->session()).table[n]; }
 
     QTemporaryDir dir;
     RecordingMessages messages;
@@ -201,7 +204,8 @@ TEST_F(WallWindowTest, PreviewOfCartOneIsStoppedByTheFirstClickOnCartOne) {
 TEST_F(WallWindowTest, LoopRestartsTheCartAtItsEnd) {
     insert(3, tone(QStringLiteral("short.wav"), 440, 400));
     click(3);
-    w->session().displayTimer().stop(); // keep the caption from being replaced by the count-down
+    // Keeps the caption from being replaced by the count-down.
+    session::WallSessionAccess::displayTimer(w->session()).stop();
     menu(3, "loopAction");
     EXPECT_EQ(cartButton(*w, 3)->caption(), QStringLiteral("LOOP"));
     QElapsedTimer clock;
@@ -334,7 +338,7 @@ TEST_F(WallWindowTest, RenameShowsTheWholeNameUntilTheNextRefresh) {
     dialogs.names.push_back(thirty);
     menu(1, "renameAction");
     EXPECT_EQ(cartButton(*w, 1)->caption(), thirty);
-    EXPECT_TRUE(w->session().wallForSetUp().profileChanged);
+    EXPECT_TRUE(w->session().wall().profileChanged);
 }
 
 TEST_F(WallWindowTest, ReplacedFileIsPlayedOnTheNextClick) {
