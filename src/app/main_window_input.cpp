@@ -56,7 +56,7 @@ void MainWindow::connectMenus() {
     popupAt(menus_->profileMenu(), strip_->profileBox());
     popupAt(menus_->windowMenu(), strip_->quitButton());
     popupAt(menus_->windowMenu(), strip_->minimizeButton());
-    new MenuCommands(*menus_, *session_, *binding_, this);
+    new MenuCommands(*menus_, *session_, *binding_, *env_.messages, this);
 }
 
 void MainWindow::showProfileList() {

@@ -1,5 +1,6 @@
 #include "app/menu_commands.h"
 
+#include "app/marker_editing.h"
 #include "app/wall_binding.h"
 #include "app/wall_menus.h"
 #include "session/wall_session.h"
@@ -12,8 +13,9 @@
 namespace app {
 
 MenuCommands::MenuCommands(WallMenus& menus, session::WallSession& session, WallBinding& binding,
-                           QObject* parent)
-    : QObject(parent), menus_(menus), session_(session), binding_(binding) {
+                           core::MessageSink& messages, QWidget* window)
+    : QObject(window), menus_(menus), session_(session), binding_(binding),
+      markerEditing_(new MarkerEditing(session, messages, window)) {
     connectCartMenu();
     connectProfileMenus();
 }
@@ -32,6 +34,7 @@ void MenuCommands::connectCartMenu() {
         {"defaultColourAction", [&e](int n) { e.resetFaceColour(n); }},
         {"captionColourAction", [&e](int n) { e.chooseCaptionColour(n); }},
         {"propertiesAction", [&e](int n) { e.showProperties(n); }},
+        {"markersAction", [this](int n) { markerEditing_->open(n); }},
         {"renameAction", [&e](int n) { e.renameCart(n); }},
         {"copyAction", [&e](int n) { e.copyCart(n); }},
         {"pasteAction", [&e](int n) { e.pasteCart(n); }},

@@ -40,6 +40,9 @@ constexpr SpinRange kMixRange{500, 5000, 100};
 constexpr SpinRange kFadeRange{100, 2500, 100};
 constexpr SpinRange kLoudnessTargetRange{config::ExtSettings::kMinLoudnessTarget,
                                          config::ExtSettings::kMaxLoudnessTarget, 1};
+constexpr SpinRange kEndWarningRange{0, config::ExtSettings::kMaxEndWarning, 1};
+// The loudness row, and the end warning's under it, fill the band below the warning line.
+constexpr int kLoudnessRowY = 214;
 
 void paintBackground(QWidget* widget, const QColor& colour) {
     widget->setAutoFillBackground(true);
@@ -202,11 +205,22 @@ void SetupDialog::buildLoudnessFields(QFrame* panel) {
     QPalette pal = loudnessBox_->palette();
     pal.setColor(QPalette::WindowText, Qt::white);
     loudnessBox_->setPalette(pal);
-    loudnessBox_->setGeometry(16, 226, 240, 22);
-    makeLabel(panel, QStringLiteral("Alvo (LUFS):"), {262, 230}, "loudnessTargetLabel");
+    loudnessBox_->setGeometry(16, kLoudnessRowY, 240, 22);
+    makeLabel(panel, QStringLiteral("Alvo (LUFS):"), {262, kLoudnessRowY + 4},
+              "loudnessTargetLabel");
     loudnessTargetEdit_ =
-        makeSpin(panel, kLoudnessTargetRange, {368, 226, 110, 22}, "loudnessTargetEdit");
+        makeSpin(panel, kLoudnessTargetRange, {368, kLoudnessRowY, 110, 22}, "loudnessTargetEdit");
     loudnessTargetEdit_->setValue(config::ExtSettings{}.loudnessTarget);
+
+    // Under the target, in the same column: the seconds before a cart's end in which its frame
+    // and the clock blink faster.
+    constexpr int y = kLoudnessRowY + 24;
+    makeLabel(panel, QStringLiteral("Aviso de fim (s):"), {262, y + 4}, "endWarningLabel");
+    endWarningEdit_ = makeSpin(panel, kEndWarningRange, {368, y, 110, 22}, "endWarningEdit");
+    endWarningEdit_->setToolTip(
+        QStringLiteral("Segundos finais do cartucho em que a borda e o relógio piscam "
+                       "mais rápido (0 = desligado)"));
+    endWarningEdit_->setValue(config::ExtSettings{}.endWarningSeconds);
 }
 
 void SetupDialog::buildButtonPanel() {
@@ -244,6 +258,7 @@ void SetupDialog::fillControls(const config::DeviceSettings& saved,
     fadeEdit_->setValue(saved.fadeMs);
     loudnessBox_->setChecked(savedExt.loudness);
     loudnessTargetEdit_->setValue(savedExt.loudnessTarget);
+    endWarningEdit_->setValue(savedExt.endWarningSeconds);
     findJackDevicesInUse();
     updateXrunLine();
     xrunTimer_->start();
@@ -315,9 +330,13 @@ config::DeviceSettings SetupDialog::chosenSettings() const {
 }
 
 config::ExtSettings SetupDialog::chosenExtSettings() const {
-    return {loudnessBox_->isChecked(), loudnessTargetEdit_->value(),
-            chosenPorts(outputList_, savedExt_.jackOutputPorts),
-            chosenPorts(cueList_, savedExt_.jackCuePorts)};
+    config::ExtSettings chosen = savedExt_; // what the dialog does not show stays as read
+    chosen.loudness = loudnessBox_->isChecked();
+    chosen.loudnessTarget = loudnessTargetEdit_->value();
+    chosen.endWarningSeconds = endWarningEdit_->value();
+    chosen.jackOutputPorts = chosenPorts(outputList_, savedExt_.jackOutputPorts);
+    chosen.jackCuePorts = chosenPorts(cueList_, savedExt_.jackCuePorts);
+    return chosen;
 }
 
 void SetupDialog::save() {
@@ -325,7 +344,8 @@ void SetupDialog::save() {
     // for the operator leaving, that would close the dialog, and the result box's event loop
     // would delete it under this routine.
     const QScopedValueRollback<bool> saving(ownMessageShown_, true);
-    for (widgets::SpinEdit* edit : {bufferEdit_, mixEdit_, fadeEdit_, loudnessTargetEdit_}) {
+    for (widgets::SpinEdit* edit :
+         {bufferEdit_, mixEdit_, fadeEdit_, loudnessTargetEdit_, endWarningEdit_}) {
         edit->commitText(); // a value still being typed counts
     }
     const config::DeviceSettings chosen = chosenSettings();

@@ -1,7 +1,7 @@
 #pragma once
 // The setup dialog: the on-air and cue sound devices, the playback buffer, the mix lead and the
-// fade length, saved to BANDORA40.CFG; loudness normalisation and its target, saved to
-// bandoraext.ini.
+// fade length, saved to BANDORA40.CFG; loudness normalisation and its target and the end
+// warning (AVISO_FIM), saved to bandoraext.ini.
 //
 // Borderless, always on top, centred, not modal. Each click on the setup button makes a new
 // one, filled from the file and from the sound server's devices as they are at that moment;
@@ -72,6 +72,7 @@ public:
     QLabel* xrunLine() const { return xrunLine_; }
     QCheckBox* loudnessBox() const { return loudnessBox_; }
     widgets::SpinEdit* loudnessTargetEdit() const { return loudnessTargetEdit_; }
+    widgets::SpinEdit* endWarningEdit() const { return endWarningEdit_; }
 
 signals:
     void extSettingsSaved(const config::ExtSettings& settings);
@@ -117,6 +118,7 @@ private:
     config::ExtSettings savedExt_;
     QCheckBox* loudnessBox_ = nullptr;
     widgets::SpinEdit* loudnessTargetEdit_ = nullptr;
+    widgets::SpinEdit* endWarningEdit_ = nullptr;
     bool ownMessageShown_ = false; // a box the dialog shows itself is no reason to close
     bool wasActive_ = false;
 };

@@ -30,8 +30,7 @@ WallBinding::WallBinding(session::WallSession& session, CartWallPanel& panel, Co
     session::WallState& state = session_.state();
     connect(&state, &session::WallState::cartLookChanged, this, &WallBinding::renderCart);
     connect(&state, &session::WallState::blockChanged, this, &WallBinding::renderBlock);
-    connect(&state, &session::WallState::clockChanged, this,
-            [this] { strip_.clockLabel()->setText(session_.state().strip().clock); });
+    connect(&state, &session::WallState::clockChanged, this, &WallBinding::renderClock);
     connect(&state, &session::WallState::metersChanged, this, [this] {
         strip_.upperMeter()->setProgress(session_.state().strip().meterA);
         strip_.lowerMeter()->setProgress(session_.state().strip().meterB);
@@ -74,6 +73,16 @@ void WallBinding::renderCart(int n) {
     b->setMarked(look.queued);
     b->setClickEnabled(look.clickEnabled);
     b->update();
+}
+
+void WallBinding::renderClock() {
+    const session::StripLook& look = session_.state().strip();
+    QLabel* clock = strip_.clockLabel();
+    clock->setText(look.clock);
+    QPalette pal = clock->palette();
+    // Red as the on-air frame while the end warning's blink is lit.
+    pal.setColor(QPalette::WindowText, look.clockWarning ? Qt::red : Qt::white);
+    clock->setPalette(pal);
 }
 
 void WallBinding::renderBlock() {

@@ -30,6 +30,7 @@ signals:
 
 private:
     void renderCart(int n);
+    void renderClock();
     void renderBlock();
     void renderCueSwitch();
     void renderProfileBox();

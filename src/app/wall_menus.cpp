@@ -58,6 +58,7 @@ void WallMenus::buildCartMenu(QWidget* owner) {
                             {"captionColourAction", "Selecionar Cor de Fonte", 7},
                             {"", "-", 8},
                             {"propertiesAction", "Propriedades do Áudio do Cartucho", 9},
+                            {"markersAction", "Marcas do Áudio", 0},
                             {"", "-", 10},
                         });
 
@@ -139,6 +140,7 @@ void WallMenus::applyCartMenuState(const carts::CartMenuState& state) {
         {"defaultColourAction", state.defaultColour},
         {"captionColourAction", state.chooseCaptionColour},
         {"propertiesAction", state.properties},
+        {"markersAction", state.properties}, // a loaded cart, as its properties
         {"preferencesMenu", state.preferences},
         {"renameAction", state.rename},
         {"loopAction", state.loop},

@@ -19,6 +19,7 @@ StatusDisplay::StatusDisplay(PlayerBank& players, WallView& view, const BlockSeq
 void StatusDisplay::onDisplayTick() {
     ++tickCount_;
     const bool blink = tickCount_ % 5 == 0;
+    const bool warningBlink = ++warningTicks_ % kWarningBlinkTicks == 0;
     playing_.clear();
     for (int n = 1; n <= carts::kCartCount; ++n) {
         PlayerControl& player = players_.cart(n);
@@ -26,16 +27,12 @@ void StatusDisplay::onDisplayTick() {
             continue;
         }
         playing_.push_back(n);
-        if (blink) {
-            if (view_.frameWidth(n) == kIdleFrameWidth) {
-                view_.setFrame(n, kOnAirFrameColour, kOnAirFrameWidth);
-            } else {
-                view_.setFrame(n, kIdleFrameColour, kIdleFrameWidth);
-            }
+        if (inEndWarning(n, player) ? warningBlink : blink) {
+            flipFrame(n);
         }
         showTimeLeft(n, player);
     }
-    showLastPlaying(playing_);
+    showLastPlaying(playing_, warningBlink);
     if (tickCount_ > 10) {
         tickCount_ = 0;
     }
@@ -44,8 +41,10 @@ void StatusDisplay::onDisplayTick() {
 // The meters and the clock show the highest-numbered playing cart; the meters keep the levels
 // of the cart below it when that cart has no data. Only those reads are made, not one FFT per
 // playing cart.
-void StatusDisplay::showLastPlaying(const std::vector<int>& playing) {
+void StatusDisplay::showLastPlaying(const std::vector<int>& playing, bool warningBlink) {
     if (playing.empty()) {
+        clockLit_ = false; // the clock keeps its text, but no warning outlives the cart
+        view_.setClockWarning(false);
         return;
     }
     for (auto it = playing.rbegin(); it != playing.rend(); ++it) {
@@ -59,6 +58,12 @@ void StatusDisplay::showLastPlaying(const std::vector<int>& playing) {
     PlayerControl& last = players_.cart(playing.back());
     view_.setClockText(
         core::formatClock(qint64(last.lengthMs()) + block_.totalMs() - qint64(last.positionMs())));
+    if (!inEndWarning(playing.back(), last)) {
+        clockLit_ = false;
+    } else if (warningBlink) {
+        clockLit_ = !clockLit_;
+    }
+    view_.setClockWarning(clockLit_);
 }
 
 // While the intro runs the button counts down to the vocal, so the operator can talk up to it;
@@ -69,6 +74,21 @@ void StatusDisplay::showTimeLeft(int n, PlayerControl& player) {
     const qint64 left =
         intro ? qint64{*intro} : qint64(player.lengthMs()) - qint64(player.positionMs());
     view_.setCaption(n, core::formatClock(left));
+}
+
+bool StatusDisplay::inEndWarning(int n, PlayerControl& player) const {
+    if (warning_.ms <= 0 || (warning_.loops && warning_.loops(n))) {
+        return false;
+    }
+    return qint64(player.lengthMs()) - qint64(player.positionMs()) <= warning_.ms;
+}
+
+void StatusDisplay::flipFrame(int n) {
+    if (view_.frameWidth(n) == kIdleFrameWidth) {
+        view_.setFrame(n, kOnAirFrameColour, kOnAirFrameWidth);
+    } else {
+        view_.setFrame(n, kIdleFrameColour, kIdleFrameWidth);
+    }
 }
 
 void StatusDisplay::onMasterFaderMoved(int position) {

@@ -80,6 +80,8 @@ public:
     virtual void setBlockLines(const QStringList& lines) = 0;
     virtual void setBlockCount(int count) = 0;
     virtual void setClockText(const QString& text) = 0;
+    // The clock's end-warning blink: lit or not. A view without the warning ignores it.
+    virtual void setClockWarning(bool /*lit*/) {}
     virtual void setMeters(int levelA, int levelB) = 0;
     virtual void setCueLook(bool cueMode) = 0;
     virtual void setStatusLine(const QString& text) = 0;

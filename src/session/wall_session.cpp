@@ -124,7 +124,13 @@ void WallSession::createPlayers() {
     firing_ = std::make_unique<CartFiring>(wall_, *players_, state_, *block_, deps_.messages,
                                            *files_, deviceSettings_);
     display_ = std::make_unique<StatusDisplay>(*players_, state_, *block_);
+    applyEndWarning();
     connectPlayerEvents();
+}
+
+void WallSession::applyEndWarning() {
+    display_->setEndWarning({qint64(extSettings_.endWarningSeconds) * 1000,
+                             [this](int n) { return wall_.table[n].loops(); }});
 }
 
 void WallSession::connectPlayerEvents() {
@@ -481,6 +487,7 @@ void WallSession::reloadDeviceSettings() {
 
 void WallSession::applyExtSettings(const config::ExtSettings& settings) {
     extSettings_ = settings;
+    applyEndWarning();
     block_->onMixSettingsChanged();
 }
 

@@ -174,6 +174,7 @@ private:
 
     void createPlayers();
     void connectPlayerEvents();
+    void applyEndWarning(); // AVISO_FIM to the display
     void onWallLoaded();
     // Carts that started or stopped since the last look, and every cart's state.
     void observe();

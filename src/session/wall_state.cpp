@@ -80,6 +80,13 @@ void WallState::setClockText(const QString& text) {
     }
 }
 
+void WallState::setClockWarning(bool lit) {
+    if (strip_.clockWarning != lit) {
+        strip_.clockWarning = lit;
+        emit clockChanged();
+    }
+}
+
 void WallState::setMeters(int levelA, int levelB) {
     strip_.meterA = levelA;
     strip_.meterB = levelB;

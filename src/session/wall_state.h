@@ -32,6 +32,7 @@ struct StripLook {
     QStringList blockLines;
     int blockCount = 0;
     QString clock = QStringLiteral("00:00:00");
+    bool clockWarning = false; // lit in the end warning's blink of the cart the clock follows
     int meterA = 0;
     int meterB = 0;
     bool cueMode = false;
@@ -73,6 +74,7 @@ public:
     void setBlockLines(const QStringList& lines) override;
     void setBlockCount(int count) override;
     void setClockText(const QString& text) override;
+    void setClockWarning(bool lit) override;
     void setMeters(int levelA, int levelB) override;
     void setCueLook(bool cueMode) override;
     void setStatusLine(const QString& text) override;

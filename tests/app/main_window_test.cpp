@@ -162,12 +162,14 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsTagsAndShortcuts) {
     EXPECT_EQ(action(*w, QStringLiteral("pasteAction"))->data().toInt(), 18);
     EXPECT_EQ(action(*w, QStringLiteral("pasteAction"))->text(), QStringLiteral("Colar Cartucho"));
     EXPECT_TRUE(action(*w, QStringLiteral("stopWithCutAction"))->isChecked());
-    int items = 0;
-    for (QAction* a : menu(*w, "cartMenu")->actions()) {
-        (void)a;
-        ++items;
-    }
-    EXPECT_EQ(items, 22);
+    const QList<QAction*> items = menu(*w, "cartMenu")->actions();
+    EXPECT_EQ(items.size(), 23);
+    const auto at = [&](const char* name) {
+        return items.indexOf(action(*w, QString::fromLatin1(name)));
+    };
+    EXPECT_EQ(action(*w, QStringLiteral("markersAction"))->text(),
+              QStringLiteral("Marcas do Áudio"));
+    EXPECT_EQ(at("markersAction"), at("propertiesAction") + 1);
 }
 
 TEST_F(MainWindowTest, F1AnywhereInTheWindowShowsTheAboutBox) {

@@ -187,6 +187,43 @@ TEST_F(SetupDialogTest, LoudnessControlsShowTheExtFileAndOkSavesAndHandsThemOn) 
     EXPECT_EQ(handed.at(0).at(0).value<config::ExtSettings>(), (config::ExtSettings{false, -18}));
 }
 
+// AVISO_FIM sits under the loudness target, clear of every other control; OK writes it and
+// keeps the lines of bandoraext.ini that the dialog does not show.
+TEST_F(SetupDialogTest, EndWarningShowsTheExtFileAndOkSavesItKeepingOtherLines) {
+    QFile ext(QDir(dir.path()).filePath(QStringLiteral("bandoraext.ini")));
+    ASSERT_TRUE(ext.open(QIODevice::WriteOnly));
+    ext.write("AVISO_FIM=25\r\nOSC_PORT=9000\r\nOUTRA=valor\r\n");
+    ext.close();
+    ASSERT_NO_FATAL_FAILURE(open());
+    widgets::SpinEdit* edit = dialog->endWarningEdit();
+    EXPECT_EQ(edit->value(), 25);
+    EXPECT_EQ(edit->minimum(), 0);
+    EXPECT_EQ(edit->maximum(), 60);
+    const auto* panel = dialog->findChild<QFrame*>(QStringLiteral("settingsPanel"));
+    const QList<QWidget*> added = {edit, dialog->findChild<QLabel*>("endWarningLabel")};
+    for (QWidget* control : added) {
+        const std::string name = control->objectName().toStdString();
+        EXPECT_TRUE(panel->rect().contains(control->geometry())) << name;
+        for (QWidget* other : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!added.contains(other) && other->isVisibleTo(dialog)) {
+                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                    << name << " over " << other->objectName().toStdString();
+            }
+        }
+    }
+    QSignalSpy handed(dialog.data(), &SetupDialog::extSettingsSaved);
+    edit->setValue(0);
+    dialog->okButton()->click();
+    ASSERT_TRUE(ext.open(QIODevice::ReadOnly));
+    const QByteArray written = ext.readAll();
+    EXPECT_TRUE(written.startsWith("AVISO_FIM=0\r\nOSC_PORT=9000\r\nOUTRA=valor\r\n"))
+        << written.data();
+    ASSERT_EQ(handed.count(), 1);
+    const auto settings = handed.at(0).at(0).value<config::ExtSettings>();
+    EXPECT_EQ(settings.endWarningSeconds, 0);
+    EXPECT_EQ(settings.oscPort, 9000);
+}
+
 TEST_F(SetupDialogTest, WriteFailureIsReportedAndMixAndFadeStillApply) {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("BANDORA40.CFG"))); // no file can go there
     ASSERT_NO_FATAL_FAILURE(open());

@@ -390,7 +390,8 @@ TEST_F(WallWindowTest, MenuOfAnEmptyCartOffersOnlyWhatMakesSense) {
     QStringList enabled;
     for (const char* name :
          {"aboutAction", "insertAudioAction", "deleteAudioAction", "faceColourAction",
-          "defaultColourAction", "captionColourAction", "propertiesAction", "preferencesMenu",
+          "defaultColourAction", "captionColourAction", "propertiesAction", "markersAction",
+          "preferencesMenu",
           "renameAction", "loopAction", "copyAction", "pasteAction", "searchAudioAction",
           "profileListAction"}) {
         if (action(*w, QString::fromUtf8(name))->isEnabled()) {
