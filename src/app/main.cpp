@@ -2,6 +2,7 @@
 // message loop.
 #include "app/hint_look.h"
 #include "app/main_window.h"
+#include "app/window_remote_control.h"
 #include "audio/engine/sound_engine.h"
 #include "widgets/dialog_message_sink.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     if (window.creationRefused()) {
         return 0;
     }
+    app::WindowRemoteControl remoteControl(window, messages); // OSC and MIDI
     window.showOnScreen();
     return QApplication::exec();
 }

@@ -140,6 +140,29 @@ void SetupDialog::buildSettingsPanel() {
     buildTimeFields(panel);
     buildDeviceFields(panel);
     buildLoudnessFields(panel);
+    buildRemoteFields(panel);
+}
+
+// Beside the mix and fade fields, the one free area of the panel; wrapped, as the MIDI part of
+// the line can be long.
+void SetupDialog::buildRemoteFields(QFrame* panel) {
+    remoteLine_ = makeLabel(panel, QString(), {262, 44}, "remoteLine");
+    remoteLine_->setWordWrap(true);
+    remoteLine_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    remoteLine_->resize(216, 64);
+    remoteLine_->hide();
+}
+
+void SetupDialog::showRemoteControl(std::function<QString()> statusLine,
+                                    std::function<void(QWidget*)> openDialog) {
+    remoteStatus_ = std::move(statusLine);
+    remoteLine_->setText(remoteStatus_());
+    remoteLine_->show();
+    // Refreshed with the xrun line: the dropped count grows while the dialog is open.
+    connect(xrunTimer_, &QTimer::timeout, remoteLine_,
+            [this] { remoteLine_->setText(remoteStatus_()); });
+    openRemoteDialog_ = std::move(openDialog);
+    remoteButton_->show();
 }
 
 void SetupDialog::buildTimeFields(QFrame* panel) {
@@ -232,6 +255,17 @@ void SetupDialog::buildButtonPanel() {
         makeButton(panel, QStringLiteral("Cancelar"), {254, 14, 90, 30}, "cancelButton");
     connect(okButton_, &QPushButton::clicked, this, &SetupDialog::save);
     connect(cancelButton_, &QPushButton::clicked, this, &QWidget::close);
+    remoteButton_ = makeButton(panel, QStringLiteral("Controle Remoto"), {360, 14, 118, 30},
+                               "remoteButton");
+    remoteButton_->hide();
+    connect(remoteButton_, &QPushButton::clicked, this, [this] {
+        {
+            // Its own dialog is no reason to close, as its own message boxes are not.
+            const QScopedValueRollback<bool> shown(ownMessageShown_, true);
+            openRemoteDialog_(this);
+        }
+        activateWindow();
+    });
 }
 
 void SetupDialog::showWithSavedSettings() {

@@ -20,6 +20,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -72,6 +74,14 @@ public:
     QLabel* xrunLine() const { return xrunLine_; }
     QCheckBox* loudnessBox() const { return loudnessBox_; }
     widgets::SpinEdit* loudnessTargetEdit() const { return loudnessTargetEdit_; }
+
+    // Remote control: a line on its state (asked again every second, for the dropped count)
+    // and a button that opens its own dialog through `openDialog`, which runs it modal over
+    // this one (this dialog stays open meanwhile). Both stay hidden until this is called.
+    void showRemoteControl(std::function<QString()> statusLine,
+                           std::function<void(QWidget*)> openDialog);
+    QLabel* remoteLine() const { return remoteLine_; }
+    QPushButton* remoteButton() const { return remoteButton_; }
     widgets::SpinEdit* endWarningEdit() const { return endWarningEdit_; }
 
 signals:
@@ -85,6 +95,7 @@ private:
     void buildTimeFields(QFrame* panel);
     void buildDeviceFields(QFrame* panel);
     void buildLoudnessFields(QFrame* panel);
+    void buildRemoteFields(QFrame* panel);
     void buildButtonPanel();
     void fillControls(const config::DeviceSettings& saved, const config::ExtSettings& savedExt);
     void listDevices(QComboBox* list);
@@ -118,6 +129,10 @@ private:
     config::ExtSettings savedExt_;
     QCheckBox* loudnessBox_ = nullptr;
     widgets::SpinEdit* loudnessTargetEdit_ = nullptr;
+    QLabel* remoteLine_ = nullptr;
+    QPushButton* remoteButton_ = nullptr;
+    std::function<QString()> remoteStatus_;
+    std::function<void(QWidget*)> openRemoteDialog_;
     widgets::SpinEdit* endWarningEdit_ = nullptr;
     bool ownMessageShown_ = false; // a box the dialog shows itself is no reason to close
     bool wasActive_ = false;

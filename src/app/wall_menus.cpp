@@ -59,6 +59,7 @@ void WallMenus::buildCartMenu(QWidget* owner) {
                             {"", "-", 8},
                             {"propertiesAction", "Propriedades do Áudio do Cartucho", 9},
                             {"markersAction", "Marcas do Áudio", 0},
+                            {"learnMidiAction", "Aprender MIDI", 0},
                             {"", "-", 10},
                         });
 

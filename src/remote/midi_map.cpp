@@ -52,13 +52,6 @@ std::optional<MidiKey> keyFrom(const QStringList& words) {
     return key;
 }
 
-QString keyText(const MidiKey& key) {
-    return QStringLiteral("%1 %2 %3")
-        .arg(key.type == MidiKey::Type::Note ? QStringLiteral("NOTE") : QStringLiteral("CC"))
-        .arg(key.channel)
-        .arg(key.number);
-}
-
 // The key and value of a note-on or control change; nothing for any other message.
 std::optional<std::pair<MidiKey, int>> keyAndValue(const MidiMessage& message) {
     const std::uint8_t kind = message.status & 0xf0;
@@ -78,6 +71,13 @@ bool accepted(const MidiKey& key, int value, CommandKind kind) {
 }
 
 } // namespace
+
+QString keyText(const MidiKey& key) {
+    return QStringLiteral("%1 %2 %3")
+        .arg(key.type == MidiKey::Type::Note ? QStringLiteral("NOTE") : QStringLiteral("CC"))
+        .arg(key.channel)
+        .arg(key.number);
+}
 
 MidiMap MidiMap::fromLines(const QStringList& lines) {
     MidiMap map;

@@ -28,6 +28,9 @@ struct MidiKey {
     auto operator<=>(const MidiKey&) const = default;
 };
 
+// "NOTE 1 36" or "CC 1 7", as the file's lines begin.
+QString keyText(const MidiKey& key);
+
 // One channel message as it arrives: status byte and two data bytes.
 struct MidiMessage {
     std::uint8_t status = 0;

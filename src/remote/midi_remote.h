@@ -22,6 +22,7 @@ public:
     // damaged file (empty when it was fine).
     QString start(MidiBackend backend = MidiBackend::Auto);
     QString statusLine() const { return io_.statusLine(); }
+    bool available() const { return io_.available(); }
     QString fileProblem() const { return map_.damageText(); }
     const MidiMap& map() const { return map_; }
 

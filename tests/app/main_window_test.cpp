@@ -163,13 +163,14 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsTagsAndShortcuts) {
     EXPECT_EQ(action(*w, QStringLiteral("pasteAction"))->text(), QStringLiteral("Colar Cartucho"));
     EXPECT_TRUE(action(*w, QStringLiteral("stopWithCutAction"))->isChecked());
     const QList<QAction*> items = menu(*w, "cartMenu")->actions();
-    EXPECT_EQ(items.size(), 23);
+    EXPECT_EQ(items.size(), 24);
     const auto at = [&](const char* name) {
         return items.indexOf(action(*w, QString::fromLatin1(name)));
     };
     EXPECT_EQ(action(*w, QStringLiteral("markersAction"))->text(),
               QStringLiteral("Marcas do Áudio"));
     EXPECT_EQ(at("markersAction"), at("propertiesAction") + 1);
+    EXPECT_EQ(at("learnMidiAction"), at("markersAction") + 1);
 }
 
 TEST_F(MainWindowTest, F1AnywhereInTheWindowShowsTheAboutBox) {

@@ -1,54 +1,16 @@
 // MIDI through RtMidi's JACK backend on a private JACK server: a controller's pad fires a cart
 // and the cart's light comes back to the controller.
 #include "jack/jack_test_support.h"
+#include "remote/midi_pads.h"
 #include "remote/midi_remote.h"
 #include "remote/recording_wall.h"
 #include "support/qstring_print.h"
 
-#include <RtMidi.h>
-
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <atomic>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <mutex>
-
-namespace {
-
-// The controller: pads (an output port) and their lights (an input port), each RtMidi object
-// a JACK client of its own.
-class Pads {
-public:
-    Pads() : out_(RtMidi::UNIX_JACK, "pads"), in_(RtMidi::UNIX_JACK, "lights") {
-        out_.openVirtualPort("out");
-        in_.setCallback(&Pads::onLight, this);
-        in_.openVirtualPort("in");
-    }
-    void press(unsigned char note) {
-        const unsigned char on[3] = {0x90, note, 100};
-        out_.sendMessage(on, 3);
-    }
-    std::vector<unsigned char> lastLight() {
-        const std::lock_guard lock(mutex_);
-        return last_;
-    }
-
-private:
-    static void onLight(double, std::vector<unsigned char>* bytes, void* self) {
-        auto* pads = static_cast<Pads*>(self);
-        const std::lock_guard lock(pads->mutex_);
-        pads->last_ = *bytes;
-    }
-
-    RtMidiOut out_;
-    RtMidiIn in_;
-    std::mutex mutex_;
-    std::vector<unsigned char> last_;
-};
-
-} // namespace
 
 TEST(MidiOverJack, APadFiresItsCartAndTheLightComesBack) {
     jacktest::JackServer jack("bandora-midi-" + std::to_string(getpid()));
@@ -60,7 +22,7 @@ TEST(MidiOverJack, APadFiresItsCartAndTheLightComesBack) {
     file.write("ENTRADA=pads:out\r\nSAIDA=lights:in\r\nNOTE 1 36 = /cart/1/fire\r\n");
     file.close();
 
-    Pads pads;
+    MidiPads pads;
     RecordingWall wall;
     remote::MidiRemote midi(wall, dir.path());
     EXPECT_EQ(midi.start(remote::MidiBackend::Jack), QStringLiteral("MIDI ligado (JACK)"));

@@ -1,6 +1,7 @@
 // OSC over loopback: a controller made with liblo sends to the server and listens to it.
 #include "remote/osc_server.h"
 #include "remote/recording_wall.h"
+#include "support/loopback_udp.h"
 #include "support/qstring_print.h"
 
 #include <lo/lo.h>
@@ -17,18 +18,6 @@
 using session::CartState;
 
 namespace {
-
-int freePort() {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 // Sends from its own port and writes down what comes back as "path arg arg".
 class Controller {
@@ -93,7 +82,7 @@ private:
 TEST(OscServer, CommandsReachTheWallAndBadOnesAreAnswered) {
     RecordingWall wall;
     remote::OscServer server(wall);
-    const int port = freePort();
+    const int port = freeLoopbackUdpPort();
     ASSERT_EQ(server.start(port), QString());
     Controller controller(port);
 
@@ -116,7 +105,7 @@ TEST(OscServer, ListenersGetFeedbackUntilTheyLapse) {
     std::int64_t nowMs = 1000;
     remote::OscServer server(wall, [&] { return nowMs; });
     QSignalSpy subscribed(&server, &remote::OscServer::listenerSubscribed);
-    const int port = freePort();
+    const int port = freeLoopbackUdpPort();
     ASSERT_EQ(server.start(port), QString());
     Controller controller(port);
 
@@ -150,7 +139,7 @@ TEST(OscServer, ListenersGetFeedbackUntilTheyLapse) {
 TEST(OscServer, SendersOutsideTheAllowListAreDroppedAndCounted) {
     RecordingWall wall;
     remote::OscServer server(wall);
-    const int port = freePort();
+    const int port = freeLoopbackUdpPort();
     const QString said = server.start(port, {QStringLiteral("192.0.2.7"), QStringLiteral("bogus")});
     EXPECT_TRUE(said.contains(QStringLiteral("bogus"))) << said.toStdString();
     ASSERT_TRUE(server.listening());
@@ -171,7 +160,7 @@ TEST(OscServer, APortInUseIsNamedAndNothingElseFails) {
     RecordingWall wall;
     remote::OscServer first(wall);
     remote::OscServer second(wall);
-    const int port = freePort();
+    const int port = freeLoopbackUdpPort();
     ASSERT_EQ(first.start(port), QString());
     const QString said = second.start(port);
     EXPECT_TRUE(said.contains(QString::number(port))) << said.toStdString();
