@@ -576,8 +576,9 @@ class Recording:
 CART_MENU = [  # the cart menu's items in order (separators left out)
     "Sobre o Software", "Inserir Áudio no Cartucho", "Excluir Áudio do Cartucho",
     "Selecionar Cor para o Cartucho", "Cor Padrão", "Selecionar Cor de Fonte",
-    "Propriedades do Áudio do Cartucho", "Marcas do Áudio", "Preferências", "Renomear Cartucho",
-    "Loop", "Copia Cartucho Selecionado", "Colar Cartucho", "Pesquisa Áudio", "Lista Perfis",
+    "Propriedades do Áudio do Cartucho", "Marcas do Áudio", "Aprender MIDI", "Preferências",
+    "Renomear Cartucho", "Loop", "Copia Cartucho Selecionado", "Colar Cartucho", "Pesquisa Áudio",
+    "Lista Perfis",
 ]
 ALWAYS_ENABLED = {"Sobre o Software", "Inserir Áudio no Cartucho", "Pesquisa Áudio",
                   "Lista Perfis"}
