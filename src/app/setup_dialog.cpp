@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 
 namespace app {
@@ -255,6 +256,12 @@ void SetupDialog::buildButtonPanel() {
         makeButton(panel, QStringLiteral("Cancelar"), {254, 14, 90, 30}, "cancelButton");
     connect(okButton_, &QPushButton::clicked, this, &SetupDialog::save);
     connect(cancelButton_, &QPushButton::clicked, this, &QWidget::close);
+    // Enter is OK and Esc is "Cancelar", as in a dialog box, wherever the focus is.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+        connect(new QShortcut(key, this), &QShortcut::activated, okButton_, &QPushButton::click);
+    }
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated,
+            cancelButton_, &QPushButton::click);
     remoteButton_ = makeButton(panel, QStringLiteral("Controle Remoto"), {360, 14, 118, 30},
                                "remoteButton");
     remoteButton_->hide();

@@ -369,6 +369,21 @@ TEST_F(SetupDialogTest, CancelClosesWithoutSaving) {
     EXPECT_EQ(running, config::DeviceSettings{});
 }
 
+// Enter, wherever the focus is, saves as OK does; Esc closes as "Cancelar" does.
+TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel) {
+    ASSERT_NO_FATAL_FAILURE(open());
+    dialog->mixEdit()->setValue(3000);
+    QTest::keyClick(dialog->fadeEdit(), Qt::Key_Escape);
+    EXPECT_TRUE(closedAndDeleted());
+    EXPECT_FALSE(QFile::exists(path()));
+
+    ASSERT_NO_FATAL_FAILURE(open());
+    dialog->mixEdit()->setValue(3000);
+    QTest::keyClick(dialog->fadeEdit(), Qt::Key_Return);
+    EXPECT_TRUE(closedAndDeleted());
+    EXPECT_EQ(running.mixLeadMs, 3000);
+}
+
 // Through the window: each click on the setup button makes a new dialog, a fade after OK lasts
 // the new FADE, and the loudness setting holds from then on.
 TEST(SetupFromTheWindowTest, SetupButtonOpensANewDialogAndFadesUseTheNewFade) {
