@@ -260,10 +260,10 @@ void SetupDialog::buildButtonPanel() {
     for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
         connect(new QShortcut(key, this), &QShortcut::activated, okButton_, &QPushButton::click);
     }
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated,
-            cancelButton_, &QPushButton::click);
-    remoteButton_ = makeButton(panel, QStringLiteral("Controle Remoto"), {360, 14, 118, 30},
-                               "remoteButton");
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, cancelButton_,
+            &QPushButton::click);
+    remoteButton_ =
+        makeButton(panel, QStringLiteral("Controle Remoto"), {360, 14, 118, 30}, "remoteButton");
     remoteButton_->hide();
     connect(remoteButton_, &QPushButton::clicked, this, [this] {
         {
