@@ -19,9 +19,9 @@ namespace app {
 namespace {
 constexpr int kCueOnFace = 255;
 constexpr int kCueOffFace = 32768;
-// An intro's count-down: amber, apart from the caption colours the operator picks and never the
-// on-air red.
-constexpr QRgb kIntroCaptionColour = qRgb(255, 176, 0);
+// An intro's count-down: a deep amber, apart from the black caption and the on-air red, and
+// dark enough to read on the default face.
+constexpr QRgb kIntroCaptionColour = qRgb(176, 72, 0);
 } // namespace
 
 WallBinding::WallBinding(session::WallSession& session, CartWallPanel& panel, ControlStrip& strip,

@@ -195,7 +195,9 @@ void CartPlayer::applyRange() {
         start = engine::Frames(0);
         end = length;
     }
-    channel_->setPlayRange(start, end);
+    if (start != channel_->rangeStart() || end != channel_->rangeEnd()) {
+        channel_->setPlayRange(start, end); // waits for the decoder, as a seek does
+    }
 }
 
 void CartPlayer::unload() {

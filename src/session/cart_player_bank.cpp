@@ -44,17 +44,15 @@ CartPlayerBank::CartPlayerBank(audio::PlayerContext& context, carts::MarkerStore
     spare_ = make(context, 0);
 }
 
+// The cue player is left alone: CUE loads afresh on every press, and a preview that loaded the
+// file whole (the marker editor's) must keep playing it whole.
 void CartPlayerBank::markersChanged(const QString& path) {
-    const auto reapply = [&](PlayerAdapter& adapter) {
+    for (int n = 1; n <= carts::kCartCount; ++n) {
+        PlayerAdapter& adapter = *carts_[static_cast<std::size_t>(n)];
         if (!adapter.isEmpty() && adapter.fileName() == path) {
             adapter.reapplyMarks();
         }
-    };
-    for (int n = 1; n <= carts::kCartCount; ++n) {
-        reapply(*carts_[static_cast<std::size_t>(n)]);
     }
-    reapply(*cue_);
-    reapply(*spare_);
 }
 
 bool DiskFiles::exists(const QString& path) const {

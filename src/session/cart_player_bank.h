@@ -90,8 +90,8 @@ public:
     audio::CartPlayer& cuePlayer() { return cue_->player(); }
     audio::CartPlayer& sparePlayer() { return spare_->player(); }
 
-    // The markers of `path` changed: every player holding it takes them (one on air from its
-    // next stop).
+    // The markers of `path` changed: every cart player holding it takes them (one on air from
+    // its next stop).
     void markersChanged(const QString& path);
 
 private:
