@@ -164,10 +164,10 @@ TEST_F(ProfileWindowTest, BoxMenuSavesAndDeletes) {
     writeProfile(QStringLiteral("SHOW"), 1, QStringLiteral("ONE"));
     start();
     strip(*w).activateButton()->click();
-    session::WallSessionAccess::wall(w->session()).table[9].name = QStringLiteral("NOVO");
-    session::WallSessionAccess::wall(w->session()).profileChanged = true;
+    w->session().setStopMode(1, carts::StopMode::Cut); // an edit the profile line stores
+    ASSERT_TRUE(w->session().wall().profileChanged);
     action(*w, QStringLiteral("saveProfileAction"))->trigger();
-    EXPECT_EQ(folder.read(QStringLiteral("SHOW"))->slot(9).name, QStringLiteral("NOVO"));
+    EXPECT_EQ(folder.read(QStringLiteral("SHOW"))->slot(1).stopMode(), carts::StopMode::Cut);
     EXPECT_FALSE(w->session().wall().profileChanged);
 
     messages.answer = true;
