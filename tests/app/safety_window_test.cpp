@@ -160,14 +160,26 @@ TEST_F(SafetyWindowTest, UnreadableJournalIsSetAsideAndSaidOnce) {
     EXPECT_EQ(messages.shown, QStringList{safety::WallJournal::unreadableMessage(aside.first())});
 }
 
-TEST_F(SafetyWindowTest, JournalFollowsCartsAndBlock) {
+TEST_F(SafetyWindowTest, JournalFollowsProfileCartsBlockAndChangedFlag) {
+    QFile profile(dir.filePath(QStringLiteral("MANHA.PFL")));
+    ASSERT_TRUE(profile.open(QIODevice::WriteOnly));
+    for (int n = 1; n <= 96; ++n) {
+        profile.write(QStringLiteral("|%1||||||||\r\n").arg(n, 3, 10, QChar(u'0')).toLatin1());
+    }
+    profile.close();
     start();
+    ASSERT_EQ(w->session().activateProfile(QStringLiteral("MANHA")), QString());
+    QTRY_VERIFY(journalOnDisk() && journalOnDisk()->profile == QStringLiteral("MANHA"));
+    EXPECT_FALSE(journalOnDisk()->changed);
+
     const QString path = tone(QStringLiteral("a.wav"), 2000);
     insert(3, path);
     QTRY_VERIFY(journalOnDisk() && journalOnDisk()->table[3].path == path);
     EXPECT_TRUE(journalOnDisk()->changed);
     click(3, Qt::ShiftModifier);
     QTRY_VERIFY(journalOnDisk() && journalOnDisk()->block == QList<int>{3});
+    w->session().saveWall(); // only the changed flag changes
+    QTRY_VERIFY(journalOnDisk() && !journalOnDisk()->changed);
 }
 
 TEST_F(SafetyWindowTest, PanicKeysFadeOrCutEveryCartOnAirInBothWindows) {
