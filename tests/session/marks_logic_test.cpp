@@ -1,5 +1,5 @@
 // What a file's markers change on the wall: the intro's count-down on the button, the block's
-// segue at the segue marker, and the block's total from what the carts will play.
+// watch for the segue marker, and the block's total from what the carts will play.
 #include "session/block_sequencer.h"
 #include "session/cart_firing.h"
 #include "session/status_display.h"
@@ -60,24 +60,6 @@ TEST_F(MarksLogicTest, ButtonCountsDownTheIntroThenTheCartAndForgetsItWhenStoppe
     player(1).stop(); // stopped while the intro runs
     EXPECT_FALSE(view.intro[1]);
     EXPECT_EQ(view.captions[1], wall.table[1].caption());
-}
-
-TEST_F(MarksLogicTest, AutoMixSeguesAtTheOutgoingCartsSegueMarker) {
-    view.mixOn = true;
-    player(1).segueLead = 4000;
-    queue(1);
-    queue(2);
-    block.playNext();
-    ASSERT_TRUE(player(1).segue.has_value());
-    EXPECT_EQ(player(1).segue->leadMs, 4000u);
-    EXPECT_EQ(player(1).segue->next, &player(2));
-
-    // Cart 2 has no marker: its own segue falls MIXAGEM before its end.
-    queue(3);
-    player(1).reachCue();
-    block.onSegue(1);
-    ASSERT_TRUE(player(2).segue.has_value());
-    EXPECT_EQ(player(2).segue->leadMs, 900u);
 }
 
 TEST_F(MarksLogicTest, AutoMixSwitchedOnPastTheSegueMarkerArmsNothing) {
