@@ -193,14 +193,21 @@ TEST_F(WallSessionTest, EachPlayReportsWhatStartedItAndHowTheOperatorEndedIt) {
     render(900);
     wall.setAutoFade(false);
     EXPECT_EQ(takePlays(), (QStringList{"start 2 click", "start 1 click", "end 2 autofade"}));
-    wall.stop(1);
-    takePlays();
+    EXPECT_EQ(wall.stop(1), QString());
+    EXPECT_EQ(takePlays(), QStringList{"end 1 cut"});
 
     wall.fire(3, PlayTrigger::Click);
     wall.toggleLoop(3);
     render(500);
     wall.fire(3, PlayTrigger::Click);
     EXPECT_EQ(takePlays(), (QStringList{"start 3 click", "loop 3", "end 3 loop-stop"}));
+
+    wall.fire(3, PlayTrigger::Click);
+    wall.toggleLoop(3);
+    EXPECT_EQ(wall.fade(3), QString());
+    EXPECT_FALSE(wall.wall().table[3].loops()) << "a faded cart does not come back";
+    render(900);
+    EXPECT_EQ(takePlays(), (QStringList{"start 3 click", "end 3 fade"}));
 
     wall.fire(4, PlayTrigger::Click);
     wall.deleteAudio(4);
