@@ -182,11 +182,30 @@ def main():
     s.write_device_settings(output=0, cue=1)
     write_profile(s)
     stats = dict(clicks=0, queued=0, renames=0, saves=0, settings=0, restored=0, killed_at=0,
-                 rows=0, crash_rows=0, failed_kills=0)
+                 rows=0, crash_rows=0, failed_kills=0, kills=0)
     started = time.monotonic()
     wall = s.start()
     wall.choose_profile(0)
     wall.activate_profile()
+    done = 0
+    try:
+        done = run_kills(s, wall, rng, kills, stats)
+    except KeyboardInterrupt:  # Ctrl+C: the figures of the kills done so far
+        done = stats["kills"]
+    print("kills %d in %.0f min; kills with a problem %d; walls restored equal to the journal %d; "
+          "clicks %d, queued %d, renames %d, profile saves %d, settings saves %d; log rows %d, "
+          "of them closed as crash %d" % (done, (time.monotonic() - started) / 60,
+                                         stats["failed_kills"], stats["restored"],
+                                         stats["clicks"], stats["queued"], stats["renames"],
+                                         stats["saves"], stats["settings"], stats["rows"],
+                                         stats["crash_rows"]), flush=True)
+    s.close()
+    if not stats["failed_kills"]:
+        shutil.rmtree(work, ignore_errors=True)
+    return 1 if stats["failed_kills"] else 0
+
+
+def run_kills(s, wall, rng, kills, stats):
     for k in range(1, kills + 1):
         delay = rng.uniform(0.2, 6.0)
         killer = threading.Timer(delay, lambda p=wall.proc: p.poll() is None and
@@ -203,7 +222,7 @@ def main():
         check_profiles(s, problems)
         check_settings(s, problems)
         check_cache_and_marks(s, problems)
-        rows = log_rows(s, problems)
+        log_rows(s, problems)
         journal = check_journal(s, problems)
         try:
             wall = start_and_recover(s, journal, stats, problems)
@@ -217,6 +236,7 @@ def main():
             stats["failed_kills"] += 1
         print("kill %3d after %.1f s: %s" % (k, delay, "; ".join(problems) or "all files parse"),
               flush=True)
+        stats["kills"] = k
     wall.press("quit")
     answer(CONFIRM_TITLE, "Return")  # "Deseja Sair do Bandora ?"
     try:
@@ -224,17 +244,7 @@ def main():
     except AssertionError:
         pass
     s.wait_exit(wall.proc)
-    minutes = (time.monotonic() - started) / 60
-    print("kills %d in %.0f min; kills with a problem %d; walls restored equal to the journal %d; "
-          "clicks %d, queued %d, renames %d, profile saves %d, settings saves %d; log rows %d, "
-          "of them closed as crash %d" % (kills, minutes, stats["failed_kills"], stats["restored"],
-                                         stats["clicks"], stats["queued"], stats["renames"],
-                                         stats["saves"], stats["settings"], stats["rows"],
-                                         stats["crash_rows"]))
-    s.close()
-    if not stats["failed_kills"]:
-        shutil.rmtree(work, ignore_errors=True)
-    return 1 if stats["failed_kills"] else 0
+    return kills
 
 
 if __name__ == "__main__":
