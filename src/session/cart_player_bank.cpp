@@ -4,6 +4,8 @@
 #include "core/message_sink.h"
 #include "core/path_bytes.h"
 
+#include <QTimer>
+
 namespace session {
 
 namespace {
@@ -21,9 +23,12 @@ void PlayerMarks::applyTo(audio::CartPlayer& player) {
     }
     if (const audio::engine::Channel* channel = player.channel();
         channel != nullptr && channel->length() > audio::engine::Frames(0)) {
-        const QString message = store_.reconcile(path, channel->length().count());
-        if (!message.isEmpty()) {
-            messages_.showMessage(message);
+        // Said once the event loop runs again: a cart being fired plays first, whatever the
+        // message box does.
+        if (const QString message = store_.reconcile(path, channel->length().count());
+            !message.isEmpty()) {
+            QTimer::singleShot(0, &player,
+                               [&messages = messages_, message] { messages.showMessage(message); });
         }
     }
     player.setMarks(playMarksOf(store_.effectiveMarkers(path).markers));
