@@ -67,8 +67,12 @@ void ShowSafety::offerRecovery(core::MessageSink& messages) {
 }
 
 void ShowSafety::endCleanly() {
-    following_ = false;
-    journal_.removeOnCleanExit();
+    // A window closed before the question was asked (a screen too small) keeps the journal
+    // of the run before it for the next start.
+    if (following_) {
+        following_ = false;
+        journal_.removeOnCleanExit();
+    }
     log_.flush();
 }
 

@@ -39,7 +39,7 @@ public:
     // nothing overwrites the last run's journal before the operator answered.
     void offerRecovery(core::MessageSink& messages);
     // "Sair" or a window close, after the session ended its plays: the log is on disk and the
-    // journal is gone.
+    // journal is gone (unless it was never offered back).
     void endCleanly();
     // Today's day file of the log: "LOG/YYYY-MM-DD.csv" in the program folder.
     QString todaysLogFile() const;

@@ -48,14 +48,17 @@ protected:
     }
     void TearDown() override { w.reset(); }
 
-    void start() {
+    void create(QSize screen) {
         app::MainWindowEnvironment env;
         env.programDir = dir.path();
         env.messages = &messages;
         env.sound = sound.get();
         env.dialogs = &dialogs;
-        env.screenSize = QSize(1280, 1024);
+        env.screenSize = screen;
         w = std::make_unique<app::MainWindow>(env);
+    }
+    void start() {
+        create(QSize(1280, 1024));
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
@@ -146,6 +149,14 @@ TEST_F(SafetyWindowTest, CancelKeepsTheEmptyWallAndSetsTheJournalAside) {
     EXPECT_TRUE(w->session().block().isEmpty());
     EXPECT_FALSE(QFile::exists(journalPath()));
     EXPECT_EQ(setAsideJournals().size(), 1);
+}
+
+TEST_F(SafetyWindowTest, ScreenTooSmallKeepsTheJournalForTheNextStart) {
+    leaveJournal(tone(QStringLiteral("vinheta.wav"), 2000));
+    create(QSize(800, 600)); // refused: the window closes at once
+    ASSERT_TRUE(w->creationRefused());
+    EXPECT_TRUE(messages.asked.isEmpty());
+    EXPECT_TRUE(QFile::exists(journalPath()));
 }
 
 TEST_F(SafetyWindowTest, UnreadableJournalIsSetAsideAndSaidOnce) {
