@@ -59,6 +59,9 @@ def scenario(s):
     crashed = [row for row in log_rows(s) if row and row[-1] == "crash"]
     s.check(len(crashed) == 1 and jingle in crashed[0],
             "the play that was on air is logged, closed as crash (%s)" % crashed)
+    # Its position reached the open plays' file while it played (columns: start, end, aired).
+    s.check(crashed and int(crashed[0][2]) >= 500,
+            "the crash row has the last position known (%s ms aired)" % (crashed and crashed[0][2]))
 
     # The changed flag came back: "Sair" offers the wall for saving (Cancel: not saved).
     code = wall.quit(confirm=True, save_changes=False)
