@@ -298,17 +298,6 @@ TEST_F(WallWindowTest, RenameShowsTheWholeNameUntilTheNextRefresh) {
     EXPECT_TRUE(w->session().wall().profileChanged);
 }
 
-TEST_F(WallWindowTest, ReplacedFileIsPlayedOnTheNextClick) {
-    insert(4, tone(QStringLiteral("old.wav"), 440, 4000));
-    click(4);
-    click(4);
-    const QString fresh = tone(QStringLiteral("new.wav"), 880, 2000);
-    insert(4, fresh);
-    click(4);
-    EXPECT_EQ(player(4).fileName(), fresh);
-    EXPECT_EQ(player(4).lengthMs(), 2000u);
-}
-
 TEST_F(WallWindowTest, FileDroppedFromTheFileManagerLandsOnTheCartUnderThePointer) {
     const QString path = tone(QStringLiteral("palmas.wav"), 660, 1500);
     hover(21);

@@ -215,6 +215,23 @@ TEST_F(WallSessionTest, EachPlayReportsWhatStartedItAndHowTheOperatorEndedIt) {
     EXPECT_EQ(takePlays(), (QStringList{"start 4 click", "end 4 deleted"}));
 }
 
+// A cart that has played keeps its file open; a new file inserted there is what plays next.
+TEST_F(WallSessionTest, InsertedFileChangesTheCartAndPlaysAtTheNextClick) {
+    startOnProfileA();
+    QList<int> changed;
+    QObject::connect(&wall, &session::WallSession::cartChanged, [&](int n) { changed.append(n); });
+    wall.fire(2, PlayTrigger::Click);
+    wall.fire(2, PlayTrigger::Click);
+    const QString fresh = tone("e.wav", 2000);
+    dialogs.files.push_back(fresh);
+    wall.editing().insertAudio(2);
+    EXPECT_EQ(changed, QList<int>{2});
+    EXPECT_TRUE(wall.wall().profileChanged);
+    wall.fire(2, PlayTrigger::Click);
+    EXPECT_EQ(session::WallSessionAccess::cartPlayer(wall, 2).fileName(), fresh);
+    EXPECT_EQ(wall.remainingMs(2), 2000);
+}
+
 TEST_F(WallSessionTest, BlockPlaysStartAsBlockAndTheSegueEndsTheFirstAsMix) {
     startOnProfileA();
     wall.setAutoMix(true);
