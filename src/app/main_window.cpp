@@ -17,6 +17,7 @@
 #include "app/wall_drops.h"
 #include "app/wall_menus.h"
 #include "app/widget_scaling.h"
+#include "audio/cart_player.h"
 #include "config/window_settings.h"
 #include "core/message_sink.h"
 #include "search/search_window.h"
@@ -69,6 +70,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     // After the scaling, which would reach into its controls.
     searchWindow_ =
         new search::SearchWindow(audioFolder(), session_->cuePlayer(), *env_.messages, this);
+    searchWindow_->setMarksOf([this](const QString& path) { return session_->marksOf(path); });
     safety_->addPanicKeys(*searchWindow_);
     // The window sees every key before the focused control, and the strip's pointer moves for
     // the status line, through one application-wide filter.

@@ -435,6 +435,9 @@ void SearchWindow::startPreview() {
     if (!cue_.isPlaying())
         cue_.unload();
     cue_.load(path);
+    if (marksOf_ && cue_.loaded()) {
+        cue_.setMarks(marksOf_(path));
+    }
     cue_.setCartIndex(kPreviewCartIndex);
     cue_.play();
     positionFader_->setMaxValue(clampToInt(cue_.lengthMs()));

@@ -26,6 +26,7 @@ class QRadioButton;
 
 namespace audio {
 class CartPlayer;
+struct PlayMarks;
 class ThreadedTimer;
 } // namespace audio
 
@@ -85,6 +86,10 @@ public:
     const QString& typedText() const { return typed_; }
 
     void setDragStarter(DragStarter starter) { dragStarter_ = std::move(starter); }
+    // The markers of a file: a preview plays from its cue-in to its cue-out. Without them a
+    // preview plays the whole file.
+    using MarksOf = std::function<audio::PlayMarks(const QString& path)>;
+    void setMarksOf(MarksOf marksOf) { marksOf_ = std::move(marksOf); }
 
     QLineEdit* queryEdit() const { return queryEdit_; }
     widgets::WrappingGrid* grid() const { return grid_; }
@@ -136,6 +141,7 @@ private:
 
     QString audioFolder_;
     audio::CartPlayer& cue_;
+    MarksOf marksOf_;
     core::MessageSink& messages_;
 
     QFrame* panel_ = nullptr;

@@ -31,7 +31,11 @@ void PlayerMarks::applyTo(audio::CartPlayer& player) {
                                [&messages = messages_, message] { messages.showMessage(message); });
         }
     }
-    player.setMarks(playMarksOf(store_.effectiveMarkers(path).markers));
+    player.setMarks(of(path));
+}
+
+audio::PlayMarks PlayerMarks::of(const QString& path) const {
+    return playMarksOf(store_.effectiveMarkers(path).markers);
 }
 
 std::unique_ptr<PlayerAdapter> CartPlayerBank::make(audio::PlayerContext& context, int cartIndex) {

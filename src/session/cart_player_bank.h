@@ -24,6 +24,8 @@ public:
     PlayerMarks(carts::MarkerStore& store, core::MessageSink& messages)
         : store_(store), messages_(messages) {}
     void applyTo(audio::CartPlayer& player);
+    // The file's markers as a player takes them.
+    audio::PlayMarks of(const QString& path) const;
 
 private:
     carts::MarkerStore& store_;
@@ -93,6 +95,7 @@ public:
     // The markers of `path` changed: every cart player holding it takes them (one on air from
     // its next stop).
     void markersChanged(const QString& path);
+    audio::PlayMarks marksOf(const QString& path) const { return marks_.of(path); }
 
 private:
     std::unique_ptr<PlayerAdapter> make(audio::PlayerContext& context, int cartIndex);

@@ -167,6 +167,10 @@ void WallSession::markersChanged(const QString& path) {
     block_->onMixSettingsChanged();
 }
 
+audio::PlayMarks WallSession::marksOf(const QString& path) const {
+    return players_->marksOf(path);
+}
+
 audio::CartPlayer& WallSession::cuePlayer() {
     return players_->cuePlayer();
 }

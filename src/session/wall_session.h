@@ -23,6 +23,7 @@
 
 namespace audio {
 class CartPlayer;
+struct PlayMarks;
 struct PlayerContext;
 namespace engine {
 class SoundEngine;
@@ -87,6 +88,8 @@ public:
     // The markers of `path` changed: players holding it take them (one on air from its next
     // stop) and the block's segue follows.
     void markersChanged(const QString& path);
+    // The markers a cart of `path` plays by, for previews elsewhere (the search window).
+    audio::PlayMarks marksOf(const QString& path) const;
 
     // The first activation: the players open their devices, the profile box is filled and the
     // display starts ticking.

@@ -319,6 +319,23 @@ TEST_F(SearchWindowTest, PreviewPlaysOnTheCueAndClosingStopsItWithTheFileKept) {
     EXPECT_FALSE(window.stopButton()->isEnabled());
 }
 
+TEST_F(SearchWindowTest, PreviewPlaysTheFilesPartBetweenItsMarkers) {
+    toneFile("ARQUIVOS/tone.mp3", 5000);
+    window.setMarksOf([](const QString&) {
+        audio::PlayMarks marks;
+        marks.cueIn = 44100;
+        marks.cueOut = 3 * 44100;
+        return marks;
+    });
+    show();
+    searchFor(QStringLiteral("TONE"));
+    press(1);
+    window.playButton()->click();
+    ASSERT_TRUE(cue->isPlaying());
+    EXPECT_EQ(cue->channel()->position(), audio::engine::Frames(44100)) << "from cue-in";
+    EXPECT_EQ(window.positionFader()->maxValue(), 2000);
+}
+
 TEST_F(SearchWindowTest, StopUnloadsAndAVanishedFileIsSilentlySkipped) {
     toneFile("ARQUIVOS/tone.mp3", 5000);
     toneFile("ARQUIVOS/gone.mp3", 5000);
