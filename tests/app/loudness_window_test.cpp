@@ -15,6 +15,8 @@
 #include "support/recording_messages.h"
 #include "widgets/cart_button.h"
 #include "support/wall_session_access.h"
+#include "carts/profile_folder.h"
+#include "carts/profile_format.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -150,14 +152,18 @@ TEST_F(LoudnessWindowTest, CueHearsTheOnAirLevelAlsoForAFileMeasuredWhilePlaying
     EXPECT_NEAR(gainOf(cue, -17.0), std::pow(10.0, -6.0 / 20.0), 0.01);
 }
 
-TEST_F(LoudnessWindowTest, MeasureWallLoudnessQueuesEveryLoadedCart) {
+TEST_F(LoudnessWindowTest, ProfileLoadQueuesEveryLoadedCartForMeasuring) {
     const QString a = tone("a.wav", -20.0);
     const QString b = tone("b.wav", -26.0);
-    session::WallSessionAccess::wall(w->session()).table[10].name = QStringLiteral("A");
-    session::WallSessionAccess::wall(w->session()).table[10].path = a;
-    session::WallSessionAccess::wall(w->session()).table[96].name = QStringLiteral("B");
-    session::WallSessionAccess::wall(w->session()).table[96].path = b;
-    w->session().measureWallLoudness();
+    carts::CartTable table;
+    table[10].name = QStringLiteral("A");
+    table[10].path = a;
+    table[96].name = QStringLiteral("B");
+    table[96].path = b;
+    ASSERT_TRUE(carts::ProfileFolder(dir.path()).write(QStringLiteral("SHOW"),
+                                                        carts::profileLines(table)));
+    w->session().listProfiles();
+    ASSERT_EQ(w->session().activateProfile(QStringLiteral("SHOW")), QString());
     ASSERT_TRUE(measured(a));
     ASSERT_TRUE(measured(b));
     EXPECT_NEAR(w->session().loudness().known(b)->integratedLufs, -26.0, 0.1);
