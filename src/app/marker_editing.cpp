@@ -37,6 +37,24 @@ std::optional<FileLength> probe(const QString& path, QString& problem) {
     return FileLength{int(source->format().rate), std::int64_t(source->format().lengthFrames)};
 }
 
+// The cart plays with the operator's markers, else the file's own; the reset goes back to the
+// file's own.
+MarkerEditorInput editorInput(const QString& path, const FileLength& length,
+                              const carts::MarkerStore& store) {
+    MarkerEditorInput input;
+    input.filePath = path;
+    input.sampleRate = length.sampleRate;
+    input.totalFrames = length.frames;
+    input.markers = store.effectiveMarkers(path).markers;
+    if (const std::optional<carts::CartChunk> chunk = carts::readCartChunk(path)) {
+        input.title = chunk->title;
+        input.artist = chunk->artist;
+        input.fileMarkers = chunk->markers;
+    }
+    input.writableWav = carts::isWaveFile(path);
+    return input;
+}
+
 } // namespace
 
 MarkerEditing::MarkerEditing(session::WallSession& session, core::MessageSink& messages,
@@ -58,68 +76,17 @@ void MarkerEditing::open(int n) {
     if (const QString changed = store.reconcile(path, length->frames); !changed.isEmpty()) {
         messages_.showMessage(changed);
     }
-    const std::optional<carts::CartChunk> chunk = carts::readCartChunk(path);
-    MarkerEditorInput input;
-    input.filePath = path;
-    input.sampleRate = length->sampleRate;
-    input.totalFrames = length->frames;
-    input.markers = store.effectiveMarkers(path).markers;
-    if (chunk) {
-        input.title = chunk->title;
-        input.artist = chunk->artist;
-        input.fileMarkers = chunk->markers;
-    }
-    input.writableWav = carts::isWaveFile(path);
-
-    MarkerEditorActions actions;
-    const int rate = length->sampleRate;
-    actions.playFrom = [this, path, rate](std::int64_t frame) { previewFrom(path, rate, frame); };
-    actions.stopPlaying = [this] { stopPreview(); };
-    actions.writeToFile = [path](const carts::Markers& markers) {
-        return carts::writeCartMarkers(path, markers).value_or(QString());
-    };
-
-    MarkerEditorDialog dialog(std::move(input), std::move(actions), messages_, window_);
-    carts::LoudnessService& loudness = session_.loudness();
-    // The worker's answers arrive queued on this thread; each connection ends with the dialog.
-    connect(&loudness, &carts::LoudnessService::peaksProgress, &dialog,
-            [&dialog, path](const QString& of, double fraction) {
-                if (of == path) {
-                    dialog.setProgress(int(std::lround(fraction * 100)));
-                }
-            });
+    MarkerEditorDialog dialog(editorInput(path, *length, store),
+                              actionsFor(path, length->sampleRate), messages_, window_);
     bool peaksArrived = false;
-    connect(&loudness, &carts::LoudnessService::peaksReady, &dialog,
-            [&dialog, &peaksArrived, path](const QString& of,
-                                           std::shared_ptr<const carts::Peaks> peaks) {
-                if (of != path) {
-                    return;
-                }
-                peaksArrived = true;
-                if (peaks) {
-                    dialog.setPeaks(*peaks);
-                } else {
-                    dialog.setPeaksUnavailable(
-                        QStringLiteral("Forma de onda indisponível: o arquivo não pôde ser lido"));
-                }
-            });
+    feedPeaks(dialog, path, peaksArrived);
     QTimer playLine;
-    playLine.setInterval(kPlayLineMs);
-    connect(&playLine, &QTimer::timeout, &dialog, [this, &dialog, path, rate] {
-        audio::CartPlayer& cue = session_.cuePlayer();
-        if (cue.isPlaying() && cue.fileName() == path) {
-            dialog.setPlayFrame(std::int64_t(cue.positionMs()) * rate / 1000);
-        } else {
-            dialog.setPlayFrame(std::nullopt);
-        }
-    });
-    loudness.requestPeaks(path);
-    playLine.start();
+    followPreview(dialog, playLine, path, length->sampleRate);
     dialog.show();
     emit editorShown(&dialog);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     if (!peaksArrived) {
-        loudness.cancelPeaks(path); // measured later like any other file
+        session_.loudness().cancelPeaks(path); // measured later like any other file
     }
     if (!accepted) {
         return;
@@ -129,6 +96,58 @@ void MarkerEditing::open(int n) {
         messages_.showMessage(failed);
     }
     session_.markersChanged(path);
+}
+
+MarkerEditorActions MarkerEditing::actionsFor(const QString& path, int sampleRate) {
+    MarkerEditorActions actions;
+    actions.playFrom = [this, path, sampleRate](std::int64_t frame) {
+        previewFrom(path, sampleRate, frame);
+    };
+    actions.stopPlaying = [this] { stopPreview(); };
+    actions.writeToFile = [path](const carts::Markers& markers) {
+        return carts::writeCartMarkers(path, markers).value_or(QString());
+    };
+    return actions;
+}
+
+// The worker's answers arrive queued on this thread; each connection ends with the dialog.
+void MarkerEditing::feedPeaks(MarkerEditorDialog& dialog, const QString& path, bool& arrived) {
+    carts::LoudnessService& loudness = session_.loudness();
+    connect(&loudness, &carts::LoudnessService::peaksProgress, &dialog,
+            [&dialog, path](const QString& of, double fraction) {
+                if (of == path) {
+                    dialog.setProgress(int(std::lround(fraction * 100)));
+                }
+            });
+    connect(
+        &loudness, &carts::LoudnessService::peaksReady, &dialog,
+        [&dialog, &arrived, path](const QString& of, std::shared_ptr<const carts::Peaks> peaks) {
+            if (of != path) {
+                return;
+            }
+            arrived = true;
+            if (peaks) {
+                dialog.setPeaks(*peaks);
+            } else {
+                dialog.setPeaksUnavailable(
+                    QStringLiteral("Forma de onda indisponível: o arquivo não pôde ser lido"));
+            }
+        });
+    loudness.requestPeaks(path);
+}
+
+void MarkerEditing::followPreview(MarkerEditorDialog& dialog, QTimer& playLine, const QString& path,
+                                  int sampleRate) {
+    playLine.setInterval(kPlayLineMs);
+    connect(&playLine, &QTimer::timeout, &dialog, [this, &dialog, path, sampleRate] {
+        audio::CartPlayer& cue = session_.cuePlayer();
+        if (cue.isPlaying() && cue.fileName() == path) {
+            dialog.setPlayFrame(std::int64_t(cue.positionMs()) * sampleRate / 1000);
+        } else {
+            dialog.setPlayFrame(std::nullopt);
+        }
+    });
+    playLine.start();
 }
 
 // As the search window's preview: the cue player drops what it played and plays this file.

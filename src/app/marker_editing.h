@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+class QTimer;
 class QWidget;
 
 namespace core {
@@ -25,6 +26,7 @@ class WallSession;
 namespace app {
 
 class MarkerEditorDialog;
+struct MarkerEditorActions;
 
 class MarkerEditing : public QObject {
     Q_OBJECT
@@ -42,6 +44,12 @@ signals:
     void editorShown(app::MarkerEditorDialog* dialog);
 
 private:
+    MarkerEditorActions actionsFor(const QString& path, int sampleRate);
+    // Peaks from the loudness worker into `dialog`; `arrived` once they, or their failure, did.
+    void feedPeaks(MarkerEditorDialog& dialog, const QString& path, bool& arrived);
+    // The preview's position on the waveform while `playLine` runs.
+    void followPreview(MarkerEditorDialog& dialog, QTimer& playLine, const QString& path,
+                       int sampleRate);
     void previewFrom(const QString& path, int sampleRate, std::int64_t frame);
     void stopPreview();
 
