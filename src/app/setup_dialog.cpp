@@ -13,11 +13,11 @@
 #include <QEvent>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
-#include <QShortcut>
 #include <QTimer>
 
 namespace app {
@@ -256,12 +256,6 @@ void SetupDialog::buildButtonPanel() {
         makeButton(panel, QStringLiteral("Cancelar"), {254, 14, 90, 30}, "cancelButton");
     connect(okButton_, &QPushButton::clicked, this, &SetupDialog::save);
     connect(cancelButton_, &QPushButton::clicked, this, &QWidget::close);
-    // Enter is OK and Esc is "Cancelar", as in a dialog box, wherever the focus is.
-    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
-        connect(new QShortcut(key, this), &QShortcut::activated, okButton_, &QPushButton::click);
-    }
-    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, cancelButton_,
-            &QPushButton::click);
     remoteButton_ =
         makeButton(panel, QStringLiteral("Controle Remoto"), {360, 14, 118, 30}, "remoteButton");
     remoteButton_->hide();
@@ -410,6 +404,22 @@ void SetupDialog::showOwnMessage(const QString& text) {
     }
     if (isVisible()) {
         activateWindow(); // back from the box, so leaving the dialog later still closes it
+    }
+}
+
+// Enter is OK and Esc is "Cancelar", as in a dialog box. Only keys the focused control leaves
+// unused arrive here, so Enter in an open device list picks the device and saves nothing.
+void SetupDialog::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        okButton_->click();
+        return;
+    case Qt::Key_Escape:
+        cancelButton_->click();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
     }
 }
 

@@ -11,10 +11,11 @@
 #include "engine/test_media.h"
 #include "session/cart_firing.h"
 #include "support/recording_messages.h"
+#include "support/wall_session_access.h"
 #include "widgets/bgr_color.h"
 #include "widgets/spin_edit.h"
-#include "support/wall_session_access.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -377,8 +378,16 @@ TEST_F(SetupDialogTest, EnterIsOkAndEscapeIsCancel) {
     EXPECT_TRUE(closedAndDeleted());
     EXPECT_FALSE(QFile::exists(path()));
 
+    // Enter in an open device list picks the device; it is not the dialog's OK.
     ASSERT_NO_FATAL_FAILURE(open());
     dialog->mixEdit()->setValue(3000);
+    dialog->outputList()->showPopup();
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr);
+    QTest::keyClick(popup, Qt::Key_Return);
+    EXPECT_FALSE(QFile::exists(path()));
+    ASSERT_NE(dialog, nullptr);
+
     QTest::keyClick(dialog->fadeEdit(), Qt::Key_Return);
     EXPECT_TRUE(closedAndDeleted());
     EXPECT_EQ(running.mixLeadMs, 3000);
