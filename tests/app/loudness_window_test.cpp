@@ -1,22 +1,23 @@
 // Loudness on the real wall window over a hand-clocked device, with real files measured in the
 // background: the level carts and the cue start at, the hint's loudness line, and the entry
 // point that queues a whole wall.
-#include "session/cart_firing.h"
 #include "app/main_window.h"
-#include "audio/cart_player.h"
 #include "app/window_access.h"
+#include "app/window_fixture.h"
+#include "audio/cart_player.h"
 #include "audio/hand_devices.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_fakes.h"
 #include "carts/loudness_service.h"
-#include "config/ext_settings.h"
-#include "engine/test_media.h"
-#include "support/qstring_print.h"
-#include "support/recording_messages.h"
-#include "widgets/cart_button.h"
-#include "support/wall_session_access.h"
 #include "carts/profile_folder.h"
 #include "carts/profile_format.h"
+#include "config/ext_settings.h"
+#include "engine/test_media.h"
+#include "session/cart_firing.h"
+#include "support/qstring_print.h"
+#include "support/recording_messages.h"
+#include "support/wall_session_access.h"
+#include "widgets/cart_button.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -36,13 +37,8 @@ class LoudnessWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(config::writeExtSettings(dir.path(), {true, -23}));
-        app::MainWindowEnvironment env;
-        env.programDir = dir.path();
-        env.messages = &messages;
-        env.sound = sound.engine.get();
-        env.dialogs = &dialogs;
-        env.screenSize = QSize(1280, 1024);
-        w = std::make_unique<app::MainWindow>(env);
+        w = std::make_unique<app::MainWindow>(
+            windowEnvironment(dir.path(), messages, *sound.engine, dialogs));
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
@@ -62,7 +58,8 @@ protected:
         w->session().editing().insertAudio(n);
     }
     bool measured(const QString& path) {
-        return QTest::qWaitFor([&] { return w->session().loudness().known(path).has_value(); }, 10000);
+        return QTest::qWaitFor([&] { return w->session().loudness().known(path).has_value(); },
+                               10000);
     }
     // The gain `player` plays its tone at: the peak of 100 ms of the output over the tone's own.
     double gainOf(audio::CartPlayer& player, double lufs) {
@@ -78,9 +75,7 @@ protected:
         }
         return peak / std::pow(10.0, lufs / 20.0);
     }
-    void fire(int n) {
-        w->session().click(n);
-    }
+    void fire(int n) { w->session().click(n); }
     QString hintOf(int n) {
         widgets::CartButton* b = cartButton(*w, n);
         QHelpEvent help(QEvent::ToolTip, b->rect().center(), b->mapToGlobal(b->rect().center()));
@@ -160,8 +155,8 @@ TEST_F(LoudnessWindowTest, ProfileLoadQueuesEveryLoadedCartForMeasuring) {
     table[10].path = a;
     table[96].name = QStringLiteral("B");
     table[96].path = b;
-    ASSERT_TRUE(carts::ProfileFolder(dir.path()).write(QStringLiteral("SHOW"),
-                                                        carts::profileLines(table)));
+    ASSERT_TRUE(
+        carts::ProfileFolder(dir.path()).write(QStringLiteral("SHOW"), carts::profileLines(table)));
     w->session().listProfiles();
     ASSERT_EQ(w->session().activateProfile(QStringLiteral("SHOW")), QString());
     ASSERT_TRUE(measured(a));

@@ -6,6 +6,7 @@
 #include "app/remote_control_dialog.h"
 #include "app/setup_dialog.h"
 #include "app/window_access.h"
+#include "app/window_fixture.h"
 #include "app/window_remote_control.h"
 #include "audio/engine/sound_engine.h"
 #include "carts/editing_fakes.h"
@@ -36,18 +37,12 @@ using session::CartState;
 
 namespace {
 
-constexpr int kRate = 44100;
 constexpr remote::MidiMessage kPad36{0x90, 36, 100};
 constexpr remote::MidiMessage kPad40{0x90, 40, 100};
 
 class RemoteWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        config::DeviceSettings settings; // both players on the no-sound device
-        settings.outputDevice = -1;
-        settings.cueDevice = -1;
-        ASSERT_TRUE(config::writeDeviceSettings(dir.path(), settings));
-    }
+    void SetUp() override { ASSERT_TRUE(writeSilentDevices(dir.path())); }
     void TearDown() override {
         remoteControl = nullptr;
         w.reset();
@@ -56,34 +51,19 @@ protected:
         config::ExtSettings ext;
         ext.oscPort = oscPort;
         ASSERT_TRUE(config::writeExtSettings(dir.path(), ext));
-        app::MainWindowEnvironment env;
-        env.programDir = dir.path();
-        env.messages = &messages;
-        env.sound = sound.get();
-        env.dialogs = &dialogs;
-        env.screenSize = QSize(1280, 1024);
-        w = std::make_unique<app::MainWindow>(env);
+        w = std::make_unique<app::MainWindow>(
+            windowEnvironment(dir.path(), messages, *sound, dialogs));
         remoteControl = new app::WindowRemoteControl(*w, messages);
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
     app::RemoteBinding& remote() { return remoteControl->remote(); }
     void insert(int n) {
-        const QString path = dir.filePath(QStringLiteral("tone%1.wav").arg(n));
-        enginetest::WavSpec spec;
-        spec.channels = 2;
-        spec.frames = 3 * kRate;
-        enginetest::writeWav(path.toStdString(), spec, enginetest::sine(440, kRate, 0.5));
-        dialogs.files.push_back(path);
+        dialogs.files.push_back(
+            writeTone(dir.filePath(QStringLiteral("tone%1.wav").arg(n)), 440, 3000));
         menuItem(n, "insertAudioAction")->trigger();
     }
-    void hover(int n) {
-        widgets::CartButton* b = cartButton(*w, n);
-        const QPointF at = QPointF(b->rect().center());
-        QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(b, &move);
-    }
+    void hover(int n) { hoverCart(*w, n); }
     // The item as the cart menu shows it for cart n.
     QAction* menuItem(int n, const char* name) {
         hover(n);

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/wall_menus.h"
 #include "app/window_access.h"
+#include "app/window_fixture.h"
 #include "audio/engine/sound_engine.h"
 #include "carts/editing_fakes.h"
 #include "config/device_settings.h"
@@ -26,8 +27,6 @@
 
 namespace {
 
-constexpr int kRate = 44100;
-
 // Takes the URLs the window asks the desktop to open.
 class OpenedUrls : public QObject {
     Q_OBJECT
@@ -40,43 +39,22 @@ public slots:
 class SafetyWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config::DeviceSettings settings; // every player on the no-sound device
-        settings.outputDevice = -1;
-        settings.cueDevice = -1;
-        settings.fadeMs = 5000; // a fade still under way when the test looks
-        ASSERT_TRUE(config::writeDeviceSettings(dir.path(), settings));
+        // A fade still under way when the test looks.
+        ASSERT_TRUE(writeSilentDevices(dir.path(), 5000));
     }
     void TearDown() override { w.reset(); }
 
     void create(QSize screen) {
-        app::MainWindowEnvironment env;
-        env.programDir = dir.path();
-        env.messages = &messages;
-        env.sound = sound.get();
-        env.dialogs = &dialogs;
-        env.screenSize = screen;
-        w = std::make_unique<app::MainWindow>(env);
+        w = std::make_unique<app::MainWindow>(
+            windowEnvironment(dir.path(), messages, *sound, dialogs, screen));
     }
     void start() {
         create(QSize(1280, 1024));
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
-    QString tone(const QString& name, int ms) {
-        const QString path = dir.filePath(name);
-        enginetest::WavSpec spec;
-        spec.channels = 2;
-        spec.frames = static_cast<std::uint64_t>(ms) * kRate / 1000;
-        enginetest::writeWav(path.toStdString(), spec, enginetest::sine(440, kRate, 0.5));
-        return path;
-    }
-    void hover(int n) {
-        widgets::CartButton* b = cartButton(*w, n);
-        const QPointF at = QPointF(b->rect().center());
-        QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(b, &move);
-    }
+    QString tone(const QString& name, int ms) { return writeTone(dir.filePath(name), 440, ms); }
+    void hover(int n) { hoverCart(*w, n); }
     void insert(int n, const QString& path) {
         dialogs.files.push_back(path);
         hover(n);

@@ -3,8 +3,9 @@
 // cart on air keeps playing its old audio, and F3 and closing reach the search window.
 #include "app/control_strip.h"
 #include "app/main_window.h"
-#include "audio/cart_player.h"
 #include "app/window_access.h"
+#include "app/window_fixture.h"
+#include "audio/cart_player.h"
 #include "audio/engine/sound_engine.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_fakes.h"
@@ -16,9 +17,9 @@
 #include "search/search_window.h"
 #include "support/qstring_print.h"
 #include "support/recording_messages.h"
+#include "support/wall_session_access.h"
 #include "widgets/bgr_color.h"
 #include "widgets/cart_button.h"
-#include "support/wall_session_access.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,17 +43,8 @@ constexpr int kRate = 44100;
 class SearchDropTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config::DeviceSettings settings; // every player on the no-sound device
-        settings.outputDevice = -1;
-        settings.cueDevice = -1;
-        ASSERT_TRUE(config::writeDeviceSettings(dir.path(), settings));
-        app::MainWindowEnvironment env;
-        env.programDir = dir.path();
-        env.messages = &messages;
-        env.sound = sound.get();
-        env.dialogs = &dialogs;
-        env.screenSize = QSize(1280, 1024);
-        w = std::make_unique<MainWindow>(env);
+        ASSERT_TRUE(writeSilentDevices(dir.path()));
+        w = std::make_unique<MainWindow>(windowEnvironment(dir.path(), messages, *sound, dialogs));
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
@@ -86,13 +78,7 @@ protected:
         return enter.isAccepted() && dropped.isAccepted();
     }
     bool dropOnCart(int n, const search::DraggedRow& row) { return drop(cartButton(*w, n), row); }
-    void hover(int n) {
-        widgets::CartButton* b = cartButton(*w, n);
-        const QPointF at = QPointF(b->rect().center());
-        QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(b, &move);
-    }
+    void hover(int n) { hoverCart(*w, n); }
     void click(int n) {
         hover(n);
         QTest::mouseClick(cartButton(*w, n), Qt::LeftButton);

@@ -1,21 +1,22 @@
 // The real wall window on the no-sound device: carts filled through the menu, fired with mouse
 // and keys, the block and its automatic mix, CUE, loop, paste and rename.
-#include "session/block_sequencer.h"
 #include "app/cart_wall_panel.h"
 #include "app/control_strip.h"
 #include "app/main_window.h"
-#include "audio/cart_player.h"
-#include "app/window_access.h"
 #include "app/wall_menus.h"
+#include "app/window_access.h"
+#include "app/window_fixture.h"
+#include "audio/cart_player.h"
 #include "audio/engine/sound_engine.h"
 #include "carts/cart_editing.h"
 #include "carts/editing_fakes.h"
 #include "config/device_settings.h"
 #include "engine/test_media.h"
+#include "session/block_sequencer.h"
 #include "support/recording_messages.h"
+#include "support/wall_session_access.h"
 #include "widgets/bgr_color.h"
 #include "widgets/cart_button.h"
-#include "support/wall_session_access.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,44 +38,20 @@ using app::MainWindow;
 
 namespace {
 
-constexpr int kRate = 44100;
-
 class WallWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        config::DeviceSettings settings; // both players on the no-sound device
-        settings.outputDevice = -1;
-        settings.cueDevice = -1;
-        ASSERT_TRUE(config::writeDeviceSettings(dir.path(), settings));
-        app::MainWindowEnvironment env;
-        env.programDir = dir.path();
-        env.messages = &messages;
-        env.sound = sound.get();
-        env.dialogs = &dialogs;
-        env.screenSize = QSize(1280, 1024);
-        w = std::make_unique<MainWindow>(env);
+        ASSERT_TRUE(writeSilentDevices(dir.path()));
+        w = std::make_unique<MainWindow>(windowEnvironment(dir.path(), messages, *sound, dialogs));
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }
     void TearDown() override { w.reset(); }
 
     QString tone(const QString& name, double hz, int ms) {
-        const QString path = dir.filePath(name);
-        enginetest::WavSpec spec;
-        spec.channels = 2;
-        spec.frames = static_cast<std::uint64_t>(ms) * kRate / 1000;
-        enginetest::writeWav(path.toStdString(), spec, enginetest::sine(hz, kRate, 0.5));
-        return path;
+        return writeTone(dir.filePath(name), hz, ms);
     }
-    // The pointer moves over cart n. Sent straight to the button: a warp of the real pointer
-    // would arrive later, whenever the X server gets to it.
-    void hover(int n) {
-        widgets::CartButton* b = cartButton(*w, n);
-        const QPointF at = QPointF(b->rect().center());
-        QMouseEvent move(QEvent::MouseMove, at, b->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(b, &move);
-    }
+    void hover(int n) { hoverCart(*w, n); }
     void click(int n, Qt::KeyboardModifiers modifiers = {}) {
         hover(n);
         QTest::mouseClick(cartButton(*w, n), Qt::LeftButton, modifiers);
@@ -337,9 +314,8 @@ TEST_F(WallWindowTest, MenuOfAnEmptyCartOffersOnlyWhatMakesSense) {
     for (const char* name :
          {"aboutAction", "insertAudioAction", "deleteAudioAction", "faceColourAction",
           "defaultColourAction", "captionColourAction", "propertiesAction", "markersAction",
-          "preferencesMenu",
-          "renameAction", "loopAction", "copyAction", "pasteAction", "searchAudioAction",
-          "profileListAction"}) {
+          "preferencesMenu", "renameAction", "loopAction", "copyAction", "pasteAction",
+          "searchAudioAction", "profileListAction"}) {
         if (action(*w, QString::fromUtf8(name))->isEnabled()) {
             enabled << QString::fromUtf8(name);
         }

@@ -4,6 +4,7 @@
 #include "app/marker_editing.h"
 #include "app/marker_editor_dialog.h"
 #include "app/window_access.h"
+#include "app/window_fixture.h"
 #include "audio/cart_player.h"
 #include "audio/hand_devices.h"
 #include "carts/cart_editing.h"
@@ -28,13 +29,8 @@ constexpr int kRate = 44100;
 class WarningAndMarkersWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::MainWindowEnvironment env;
-        env.programDir = dir.path();
-        env.messages = &messages;
-        env.sound = sound.engine.get();
-        env.dialogs = &dialogs;
-        env.screenSize = QSize(1280, 1024);
-        w = std::make_unique<app::MainWindow>(env);
+        w = std::make_unique<app::MainWindow>(
+            windowEnvironment(dir.path(), messages, *sound.engine, dialogs));
         w->showOnScreen();
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     }

@@ -10,12 +10,9 @@
 
 namespace {
 
-class MarksLogicTest : public ::testing::Test {
+class MarksLogicTest : public ::testing::Test, protected WallLogicParts {
 protected:
     MarksLogicTest() {
-        for (int n = 1; n <= 96; ++n) {
-            bank.carts[n].onStop = [this](FakePlayer& p) { firing.onPlayerStopped(p); };
-        }
         settings.mixLeadMs = 900;
         for (const int n : {1, 2, 3}) {
             carts::Cart& slot = wall.table[n];
@@ -28,16 +25,6 @@ protected:
     }
     FakePlayer& player(int n) { return bank.carts[n]; }
     void queue(int n) { block.queueCart(n, true); }
-
-    carts::Wall wall;
-    FakeBank bank;
-    FakeView view;
-    FakeFiles files;
-    RecordingMessages messages;
-    config::DeviceSettings settings;
-    session::BlockSequencer block{wall, bank, view, messages, files, settings};
-    session::CartFiring firing{wall, bank, view, block, messages, files, settings};
-    session::StatusDisplay display{bank, view, block};
 };
 
 TEST_F(MarksLogicTest, ButtonCountsDownTheIntroThenTheCartAndForgetsItWhenStopped) {

@@ -1,7 +1,12 @@
 #pragma once
 // Hand-driven stand-ins for the players, the wall's controls and the file system, so the firing
 // and block logic can be checked step by step.
+#include "config/device_settings.h"
+#include "session/block_sequencer.h"
+#include "session/cart_firing.h"
+#include "session/status_display.h"
 #include "session/wall_ports.h"
+#include "support/recording_messages.h"
 
 #include <QMap>
 #include <QSet>
@@ -61,7 +66,8 @@ public:
         }
     }
     void setLoop(bool on) override { loop = on; }
-    bool armSegue(session::PlayerControl* next, std::uint32_t leadMs, std::uint16_t fadeMs) override {
+    bool armSegue(session::PlayerControl* next, std::uint32_t leadMs,
+                  std::uint16_t fadeMs) override {
         if (!isPlaying()) {
             return false;
         }
@@ -186,4 +192,26 @@ class FakeFiles : public session::FileProbe {
 public:
     bool exists(const QString& path) const override { return present.contains(path); }
     QSet<QString> present;
+};
+
+// The wall's logic on the fakes: firing, the block and the status display, with every fake
+// player's end reported to the firing as the real bank does.
+struct WallLogicParts {
+    WallLogicParts() {
+        for (int n = 1; n <= 96; ++n) {
+            bank.carts[n].onStop = [this](FakePlayer& p) { firing.onPlayerStopped(p); };
+        }
+    }
+    WallLogicParts(const WallLogicParts&) = delete;
+    WallLogicParts& operator=(const WallLogicParts&) = delete;
+
+    carts::Wall wall;
+    FakeBank bank;
+    FakeView view;
+    FakeFiles files;
+    RecordingMessages messages;
+    config::DeviceSettings settings;
+    session::BlockSequencer block{wall, bank, view, messages, files, settings};
+    session::CartFiring firing{wall, bank, view, block, messages, files, settings};
+    session::StatusDisplay display{bank, view, block};
 };

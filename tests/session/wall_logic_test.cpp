@@ -11,13 +11,8 @@
 
 namespace {
 
-class WallLogicTest : public ::testing::Test {
+class WallLogicTest : public ::testing::Test, protected WallLogicParts {
 protected:
-    WallLogicTest() {
-        for (int n = 1; n <= 96; ++n) {
-            bank.carts[n].onStop = [this](FakePlayer& p) { firing.onPlayerStopped(p); };
-        }
-    }
     void loadCart(int n, const QString& name, int durationMs = 10000, bool fileExists = true) {
         carts::Cart& slot = wall.table[n];
         slot.name = name;
@@ -53,16 +48,6 @@ protected:
         player(n).reachCue();
         block.onSegue(n);
     }
-
-    carts::Wall wall;
-    FakeBank bank;
-    FakeView view;
-    FakeFiles files;
-    RecordingMessages messages;
-    config::DeviceSettings settings;
-    session::BlockSequencer block{wall, bank, view, messages, files, settings};
-    session::CartFiring firing{wall, bank, view, block, messages, files, settings};
-    session::StatusDisplay display{bank, view, block};
 };
 
 TEST_F(WallLogicTest, EmptyCartIgnoresClicksEvenWithAPath) {
@@ -70,7 +55,8 @@ TEST_F(WallLogicTest, EmptyCartIgnoresClicksEvenWithAPath) {
     files.present.insert(QStringLiteral("/audio/4.mp3"));
     click(4);
     EXPECT_TRUE(player(4).log.isEmpty());
-    EXPECT_EQ(wall.table[4].toFields().at(4), QString()) << "an empty cart's loop field is untouched";
+    EXPECT_EQ(wall.table[4].toFields().at(4), QString())
+        << "an empty cart's loop field is untouched";
 }
 
 TEST_F(WallLogicTest, ClickStartsTheCartAtMasterVolumeAndSecondClickStopsIt) {
