@@ -13,6 +13,7 @@ RemoteBinding::RemoteBinding(session::WallSession& session, core::MessageSink& m
       osc_(std::make_unique<remote::OscServer>(session)),
       midi_(std::make_unique<remote::MidiRemote>(session, session.programDir())) {
     connect(midi_.get(), &remote::MidiRemote::learnt, this, &RemoteBinding::onLearnt);
+    connect(midi_.get(), &remote::MidiRemote::refused, this, &RemoteBinding::padRefused);
     connect(osc_.get(), &remote::OscServer::listenerSubscribed, this,
             &RemoteBinding::sendWholeWall);
     connectSession();

@@ -63,6 +63,8 @@ public:
 signals:
     // A pad was learnt for `command` (and bandoramidi.ini written, or its failure said).
     void learnt(const remote::Command& command);
+    // The wall refused what a pad asked (a pad has no answer channel, unlike OSC's /error).
+    void padRefused(const QString& reason);
 
 private:
     void connectSession();

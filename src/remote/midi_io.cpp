@@ -5,7 +5,10 @@
 #include <RtMidi.h>
 
 #include <QFileInfo>
-#include <QMetaObject>
+#include <QSocketNotifier>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace remote {
 
@@ -42,12 +45,21 @@ void ignoreError(RtMidiError::Type, const std::string&, void*) {}
 
 } // namespace
 
-MidiIo::MidiIo(QObject* parent) : QObject(parent) {
+MidiIo::MidiIo(QObject* parent)
+    : QObject(parent), doorbell_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     qRegisterMetaType<remote::MidiMessage>();
+    if (doorbell_ >= 0) {
+        doorbellNotifier_ = std::make_unique<QSocketNotifier>(doorbell_, QSocketNotifier::Read);
+        connect(doorbellNotifier_.get(), &QSocketNotifier::activated, this, &MidiIo::drainInput);
+    }
 }
 
 MidiIo::~MidiIo() {
     close();
+    doorbellNotifier_.reset();
+    if (doorbell_ >= 0) {
+        ::close(doorbell_);
+    }
 }
 
 QString MidiIo::open(const QStringList& inputs, const QStringList& outputs, MidiBackend backend) {
@@ -112,15 +124,25 @@ void MidiIo::send(const MidiMessage& message) {
     out_->sendMessage(bytes, sizeof bytes);
 }
 
-// RtMidi's input thread: hands the message on and touches nothing else.
+// RtMidi's input thread, on JACK inside the server's cycle: no lock, no allocation. A posted
+// Qt event would take both, and a late cycle loses the presses of the next one.
 void MidiIo::onInput(double, std::vector<unsigned char>* bytes, void* self) {
-    if (!bytes || bytes->size() != 3) {
+    auto* io = static_cast<MidiIo*>(self);
+    if (!bytes || bytes->size() != 3 || io->doorbell_ < 0 ||
+        !io->inbox_.push({(*bytes)[0], (*bytes)[1], (*bytes)[2]})) {
         return;
     }
-    const MidiMessage message{(*bytes)[0], (*bytes)[1], (*bytes)[2]};
-    auto* io = static_cast<MidiIo*>(self);
-    QMetaObject::invokeMethod(
-        io, [io, message] { emit io->received(message); }, Qt::QueuedConnection);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(io->doorbell_, &one, sizeof one);
+}
+
+void MidiIo::drainInput() {
+    std::uint64_t rings = 0;
+    [[maybe_unused]] const auto read = ::read(doorbell_, &rings, sizeof rings);
+    MidiMessage message;
+    while (inbox_.tryPop(message)) {
+        emit received(message);
+    }
 }
 
 QStringList midiSourcePorts(MidiBackend backend) {

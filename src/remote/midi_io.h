@@ -1,7 +1,9 @@
 #pragma once
 // MIDI ports of the program's own, through RtMidi: the ALSA sequencer where the machine has
 // one, else JACK when a JACK server runs, else none (a status line says so; nothing throws).
-// RtMidi's input thread only posts each message to the UI thread, where received() is emitted.
+// RtMidi's input thread (on JACK, the server's process thread) only queues each message in a
+// lock-free ring and rings an eventfd; the UI thread drains the ring and emits received().
+#include "audio/engine/spsc.h"
 #include "remote/midi_map.h"
 
 #include <QObject>
@@ -10,6 +12,7 @@
 
 #include <memory>
 
+class QSocketNotifier;
 class RtMidiIn;
 class RtMidiOut;
 
@@ -48,8 +51,14 @@ signals:
 
 private:
     static void onInput(double stamp, std::vector<unsigned char>* bytes, void* self);
+    void drainInput();
     QString openPorts(MidiBackend backend, const QStringList& inputs, const QStringList& outputs);
 
+    // Producer: RtMidi's input thread; consumer: the UI thread. A press that finds the ring
+    // full (the UI thread stalled for 256 presses) is dropped rather than waited for.
+    audio::engine::SpscQueue<MidiMessage, 256> inbox_;
+    int doorbell_ = -1; // eventfd: the input thread's wake-up for the UI thread
+    std::unique_ptr<QSocketNotifier> doorbellNotifier_;
     std::unique_ptr<RtMidiIn> in_;
     std::unique_ptr<RtMidiOut> out_;
     MidiBackend backend_ = MidiBackend::None;

@@ -512,7 +512,7 @@ std::optional<QString> WallSession::badCart(int n) {
     if (carts::isCartNumber(n)) {
         return std::nullopt;
     }
-    return QStringLiteral("cart %1 outside 1..%2").arg(n).arg(kCartCount);
+    return QStringLiteral("Cartucho %1 fora de 1 a %2").arg(n).arg(kCartCount);
 }
 
 QString WallSession::fire(int cart, PlayTrigger trigger) {
@@ -569,7 +569,7 @@ QString WallSession::toggleQueued(int cart) {
 
 QString WallSession::blockNext() {
     if (block_->isEmpty()) {
-        return QStringLiteral("block is empty");
+        return QStringLiteral("Bloco vazio");
     }
     trigger_ = PlayTrigger::Block;
     ending(PlayEnd::Autofade, everyCart, [&] { firing_->playBlockNext(); });
@@ -610,7 +610,7 @@ QString WallSession::stopAll() {
 
 QString WallSession::setMasterVolume(int percent) {
     if (percent < 0 || percent > 100) {
-        return QStringLiteral("master volume %1 outside 0..100").arg(percent);
+        return QStringLiteral("Volume geral %1 fora de 0 a 100").arg(percent);
     }
     setMasterFader(percent);
     emit masterVolumeChanged(percent);
@@ -619,16 +619,16 @@ QString WallSession::setMasterVolume(int percent) {
 
 QString WallSession::activateProfile(const QString& name) {
     if (wall_.profileChanged) {
-        return QStringLiteral("the wall has unsaved changes");
+        return QStringLiteral("Perfil foi alterado e não foi salvo");
     }
     const int index = state_.profileNames().indexOf(name);
     if (index < 0) {
-        return QStringLiteral("no profile named %1").arg(name);
+        return QStringLiteral("Perfil inexistente: %1").arg(name);
     }
     state_.selectProfile(index);
     activateSelected();
     return wall_.currentProfile == name ? QString()
-                                        : QStringLiteral("profile %1 not loaded").arg(name);
+                                        : QStringLiteral("Perfil %1 não foi carregado").arg(name);
 }
 
 } // namespace session

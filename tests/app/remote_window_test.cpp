@@ -102,7 +102,7 @@ protected:
     app::WindowRemoteControl* remoteControl = nullptr; // owned by the window
 };
 
-TEST_F(RemoteWindowTest, APadLearntFromTheCartMenuFiresThatCartAndEscCancelsLearning) {
+TEST_F(RemoteWindowTest, APadLearntFromTheCartMenuFiresThatCartAndTheStatusLineFollows) {
     openWindow();
     remote().start(remote::MidiBackend::None);
     insert(5);
@@ -111,9 +111,14 @@ TEST_F(RemoteWindowTest, APadLearntFromTheCartMenuFiresThatCartAndEscCancelsLear
     ASSERT_TRUE(learn->isEnabled());
     learn->trigger();
     ASSERT_TRUE(remote().learning());
+    const QLabel* status = wallPanel(*w).statusLabel();
+    hover(6); // the pointer moving on does not hide that a pad is awaited
+    EXPECT_EQ(status->text(),
+              QStringLiteral("Aprender MIDI: pressione um pad para o cartucho 5 (Esc cancela)"));
 
     remote().midi().handle(kPad36);
     EXPECT_FALSE(remote().learning());
+    EXPECT_EQ(status->text(), QStringLiteral("Pad NOTE 1 36 dispara o cartucho 5"));
     EXPECT_EQ(w->session().cartState(5), CartState::Loaded); // the learning press fires nothing
     EXPECT_TRUE(mapFile().contains(QStringLiteral("NOTE 1 36 = /cart/5/fire")))
         << mapFile().toStdString();
@@ -123,8 +128,15 @@ TEST_F(RemoteWindowTest, APadLearntFromTheCartMenuFiresThatCartAndEscCancelsLear
     menuItem(5, "learnMidiAction")->trigger();
     QTest::keyClick(w.get(), Qt::Key_Escape);
     EXPECT_FALSE(remote().learning());
+    EXPECT_EQ(status->text(), QStringLiteral("Aprender MIDI cancelado"));
     remote().midi().handle(kPad40);
     EXPECT_FALSE(mapFile().contains(QStringLiteral("NOTE 1 40"))) << mapFile().toStdString();
+
+    // A pad has no answer channel: what the wall refuses shows on the status line.
+    remote().learn({CommandKind::BlockNext, 0});
+    remote().midi().handle(kPad40);
+    remote().midi().handle(kPad40);
+    EXPECT_EQ(status->text(), QStringLiteral("Pad MIDI recusado: Bloco vazio"));
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(u'|').toStdString();
 }
 

@@ -241,7 +241,7 @@ TEST_F(WallSessionTest, BlockPlaysStartAsBlockAndTheSegueEndsTheFirstAsMix) {
     render(1000); // the segue 900 ms before cart 1's end, then cart 1's fade
     EXPECT_EQ(takePlays(), (QStringList{"start 1 block", "start 2 automix", "end 1 mix"}));
     EXPECT_TRUE(wall.block().isEmpty());
-    EXPECT_EQ(wall.blockNext(), QStringLiteral("block is empty"));
+    EXPECT_EQ(wall.blockNext(), QStringLiteral("Bloco vazio"));
 }
 
 TEST_F(WallSessionTest, PlaysEndedByTheSessionNameWhy) {
@@ -284,7 +284,7 @@ TEST_F(WallSessionTest, CommandsRefuseBadCartsAndChangeNothing) {
         EXPECT_FALSE(wall.cue(bad).isEmpty()) << bad;
         EXPECT_FALSE(wall.toggleQueued(bad).isEmpty()) << bad;
     }
-    EXPECT_EQ(wall.fire(97, PlayTrigger::Osc), QStringLiteral("cart 97 outside 1..96"));
+    EXPECT_EQ(wall.fire(97, PlayTrigger::Osc), QStringLiteral("Cartucho 97 fora de 1 a 96"));
     EXPECT_FALSE(wall.setMasterVolume(101).isEmpty());
     EXPECT_FALSE(wall.setMasterVolume(-1).isEmpty());
     EXPECT_EQ(wall.state().masterVolume(), 100);
@@ -302,7 +302,7 @@ TEST_F(WallSessionTest, CommandsRefuseBadCartsAndChangeNothing) {
 
     wall.setStopMode(2, carts::StopMode::Fade); // an edit a profile line stores
     EXPECT_EQ(wall.activateProfile(QStringLiteral("B")),
-              QStringLiteral("the wall has unsaved changes"));
+              QStringLiteral("Perfil foi alterado e não foi salvo"));
     EXPECT_EQ(wall.wall().currentProfile, QStringLiteral("A"));
     EXPECT_TRUE(messages.asked.isEmpty()) << "a remote switch never asks";
 }
