@@ -40,6 +40,7 @@ ShowSafety::ShowSafety(session::WallSession& session, const QString& programDir,
     connect(&session, &WallSession::displayTicked, this, &ShowSafety::onDisplayTick);
     connect(&session, &WallSession::cartChanged, this, &ShowSafety::journalSoon);
     connect(&session, &WallSession::profileChanged, this, &ShowSafety::journalSoon);
+    connect(&session, &WallSession::wallSaved, this, &ShowSafety::journalSoon);
     connect(&session.state(), &session::WallState::blockChanged, this, &ShowSafety::journalSoon);
 }
 
@@ -98,12 +99,6 @@ void ShowSafety::onDisplayTick() {
             log_.position(it.key(), airedMs(it.key()));
         }
     }
-    // Saving a profile clears the changed flag without any other change of the wall.
-    const session::WallSession& s = session_;
-    if (s.wall().profileChanged != journalledChanged_ ||
-        s.wall().currentProfile != journalledProfile_) {
-        journalSoon();
-    }
 }
 
 std::int64_t ShowSafety::airedMs(std::int64_t playId) const {
@@ -124,10 +119,7 @@ void ShowSafety::writeJournal() {
     if (!following_) {
         return;
     }
-    JournalState state = journalStateOf(session_);
-    journalledProfile_ = state.profile;
-    journalledChanged_ = state.changed;
-    journal_.write(std::move(state));
+    journal_.write(journalStateOf(session_));
 }
 
 } // namespace safety

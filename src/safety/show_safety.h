@@ -61,8 +61,6 @@ private:
     int ticks_ = 0;
     bool following_ = false;  // the journal follows the wall (after the recovery question)
     bool journalDue_ = false; // a write is queued for the end of this event
-    QString journalledProfile_;
-    bool journalledChanged_ = false;
 };
 
 } // namespace safety

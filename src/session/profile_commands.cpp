@@ -70,7 +70,6 @@ void ProfileCommands::selectProfile(int index) {
         return;
     }
     d_.view.selectProfile(index);
-    d_.wall.currentProfile = name;
     d_.view.showCurrentProfile(QStringLiteral("Perfil Atual: ") + name);
 }
 
@@ -150,6 +149,7 @@ bool ProfileCommands::loadProfile(const QString& name) {
     d_.wall.table = std::move(*table);
     carts::refreshWall(d_.wall.table, d_.buttons);
     d_.wall.profileChanged = false;
+    d_.wall.currentProfile = name; // before the hook, whose observers name the new profile
     if (wallLoaded_) {
         wallLoaded_();
     }

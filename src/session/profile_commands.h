@@ -97,7 +97,8 @@ public:
     void deleteSelected();
     // Empties every cart, stops and frees their players, empties the block.
     void clearWall();
-    // The wall of profile `name`; false (and the wall as it was) when the file cannot be read.
+    // The wall of profile `name`, which becomes the current profile; false (and the wall as it
+    // was) when the file cannot be read.
     bool loadProfile(const QString& name);
     // Closing the program: a changed wall is offered for saving. False when the program should
     // stay open (the operator gave up choosing a name, or the save failed).

@@ -392,15 +392,35 @@ void WallSession::selectInProfileBox(int index) {
 }
 
 void WallSession::activateSelected() {
-    ending(PlayEnd::ProfileSwitch, everyCart, [&] { profiles_->activateSelected(); });
+    reportingSave(
+        [&] { ending(PlayEnd::ProfileSwitch, everyCart, [&] { profiles_->activateSelected(); }); });
 }
 
 void WallSession::activateListed(int index) {
-    ending(PlayEnd::ProfileSwitch, everyCart, [&] { profiles_->selectProfile(index); });
+    reportingSave([&] {
+        ending(PlayEnd::ProfileSwitch, everyCart, [&] { profiles_->selectProfile(index); });
+    });
 }
 
 void WallSession::saveWall() {
-    profiles_->saveWall();
+    reportingSave([&] { profiles_->saveWall(); });
+}
+
+// A save names the wall's profile when it had none, or only clears the changed flag; a switch
+// that saved first and then loaded has already said so through onWallLoaded.
+void WallSession::reportingSave(const std::function<void()>& command) {
+    const QString profileBefore = wall_.currentProfile;
+    const bool changedBefore = wall_.profileChanged;
+    const int loadsBefore = wallLoads_;
+    command();
+    if (wallLoads_ != loadsBefore) {
+        return;
+    }
+    if (wall_.currentProfile != profileBefore) {
+        emit profileChanged(wall_.currentProfile);
+    } else if (changedBefore && !wall_.profileChanged) {
+        emit wallSaved();
+    }
 }
 
 void WallSession::createProfile() {
@@ -428,6 +448,7 @@ void WallSession::endSession() {
 }
 
 void WallSession::onWallLoaded() {
+    ++wallLoads_;
     for (int n = 1; n <= kCartCount; ++n) {
         emit cartChanged(n);
     }

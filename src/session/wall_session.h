@@ -160,6 +160,7 @@ signals:
     void cartChanged(int n); // what a profile line stores of cart n
     void cartStateChanged(int n, session::CartState state);
     void profileChanged(const QString& name);
+    void wallSaved(); // written to the current profile: the changed flag is clear
     void masterVolumeChanged(int percent); // set by a command, not by the fader
     void displayTicked();                  // every 100 ms while the wall is active
     void playStarted(const session::PlayInfo& play);
@@ -179,6 +180,8 @@ private:
     void connectPlayerEvents();
     void applyEndWarning(); // AVISO_FIM to the display
     void onWallLoaded();
+    void reportingSave(const std::function<void()>& command);
+    int wallLoads_ = 0; // walls loaded so far, for reportingSave
     // Carts that started or stopped since the last look, and every cart's state.
     void observe();
     CartState stateOf(int n) const;

@@ -307,6 +307,34 @@ TEST_F(WallSessionTest, CommandsRefuseBadCartsAndChangeNothing) {
     EXPECT_TRUE(messages.asked.isEmpty()) << "a remote switch never asks";
 }
 
+// Observers (OSC listeners, the journal) learn the profile from these signals alone.
+TEST_F(WallSessionTest, ProfileSignalsNameTheProfileNowOnTheWallAndSaysWhenItWasSaved) {
+    QStringList named;
+    int saved = 0;
+    QObject::connect(&wall, &session::WallSession::profileChanged,
+                     [&](const QString& name) { named.append(name); });
+    QObject::connect(&wall, &session::WallSession::wallSaved, [&] { ++saved; });
+    startOnProfileA();
+    ASSERT_FALSE(named.isEmpty());
+    EXPECT_EQ(named.last(), QStringLiteral("A"));
+    named.clear();
+    EXPECT_EQ(wall.activateProfile(QStringLiteral("B")), QString());
+    EXPECT_EQ(named, QStringList{QStringLiteral("B")});
+
+    wall.restore(carts::CartTable{}, {}, QString(), true); // a changed wall of no profile yet
+    named.clear();
+    wall.state().selectProfile(0); // "Salvar" takes the profile selected in the box
+    wall.saveWall();
+    EXPECT_EQ(named, QStringList{QStringLiteral("A")});
+    EXPECT_EQ(saved, 0);
+    wall.setStopMode(2, carts::StopMode::Fade);
+    wall.saveWall();
+    EXPECT_EQ(saved, 1);
+    EXPECT_FALSE(wall.wall().profileChanged);
+    wall.saveWall(); // nothing to save: nothing said
+    EXPECT_EQ(saved, 1);
+}
+
 TEST_F(WallSessionTest, StopAllEndsOnlyWhatIsOnAirAndWhatWouldBringItBack) {
     startOnProfileA();
     wall.fire(3, PlayTrigger::Click);
