@@ -20,6 +20,6 @@ function(bandora_add_test)
   if("gui" IN_LIST T_LABELS)
     # Windows of two test programs on one X server without a window manager take the input
     # focus from each other, and focus checks fail at random: one at a time on the display.
-    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK x_display)
+    set_property(TEST ${T_NAME} APPEND PROPERTY RESOURCE_LOCK x_display)
   endif()
 endfunction()
