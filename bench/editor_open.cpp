@@ -14,9 +14,11 @@
 #include "core/message_sink.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -177,6 +179,27 @@ double openThroughService(const QString& path, carts::LoudnessService& service,
     return paint.endMs;
 }
 
+void waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+bool printCachedOpenings(const char* worker, std::vector<double> firstPaint) {
+    std::sort(firstPaint.begin(), firstPaint.end());
+    if (firstPaint.front() < 0) {
+        std::printf("a cached opening showed no waveform within 10 s (%s)\n", worker);
+        return false;
+    }
+    std::printf("ten-minute MP3 through the loudness worker, cached, %s, to the first paint with "
+                "the waveform (%zu): p50 %.1f ms, max %.1f ms (max %.2f of the %.0f ms target)\n",
+                worker, firstPaint.size(), firstPaint[firstPaint.size() / 2], firstPaint.back(),
+                firstPaint.back() / kTargetMs, kTargetMs);
+    return true;
+}
+
 bool programPath(int trials, SilentMessages& messages) {
     const QString mp3 = QString::fromStdString(
         bench::tone("sine_600s.mp3", 600, 440, "-c:a libmp3lame -b:a 192k").string());
@@ -192,17 +215,31 @@ bool programPath(int trials, SilentMessages& messages) {
     for (int i = 0; i < trials; ++i) {
         firstPaint.push_back(openThroughService(mp3, service, messages));
     }
-    std::sort(firstPaint.begin(), firstPaint.end());
-    if (firstPaint.front() < 0) {
-        std::printf("a cached opening showed no waveform within 10 s\n");
+    if (!printCachedOpenings("idle worker", firstPaint)) {
         return false;
     }
-    std::printf("ten-minute MP3 through the loudness worker (measured first in %.0f ms): cached, "
-                "to the first paint with the waveform (%d): p50 %.1f ms, max %.1f ms (max %.2f "
-                "of the %.0f ms target)\n",
-                measured, trials, firstPaint[firstPaint.size() / 2], firstPaint.back(),
-                firstPaint.back() / kTargetMs, kTargetMs);
-    return true;
+    std::printf("  (the file measured first in %.0f ms)\n", measured);
+
+    // As right after a profile loads: the worker is decoding another long file for its
+    // loudness (its stamp renewed each time, so it is never answered from the cache).
+    const QString other = QString::fromStdString(
+        bench::tone("sine_600s_b.mp3", 600, 550, "-c:a libmp3lame -b:a 192k").string());
+    std::vector<double> busyPaint;
+    for (int i = 0; i < std::max(2, trials / 4); ++i) {
+        QFile touched(other);
+        if (!touched.open(QIODevice::ReadWrite) ||
+            !touched.setFileTime(QDateTime::currentDateTime().addSecs(i + 1),
+                                 QFileDevice::FileModificationTime)) {
+            std::printf("could not renew the stamp of %s\n", qPrintable(other));
+            return false;
+        }
+        touched.close();
+        service.measure(other);
+        waitUntil([&] { return !service.idle(); }, 2000);
+        busyPaint.push_back(openThroughService(mp3, service, messages));
+        waitUntil([&] { return service.idle(); }, 60000); // the other file is resumed
+    }
+    return printCachedOpenings("worker busy with another ten-minute MP3", busyPaint);
 }
 
 } // namespace

@@ -104,6 +104,11 @@ void LoudnessService::requestPeaks(const QString& path) {
         }
         queued_.insert(path);
         queue_.push_front(path);
+        // A background measurement in hand would keep the editor waiting for its whole
+        // decode: it stops, and goes next after this request.
+        if (busy_ && !currentWantsPeaks_) {
+            cancel_.store(true, std::memory_order_relaxed);
+        }
     }
     wake_.notify_one();
 }
@@ -111,15 +116,20 @@ void LoudnessService::requestPeaks(const QString& path) {
 void LoudnessService::cancelPeaks(const QString& path) {
     const std::lock_guard lock(mutex_);
     peaksWanted_.remove(path);
-    if (current_ == path) {
+    if (current_ == path && currentWantsPeaks_) {
         cancel_.store(true, std::memory_order_relaxed);
     }
 }
 
-void LoudnessService::requeue(const QString& path) {
+void LoudnessService::requeue(const QString& path, Requeue where) {
     const std::lock_guard lock(mutex_);
-    if (!queued_.contains(path)) {
-        queued_.insert(path);
+    if (queued_.contains(path)) {
+        return; // asked again meanwhile
+    }
+    queued_.insert(path);
+    if (where == Requeue::AfterFirst && !queue_.empty()) {
+        queue_.insert(queue_.begin() + 1, path);
+    } else {
         queue_.push_back(path);
     }
 }
@@ -136,9 +146,8 @@ std::optional<LoudnessService::Job> LoudnessService::nextJob() {
     queue_.pop_front();
     queued_.remove(job.path); // asked again from now on, it is looked at again
     job.wantsPeaks = peaksWanted_.remove(job.path);
-    if (job.wantsPeaks) {
-        current_ = job.path;
-    }
+    current_ = job.path;
+    currentWantsPeaks_ = job.wantsPeaks;
     cancel_.store(false, std::memory_order_relaxed);
     busy_ = true;
     return job;
@@ -175,7 +184,9 @@ void LoudnessService::run() {
                 break;
             }
             if (cancel_.load(std::memory_order_relaxed)) {
-                requeue(path);
+                // Peaks no longer wanted: measured later like any other file. Put aside for
+                // another file's peaks: measured right after them.
+                requeue(path, job->wantsPeaks ? Requeue::Last : Requeue::AfterFirst);
                 continue;
             }
             loudness = found.value_or(audio::Loudness{});

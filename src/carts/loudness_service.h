@@ -60,8 +60,10 @@ public:
     // Nothing waits and nothing is being measured (answers may still be on their way).
     bool idle() const;
 
-    // Answers the waveform peaks of `path` ahead of every file waiting: from the peaks cache,
-    // or by measuring the file (its loudness comes with it), with peaksProgress on the way.
+    // Answers the waveform peaks of `path` ahead of every file waiting, and ahead of a
+    // measurement under way that is not for peaks (it starts again right after): from the
+    // peaks cache, or by measuring the file (its loudness comes with it), with peaksProgress
+    // on the way.
     void requestPeaks(const QString& path);
     // The peaks of `path` are no longer wanted: a measurement of it under way for them stops,
     // and the file is measured later like any other.
@@ -87,7 +89,8 @@ private:
     std::optional<Job> nextJob(); // blocks; nullopt when stopping
     bool queueIsEmpty() const;
     bool stopping() const;
-    void requeue(const QString& path);
+    enum class Requeue { Last, AfterFirst };
+    void requeue(const QString& path, Requeue where);
     void deliver(const QString& path, const audio::Loudness& loudness);
     void deliverPeaks(const QString& path, std::optional<Peaks> peaks);
     std::function<void(double)> progressOf(const QString& path);
@@ -102,10 +105,12 @@ private:
     std::deque<QString> queue_;
     QSet<QString> queued_;
     QSet<QString> peaksWanted_;
-    QString current_; // the file being measured for its peaks
+    QString current_; // the file being measured
+    bool currentWantsPeaks_ = false;
     bool busy_ = false;
     bool stopping_ = false;
-    std::atomic<bool> cancel_{false}; // going away, or current_'s peaks no longer wanted
+    std::atomic<bool> cancel_{false}; // going away, current_'s peaks no longer wanted,
+                                      // or current_ put aside for another file's peaks
     std::thread worker_;              // last: starts once everything above exists
 };
 

@@ -13,6 +13,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 using namespace carts;
@@ -139,4 +142,39 @@ TEST_F(PeaksTest, RequestedPeaksComeWithProgressFromTheLoudnessPassAndThenFromTh
     service.requestPeaks(file("gone.wav"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready.size() == 2; }, 10000));
     EXPECT_FALSE(ready.last().at(1).value<std::shared_ptr<const Peaks>>());
+}
+
+// Right after a profile loads, the worker measures carts one by one; opening the marker editor
+// must not wait for the file in hand to finish decoding.
+TEST_F(PeaksTest, RequestedPeaksGoAheadOfABackgroundMeasurementWhichIsResumedNext) {
+    const QString slow = file("long.wav");
+    const QString wanted = file("wanted.wav");
+    ASSERT_TRUE(writeFile(slow, riff({fmt(), toneData(4410)})));
+    ASSERT_TRUE(writeFile(wanted, riff({fmt(), toneData(4410)})));
+    const Peaks cached = rampPeaks(4410);
+    ASSERT_TRUE(PeaksCache::open(cacheFile()).store(wanted, *stampOf(wanted), cached));
+
+    std::atomic<int> slowStarts{0};
+    LoudnessService service(file(QString::fromLatin1(kLoudnessCacheFile)),
+                            [&](const QString& path,
+                                const std::atomic<bool>& cancel) -> std::optional<audio::Loudness> {
+                                // The first decode of the long file lasts until it is cancelled (or
+                                // 20 s).
+                                if (path == slow && slowStarts++ == 0) {
+                                    for (int i = 0; i < 2000 && !cancel.load(); ++i) {
+                                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                                    }
+                                }
+                                return audio::Loudness{};
+                            });
+    QSignalSpy ready(&service, &LoudnessService::peaksReady);
+    QSignalSpy measured(&service, &LoudnessService::measured);
+    service.measure(slow);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slowStarts.load() == 1; }, 5000));
+
+    service.requestPeaks(wanted);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ready.isEmpty(); }, 3000));
+    EXPECT_EQ(*ready.first().at(1).value<std::shared_ptr<const Peaks>>(), cached);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.known(slow).has_value(); }, 5000));
+    EXPECT_EQ(slowStarts.load(), 2);
 }
