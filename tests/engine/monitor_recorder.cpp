@@ -103,15 +103,39 @@ Span loudSpan(const std::vector<float>& stereo, int ch, float threshold) {
     return span;
 }
 
+namespace {
+
+// Digital silence this long inside a tone is the sound server playing nothing while the
+// client ran dry, never a sample of the tone.
+constexpr std::size_t kDropoutRunFrames = 16;
+constexpr float kSilence = 1e-5f;
+
+} // namespace
+
+std::size_t dropoutFrames(const std::vector<float>& stereo, int ch, Span span) {
+    const auto c = static_cast<std::size_t>(ch);
+    std::size_t dropouts = 0;
+    std::size_t run = 0;
+    for (std::size_t i = span.first; i <= span.last && i * 2 + c < stereo.size(); ++i) {
+        run = std::abs(stereo[i * 2 + c]) < kSilence ? run + 1 : 0;
+        dropouts +=
+            run == kDropoutRunFrames ? kDropoutRunFrames : (run > kDropoutRunFrames ? 1 : 0);
+    }
+    return dropouts;
+}
+
 double zeroCrossingHz(const std::vector<float>& stereo, int ch, Span span, std::uint32_t rate) {
     std::size_t crossings = 0;
     const auto c = static_cast<std::size_t>(ch);
+    bool negative = stereo[span.first * 2 + c] < 0.0f;
     for (std::size_t i = span.first + 1; i <= span.last; ++i) {
-        if ((stereo[(i - 1) * 2 + c] < 0.0f) != (stereo[i * 2 + c] < 0.0f)) {
+        const float sample = stereo[i * 2 + c];
+        if (std::abs(sample) >= kSilence && (sample < 0.0f) != negative) {
+            negative = !negative; // a dropout's silence is no crossing
             ++crossings;
         }
     }
-    const double seconds = double(span.last - span.first) / rate;
+    const double seconds = double(span.last - span.first - dropoutFrames(stereo, ch, span)) / rate;
     return seconds > 0 ? crossings / 2.0 / seconds : 0.0;
 }
 

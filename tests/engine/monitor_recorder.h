@@ -40,6 +40,10 @@ struct Span {
     bool found = false;
 };
 Span loudSpan(const std::vector<float>& stereo, int ch, float threshold = 0.05f);
+// Frames of the span inside runs of digital silence: where the server played nothing because
+// the output ran dry (an underrun on a busy machine), which stretches the recording.
+std::size_t dropoutFrames(const std::vector<float>& stereo, int ch, Span span);
+// The pitch over the span's sounding frames (dropouts left out).
 double zeroCrossingHz(const std::vector<float>& stereo, int ch, Span span, std::uint32_t rate);
 float peakIn(const std::vector<float>& stereo, int ch, std::size_t from, std::size_t to);
 
