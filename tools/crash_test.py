@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Crash test of the installed program (not run by CI): it fires carts, queues them, renames
-them, saves the profile and saves the setup dialog, and kills the program with SIGKILL at a
-random moment, again and again. After each kill it checks that every file the program writes
-still parses (profiles, settings, loudness cache, markers, the as-run log and its open plays,
-the journal) and that no log row is cut short; then it starts the program again, answers the
-recovery question with OK and checks that the wall it restored is the one last journalled
-(the restored wall is journalled again, and must come out byte for byte the same).
+them, saves the profile, saves the setup dialog and types markers in the marker editor, and
+kills the program with SIGKILL at a random moment, again and again. After each kill it checks
+that every file the program writes still parses (profiles, settings, loudness and peaks caches,
+markers, the as-run log and its open plays, the journal) and that no log row is cut short; then
+it starts the program again, answers the recovery question with OK and checks that the wall it
+restored is the one last journalled (the restored wall is journalled again, and must come out
+byte for byte the same).
 
 Run it under the test environment (a private X server and sound server):
 
@@ -21,6 +22,7 @@ import os
 import random
 import re
 import shutil
+import struct
 import signal
 import sys
 import threading
@@ -28,12 +30,13 @@ import time
 import traceback
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from bandora_e2e import (CONFIRM_TITLE, Session, SetupDialog, answer, titled, wait_for,  # noqa: E402
-                         wait_window)
+from bandora_e2e import (CONFIRM_TITLE, Session, SetupDialog, answer, keys, titled,  # noqa: E402
+                         type_text, wait_for, wait_gone, wait_window)
 
 CARTS = 12
 PROFILE = "CRASH"
 JOURNAL = "bandorajournal.txt"
+MARKER_EDITOR = titled("Marcas do Áudio")
 END_REASONS = {"end", "cut", "fade", "autofade", "mix", "loop-stop", "panic", "deleted",
                "stall", "profile switch", "exit", "crash"}
 PROFILE_LINE = re.compile(r"^\|\d{3}\|[^|]*\|[^|]*\|-?\d*\|\d?\|\d?\|-?\d*\|\d*\|$")
@@ -81,16 +84,58 @@ def check_settings(s, problems):
             problems.append("%s does not parse" % name)
 
 
-def check_cache_and_marks(s, problems):
+def check_cache_and_marks(s, problems, stats):
     if os.path.exists(s.path("bandoraloud.cache")):
         data = s.read("bandoraloud.cache")
         lines = [line for line in text_lines(data) if line]
         if lines[:1] != ["BANDORA-LOUDNESS 1"] or any(len(l.split("\t")) != 5 for l in lines[1:]):
             problems.append("bandoraloud.cache does not parse")
     if os.path.exists(s.path("bandoramarks.ini")):
-        lines = [line for line in text_lines(s.read("bandoramarks.ini")) if line.strip()]
-        if not all(line.startswith("[") and line.endswith("]") or "=" in line for line in lines):
+        data = s.read("bandoramarks.ini")
+        lines = text_lines(data)
+        frames = re.compile(r"^(-|\d+)$")
+        if (not data.endswith(b"\n") or lines[0] != "BANDORA-MARKS 1" or
+                any(len(l.split("\t")) != 6 or not all(frames.match(f) for f in l.split("\t")[:5])
+                    for l in lines[1:-1])):
             problems.append("bandoramarks.ini does not parse")
+    if os.path.exists(s.path("bandorapeaks.cache")):
+        check_peaks(s.read("bandorapeaks.cache"), problems, stats)
+
+
+def fnv1a(data):
+    h = 2166136261
+    for b in data:
+        h = ((h ^ b) * 16777619) & 0xFFFFFFFF
+    return h
+
+
+def check_peaks(data, problems, stats):
+    """Whole records with their checksums; only the last one may be cut short, as an append
+    the kill interrupted (the program cuts it off before its next append)."""
+    header = b"BANDORA-PEAKS 1\n"
+    if not data.startswith(header):
+        problems.append("bandorapeaks.cache has no header")
+        return
+    at, records = len(header), 0
+    while at < len(data):
+        if len(data) - at < 8 or data[at:at + 4] != b"PKS1":
+            break
+        size = struct.unpack_from("<I", data, at + 4)[0]
+        end = at + 8 + size + 4
+        if end > len(data):
+            break
+        payload = data[at + 8:at + 8 + size]
+        if struct.unpack_from("<I", data, end - 4)[0] != fnv1a(payload):
+            problems.append("bandorapeaks.cache: a record with a wrong checksum")
+            return
+        at = end
+        records += 1
+    stats["peak_records"] = records
+    if at < len(data):
+        if data[at:at + 4] not in (b"PKS1"[:len(data) - at], b"PKS1"):
+            problems.append("bandorapeaks.cache: damaged after its last whole record")
+        else:
+            stats["torn_peaks"] += 1
 
 
 def log_rows(s, problems):
@@ -144,7 +189,10 @@ def act(s, wall, rng, stats):
         elif choice < 0.85:
             wall.save_profile()
             stats["saves"] += 1
-        elif choice < 0.92:
+        elif choice < 0.90:
+            set_marker(wall, rng)
+            stats["markers"] += 1
+        elif choice < 0.95:
             wall.press("setup")
             dialog = SetupDialog(wait_window(titled("Configuração")))
             dialog.set_times(rng.choice((500, 700, 900)), rng.choice((600, 800, 1000)))
@@ -152,6 +200,21 @@ def act(s, wall, rng, stats):
             stats["settings"] += 1
         else:
             time.sleep(rng.uniform(0.1, 0.8))
+
+
+def set_marker(wall, rng):
+    """Types a cue-in (0.0-1.0 s) or a cue-out (3.0-4.0 s) of a cart's 4 s file in the marker
+    editor and confirms with Enter: bandoramarks.ini is rewritten, and the editor's waveform
+    puts the file's peaks into bandorapeaks.cache."""
+    wall.menu(rng.randint(1, CARTS), "Marcas do Áudio")
+    editor = wait_window(MARKER_EDITOR)
+    cue_out = rng.random() < 0.5
+    # The focus starts on OK; Tab goes round to the first time field (cue-in), three more
+    # reach cue-out.
+    keys(*(["Tab"] * (11 if cue_out else 8)), window=editor)
+    type_text("00:%02d.%03d" % (3 if cue_out else 0, rng.randint(0, 999)))
+    keys("Return", window=editor)
+    wait_gone(MARKER_EDITOR)
 
 
 def start_and_recover(s, journal, stats, problems):
@@ -181,8 +244,9 @@ def main():
     s = Session(source, work, [])
     s.write_device_settings(output=0, cue=1)
     write_profile(s)
-    stats = dict(clicks=0, queued=0, renames=0, saves=0, settings=0, restored=0, killed_at=0,
-                 rows=0, crash_rows=0, failed_kills=0, kills=0)
+    stats = dict(clicks=0, queued=0, renames=0, saves=0, settings=0, markers=0, restored=0,
+                 killed_at=0, rows=0, crash_rows=0, failed_kills=0, kills=0, torn_peaks=0,
+                 peak_records=0)
     started = time.monotonic()
     wall = s.start()
     wall.choose_profile(0)
@@ -193,12 +257,12 @@ def main():
     except KeyboardInterrupt:  # Ctrl+C: the figures of the kills done so far
         done = stats["kills"]
     print("kills %d in %.0f min; kills with a problem %d; walls restored equal to the journal %d; "
-          "clicks %d, queued %d, renames %d, profile saves %d, settings saves %d; log rows %d, "
-          "of them closed as crash %d" % (done, (time.monotonic() - started) / 60,
-                                         stats["failed_kills"], stats["restored"],
-                                         stats["clicks"], stats["queued"], stats["renames"],
-                                         stats["saves"], stats["settings"], stats["rows"],
-                                         stats["crash_rows"]), flush=True)
+          "clicks %d, queued %d, renames %d, profile saves %d, settings saves %d, markers set %d; "
+          "log rows %d, of them closed as crash %d; peak records %d, torn at a kill %d" %
+          (done, (time.monotonic() - started) / 60, stats["failed_kills"], stats["restored"],
+           stats["clicks"], stats["queued"], stats["renames"], stats["saves"], stats["settings"],
+           stats["markers"], stats["rows"], stats["crash_rows"], stats["peak_records"],
+           stats["torn_peaks"]), flush=True)
     s.close()
     if not stats["failed_kills"]:
         shutil.rmtree(work, ignore_errors=True)
@@ -221,7 +285,7 @@ def run_kills(s, wall, rng, kills, stats):
         problems = []
         check_profiles(s, problems)
         check_settings(s, problems)
-        check_cache_and_marks(s, problems)
+        check_cache_and_marks(s, problems, stats)
         log_rows(s, problems)
         journal = check_journal(s, problems)
         try:
