@@ -1,9 +1,11 @@
 // The marker editor as the operator uses it: lines dragged with the mouse, times typed,
 // previews started, the file's markers restored or written, OK and Cancel from the keyboard.
+#include "app/hint_look.h"
 #include "app/marker_editor_dialog.h"
 #include "support/qstring_print.h"
 #include "support/recording_messages.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -289,3 +291,26 @@ TEST_F(MarkerEditorTest, ZoomKeepsTheAnchorAndStaysInsideTheFile) {
 }
 
 } // namespace
+
+// The program's style sheet keeps a parent's palette from its children: the file panel's
+// captions must still read light on the dark panel, not in the default dark text.
+TEST_F(MarkerEditorTest, FilePanelCaptionsReadOnTheDarkPanel) {
+    const QString sheet = qApp->styleSheet();
+    applyHintLook(*qApp);
+    auto dialog = open(wavInput());
+    const QImage shot = dialog->grab().toImage();
+    const auto captions =
+        dialog->findChild<QWidget*>(QStringLiteral("markerFilePanel"))->findChildren<QLabel*>();
+    ASSERT_EQ(captions.size(), 3);
+    for (const QLabel* caption : captions) {
+        const QRect area(caption->mapTo(dialog.get(), QPoint(0, 0)), caption->size());
+        int brightest = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                brightest = std::max(brightest, qGray(shot.pixel(x, y)));
+            }
+        }
+        EXPECT_GT(brightest, 200) << caption->text().toStdString();
+    }
+    qApp->setStyleSheet(sheet);
+}
