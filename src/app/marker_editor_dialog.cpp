@@ -149,11 +149,7 @@ QWidget* MarkerEditorDialog::buildFilePanel() {
         {QStringLiteral("Artista:"), input_.artist},
     }};
     for (int row = 0; row < int(lines.size()); ++row) {
-        // The caption takes the panel's colours itself: the application's style sheet (the
-        // hints' look) keeps the panel's palette from reaching it.
-        auto* caption = new QLabel(lines[row].first, panel);
-        paintPanel(caption);
-        grid->addWidget(caption, row, 0);
+        grid->addWidget(new QLabel(lines[row].first, panel), row, 0);
         // Read-only fields rather than labels: a long path or title scrolls instead of widening
         // the dialog past the screen.
         auto* value = new QLineEdit(lines[row].second, panel);

@@ -1,12 +1,13 @@
 // Every caption of every window and dialog fits its control, in the fonts the program really
 // gets on this machine: a text wider than its control is cut off or runs under its neighbour.
 #include "app/about_dialog.h"
+#include "app/hint_look.h"
 #include "app/main_window.h"
-#include "app/window_access.h"
 #include "app/marker_editor_dialog.h"
 #include "app/new_profile_dialog.h"
 #include "app/rename_cart_dialog.h"
 #include "app/setup_dialog.h"
+#include "app/window_access.h"
 #include "audio/engine/output_sink.h"
 #include "audio/engine/sound_engine.h"
 #include "audio/player_context.h"
@@ -15,6 +16,7 @@
 #include "support/recording_messages.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -107,6 +109,7 @@ std::vector<std::string> overflowing(const QWidget& window) {
 class CaptionFitTest : public ::testing::Test {
 protected:
     CaptionFitTest() {
+        app::applyHintLook(*qApp); // the program's look, as main() sets it before any window
         app::MainWindowEnvironment env;
         env.programDir = dir.path();
         env.messages = &messages;

@@ -292,8 +292,8 @@ TEST_F(MarkerEditorTest, ZoomKeepsTheAnchorAndStaysInsideTheFile) {
 
 } // namespace
 
-// The program's style sheet keeps a parent's palette from its children: the file panel's
-// captions must still read light on the dark panel, not in the default dark text.
+// With the program's look in place (the hints' style), the file panel's captions read light on
+// the dark panel: an application style sheet once kept the panel's palette from them.
 TEST_F(MarkerEditorTest, FilePanelCaptionsReadOnTheDarkPanel) {
     const QString sheet = qApp->styleSheet();
     applyHintLook(*qApp);
