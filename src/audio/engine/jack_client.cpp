@@ -399,13 +399,17 @@ void JackClient::stopFallback(Slot& slot) {
 
 // mutex_ held, a `live` pointer just cleared: returns once no process cycle can still be
 // rendering with it. A cycle that started before the store is waited out (it never blocks, so
-// this is short); one that starts after sees the cleared pointer.
+// this is short); one that starts after sees the cleared pointer. Only the current client
+// renders: a retired one was waited out when it was retired.
 void JackClient::waitProcessOut() {
-    const std::uint32_t seen = cycles_.load();
+    if (!link_) {
+        return;
+    }
+    const std::uint32_t seen = link_->cycles.load();
     if (seen % 2 == 0) {
         return;
     }
-    while (cycles_.load() == seen) {
+    while (link_->cycles.load() == seen) {
         std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
 }
@@ -487,8 +491,8 @@ void JackClient::reportGone(Link& link) {
 }
 
 // Process thread. Each live slot renders its mixer for the whole period.
-int JackClient::process(jack_nframes_t frames) {
-    cycles_.fetch_add(1);
+int JackClient::process(Link& link, jack_nframes_t frames) {
+    link.cycles.fetch_add(1);
     for (Slot& slot : slots_) {
         Mixer* mixer = slot.live.load();
         if (!mixer) {
@@ -498,7 +502,7 @@ int JackClient::process(jack_nframes_t frames) {
         auto* right = static_cast<float*>(jack_port_get_buffer(slot.right, frames));
         render(*mixer, left, right, frames);
     }
-    cycles_.fetch_add(1);
+    link.cycles.fetch_add(1);
     return 0;
 }
 
@@ -517,7 +521,8 @@ void JackClient::render(Mixer& mixer, float* left, float* right, jack_nframes_t 
 }
 
 int JackClient::onProcess(jack_nframes_t frames, void* user) {
-    return static_cast<Link*>(user)->owner.process(frames);
+    auto* link = static_cast<Link*>(user);
+    return link->owner.process(*link, frames);
 }
 
 int JackClient::onXrun(void* user) {

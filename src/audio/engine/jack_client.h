@@ -70,6 +70,9 @@ private:
         jack_client_t* const handle;
         std::atomic<bool> gone{false};    // the server went away or changed its rate
         std::atomic<bool> closing{false}; // we close it: what follows is not a loss
+        // Odd while its process callback runs. Per client: closing a client cancels its
+        // process thread at any instruction, so a closed client's count may stay odd.
+        std::atomic<std::uint32_t> cycles{0};
     };
     struct Slot {
         bool used = false;
@@ -101,7 +104,7 @@ private:
     void reportGone(Link& link);
 
     // Callbacks, on JACK's threads.
-    int process(jack_nframes_t frames);
+    int process(Link& link, jack_nframes_t frames);
     void render(Mixer& mixer, float* left, float* right, jack_nframes_t frames);
     static int onProcess(jack_nframes_t frames, void* user);
     static int onXrun(void* user);
@@ -114,9 +117,8 @@ private:
     std::vector<std::unique_ptr<Link>> retired_; // no longer rendering, to be closed
     std::size_t closingLinks_ = 0;               // being closed right now
     std::array<Slot, kMaxOutputs> slots_;
-    std::atomic<std::uint32_t> rate_{0};   // the mixers' rate; the sample-rate callback reads it
-    std::vector<float> scratch_;           // process thread: one chunk of interleaved frames
-    std::atomic<std::uint32_t> cycles_{0}; // odd while the process callback runs
+    std::atomic<std::uint32_t> rate_{0}; // the mixers' rate; the sample-rate callback reads it
+    std::vector<float> scratch_;         // process thread: one chunk of interleaved frames
     std::atomic<std::uint64_t> xruns_{0};
     std::thread supervisor_;
     std::atomic<std::uint32_t> wakeups_{0}; // losses and the stop, for the supervisor
