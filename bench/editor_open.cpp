@@ -80,18 +80,18 @@ public:
     std::function<bool()> counts; // a paint before this holds is not the one timed
 };
 
-// Runs the event loop until `paint` has been timed, or `timeoutMs` have passed.
+// Runs the event loop until `done` holds, or `timeoutMs` have passed.
+void waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+}
+
+// The paint's own clock stopped at the end of the paint; this only notices it.
 void waitForPaint(const FirstPaint& paint, int timeoutMs) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (paint.endMs >= 0) {
-            loop.quit();
-        }
-    });
-    poll.start(1);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
+    waitUntil([&paint] { return paint.endMs >= 0; }, timeoutMs);
 }
 
 struct Opening {
@@ -177,14 +177,6 @@ double openThroughService(const QString& path, carts::LoudnessService& service,
     dialog.show();
     waitForPaint(paint, 10000);
     return paint.endMs;
-}
-
-void waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
 }
 
 bool printCachedOpenings(const char* worker, std::vector<double> firstPaint) {
