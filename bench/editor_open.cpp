@@ -20,7 +20,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
